@@ -51,8 +51,26 @@ struct ReconstructionState {
     // ---- repair: triangle fan editing ----
 
     // ---- grow: fan acceptance criteria ----
+    bool triangleAngleTest(int32_t a, int32_t lastPoint, int32_t n, int32_t firstPoint,
+                           double& angle);
+    bool dihedralTest(int32_t a, int32_t lastPoint, const Vector3& previousNormal,
+                      const Vector3& tn, double& dihedral);
+    bool convexityTest(int32_t a, int32_t lastPoint, int32_t n, const Vector3& direction,
+                       int32_t o);
+    bool isOnFront(int32_t n);
+    bool bestPointIncorrect(int32_t a, int32_t lastPoint, int32_t n, int32_t f0, int32_t f1);
+    double fanAngleSum(int32_t a);
+    int32_t findHostTriangle(int32_t a, int32_t t, bool& found);
+    bool searchingAndReplacingHiddenPointsByConvexity(int32_t a);
+    bool normalTest(int32_t a);
 
     // ---- grow: fan search ----
+    bool findBestFan(int32_t p, bool levelFlipping);
+    bool refineFan(int32_t p, int32_t h, bool levelFlipping);
+    bool constructFan(int32_t a, int32_t b, bool levelFlipping);
+    double computeFlatness(int32_t p);
+    double initialFan(int32_t a, int32_t b, bool levelFlipping, Vector3& previousNormal);
+    void shiftFanStart(int32_t p);
 
     // ---- repair: edge flipping ----
 
