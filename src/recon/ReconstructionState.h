@@ -9,6 +9,7 @@
 
 #include "geometry/Vector3.h"
 #include "recon/Octree.h"
+#include "recon/Random.h"
 #include "recon/Vertex.h"
 
 struct ReconstructionState {
@@ -38,6 +39,9 @@ struct ReconstructionState {
     int32_t clockEnd = 0;
     double octreeTicks = 0.0;
 
+    // Generator of the random layer vectors; seeded at the start of every construction.
+    RandomGenerator random;
+
     ReconstructionState() = default;
     ReconstructionState(const ReconstructionState&) = delete;
     ReconstructionState& operator=(const ReconstructionState&) = delete;
@@ -47,8 +51,46 @@ struct ReconstructionState {
     void attachPoints(Vertex* records, int32_t count, double xMax, double yMax, double zMax,
                       double radius);
     Vector3 randomVector();
+    // Seeds the state's generator; construction seeds it with RANDOM_SEED.
+    void seedRandom(uint32_t seed) { random.seed(seed); }
+    // Next draw of the state's generator, in [0, RANDOM_MAX].
+    int32_t nextRandom() { return random.next(); }
 
     // ---- repair: triangle fan editing ----
+    // Position of key in the fan of p, or -1.
+    int32_t indexInFan(int32_t p, int32_t key) const;
+    // Entry after key in the fan of p, cyclically; the first entry when key is absent,
+    // -1 for an empty fan.
+    int32_t nextInFan(int32_t p, int32_t key) const;
+    // Entry before key in the fan of p, cyclically; -1 when key is absent or the fan is empty.
+    int32_t prevInFan(int32_t p, int32_t key) const;
+    // The point w, other than exclude, with a triangle (p, w, q) in fan order, or -1.
+    int32_t triangleApex(int32_t exclude, int32_t p, int32_t q) const;
+    // Appends q to connectedPoints of p.
+    void addConnection(int32_t p, int32_t q);
+    // Erases the first q from connectedPoints of p; nothing when absent.
+    void removeConnection(int32_t p, int32_t q);
+    // Inserts q after the given position (-1: at the front) in the fan of p, links p to q
+    // and refreshes the working fan and normal. Returns false, changing nothing, when q
+    // is already in the fan or the fan is full (MAX_FAN_SIZE entries).
+    bool insertIntoFan(int32_t p, int32_t position, int32_t q);
+    // Removes the entry at position from the fan of p; out-of-range positions are ignored.
+    void removeFromFan(int32_t p, int32_t position);
+    // Replaces the entries strictly between from and to (cyclically) by q; returns the
+    // position where q belongs.
+    int32_t replaceFanRange(int32_t p, int32_t from, int32_t to, int32_t q);
+    // Puts q in the place of key; returns as replaceFanRange, or -1 (nothing changed)
+    // when key is not in the fan.
+    int32_t replaceFanEntry(int32_t p, int32_t key, int32_t q);
+    // The fan entry opening the wedge of the fan of p that contains location; the last
+    // entry when no wedge holds it, -1 for an empty fan.
+    int32_t fanSectorStart(int32_t p, const Vector3& location) const;
+    // The entry after which q belongs in the fan of p (-1 for an empty fan).
+    int32_t insertionAnchor(int32_t p, int32_t q) const;
+    // Normal of p from its working fan, without the closing triangle.
+    void updateOpenFanNormal(int32_t p);
+    // Normal of p from its working fan, with the closing triangle; nothing for an empty fan.
+    void updateClosedFanNormal(int32_t p);
 
     // ---- grow: fan acceptance criteria ----
     bool triangleAngleTest(int32_t a, int32_t lastPoint, int32_t n, int32_t firstPoint,
@@ -73,14 +115,71 @@ struct ReconstructionState {
     void shiftFanStart(int32_t p);
 
     // ---- repair: edge flipping ----
+    static constexpr double FLIP_QUAD_ANGLE_LIMIT = 150.0; // degrees, quad angle at a or b
+    static constexpr int32_t MIN_FLIP_FAN_SIZE = 5;        // flip step stops below this fan size
+    static constexpr double EDGE_POINT_ANGLE = 10.0;       // degrees, point lying on a fan edge
+    bool flipEdge(int32_t a, int32_t b);
+    bool tryFlip(int32_t a, int32_t b);
+    void flipStep(int32_t a);
+    void insertNearEdgePoints(int32_t a);
+    void flipAroundPoint(int32_t p);
+    void flipEdgeChecked(int32_t a, int32_t b);
 
     // ---- grow: fan repairs before acceptance ----
+    double foldAngle(int32_t a, int32_t u, int32_t m, int32_t w);
+    void removeFoldedFanPoints(int32_t a);
+    bool insertMissedNeighbours(int32_t a);
+    bool projectedSegmentsCross(int32_t c, int32_t q, Vector3 n, int32_t d, int32_t e);
 
     // ---- grow: rejection tests ----
+    bool globalConvexityTest(int32_t p, Octree& tree, bool flipNormal);
+    bool postTest(int32_t a);
+    bool edgeOwnersAgree(int32_t a, int32_t m);
+    bool triangleEdgeAgrees(int32_t a, int32_t m, int32_t n);
+    bool connectionsConsistent(int32_t q);
 
     // ---- repair: fan merging ----
+    static constexpr int32_t MAX_MERGE_STEPS = 30;
+    static constexpr double MIN_FAN_ANGLE = 15.0;
+    bool mergePoint(int32_t a);
+    void preMerge(int32_t a);
+    bool alignFanStart(int32_t a);
+    void addBoundaryPoints(int32_t a);
+    int32_t mergeFans(int32_t a, int32_t b);
+    bool solveConnected(int32_t a, int32_t b);
+    bool resolveBoundary(int32_t a, int32_t b);
+    bool solveFreePoint(int32_t a, int32_t b);
+    bool settleAfter(int32_t a, int32_t b, int32_t c);
+    bool settledBefore(int32_t a, int32_t b, int32_t c);
+    bool overlapAfter(int32_t a, int32_t b, int32_t c);
+    bool overlapBefore(int32_t a, int32_t b, int32_t c);
+    bool foldAfter(int32_t a, int32_t b, int32_t c);
+    bool foldBefore(int32_t a, int32_t b, int32_t c);
+    bool angleGateAfter(int32_t a, int32_t b, int32_t c);
+    bool angleGateBefore(int32_t a, int32_t b, int32_t c);
+    bool edgeOverlapCheck(int32_t p, int32_t x, int32_t y, const Vector3& n, int32_t u, int32_t w);
+    bool aboveFanSurface(int32_t o, int32_t u, const Vector3& hit);
+    bool angleTest(int32_t p, int32_t x, int32_t y, int32_t z, int32_t w);
+    bool repairAfter(int32_t a, int32_t b, int32_t c);
+    bool repairBefore(int32_t a, int32_t b, int32_t c);
+    void traceMergeFan(int32_t a) const;
+    std::vector<int32_t> mergeTrail; // reused walk trail of mergePoint
 
     // ---- grow: enclosed and flow-merge completion ----
+    // One entry of the rim list around a point: a fan owner or one end of its fan next to the point.
+    struct RimEntry {
+        int32_t point;
+        uint8_t kind; // 0 owner, 1 previous end, 2 next end
+    };
+    std::vector<RimEntry> rimList;  // reused working list
+    std::vector<uint8_t> rimTaken;  // per connected point: already placed in the fan
+    void buildRimList(int32_t p);
+    bool rimEntryOpen(size_t index) const;
+    bool isEnclosed(int32_t p);
+    bool fillEnclosedFan(int32_t p);
+    bool isFlowMerge(int32_t p);
+    bool fillFlowMergeFan(int32_t p, int32_t e1, int32_t e2);
+    void completeAssembledFan(int32_t p, int32_t count);
 
     // ---- grow: point creation ----
 
@@ -89,4 +188,5 @@ struct ReconstructionState {
     // ---- grow: construction driver ----
 
     // ---- repair: final clean-up passes ----
+    void updatePointNormal(int32_t p);
 };
