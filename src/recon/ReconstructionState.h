@@ -48,8 +48,9 @@ struct ReconstructionState {
 
     // ---- recon: state, hand-over ----
     void setOptions(bool keepLargest, bool removeInconsistent, int32_t maxLayerSetting);
-    void attachPoints(Vertex* records, int32_t count, double xMax, double yMax, double zMax,
-                      double radius);
+    // Takes over the prepared records: records from keptCount on are the removed ones.
+    void attachPoints(Vertex* records, int32_t count, int32_t keptCount, double xMax,
+                      double yMax, double zMax, double radius);
     Vector3 randomVector();
     // Seeds the state's generator; construction seeds it with RANDOM_SEED.
     void seedRandom(uint32_t seed) { random.seed(seed); }
