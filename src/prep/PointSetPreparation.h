@@ -40,6 +40,7 @@ struct PointSetPreparation {
     // ---- eigen-analysis ----
 
     // ---- preparation pipeline ----
+    bool runPreparation();
 };
 
 // Parses one point line: three decimal numbers separated by blanks, tabs or line ends.
