@@ -1,0 +1,116 @@
+// Acceptance criteria of one fan-search step and of a closed fan: the triangle angle at
+// the centre, the fold against the previous triangle, the convexity test against the other
+// neighbours, front membership, the collision of the best continuation with the first
+// triangle, and the apex-angle sum of a closed fan.
+#include <cmath>
+
+#include "geometry/Geometry.h"
+#include "grow/FanConstants.h"
+#include "recon/ReconstructionState.h"
+
+bool ReconstructionState::triangleAngleTest(int32_t a, int32_t lastPoint, int32_t n,
+                                            int32_t firstPoint, double& angle) {
+    angle =
+        vertexAngleDeg(vertices[a].position, vertices[lastPoint].position, vertices[n].position);
+    const bool closing = n == firstPoint;
+    if (angle > LARGEST_TRIANGLE_ANGLE && !closing) {
+        return false;
+    }
+    if (vertices[a].currentTriangleFan.size() != INITIAL_FAN_LENGTH &&
+        angle < SMALLEST_TRIANGLE_ANGLE && !closing) {
+        return false;
+    }
+    if (angle > LARGEST_CLOSING_ANGLE && closing) {
+        return false;
+    }
+    return true;
+}
+
+bool ReconstructionState::dihedralTest(int32_t a, int32_t lastPoint, const Vector3& previousNormal,
+                                       const Vector3& tn, double& dihedral) {
+    dihedral = orientedAngleDeg(previousNormal, tn,
+                                difference(vertices[lastPoint].position, vertices[a].position));
+    if (dihedral > 180.0) {
+        dihedral = dihedral - 360.0;
+    }
+    if (dihedral < SMALLEST_DIHEDRAL || std::fabs(dihedral) > LARGEST_DIHEDRAL) {
+        return false;
+    }
+    return true;
+}
+
+bool ReconstructionState::convexityTest(int32_t a, int32_t lastPoint, int32_t n,
+                                        const Vector3& direction, int32_t o) {
+    const Vector3& pa = vertices[a].position;
+    const Vector3& pk = vertices[lastPoint].position;
+    const Vector3& pn = vertices[n].position;
+    const Vector3& po = vertices[o].position;
+    if (rayHitsTriangleBehind(pa, pk, pn, direction, po)) {
+        return false;
+    }
+    if (vertices[a].triangleFanCount > 1 &&
+        rayHitsTriangleBehind(pa, pk, pn, vertices[a].normal, po)) {
+        return false;
+    }
+    return true;
+}
+
+bool ReconstructionState::isOnFront(int32_t n) {
+    const Vertex& v = vertices[n];
+    if (pointState[n] != 1) {
+        return !v.connectedPoints.empty();
+    }
+    for (int32_t i = 0; i < v.triangleFanCount; ++i) {
+        if (pointState[v.triangleFan[i]] != 1) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ReconstructionState::bestPointIncorrect(int32_t a, int32_t lastPoint, int32_t n, int32_t f0,
+                                             int32_t f1) {
+    if (lastPoint == f1 || n == f0) {
+        return false;
+    }
+    const Vector3& pa = vertices[a].position;
+    const Vector3& pk = vertices[lastPoint].position;
+    const Vector3& pn = vertices[n].position;
+    const Vector3& p0 = vertices[f0].position;
+    const Vector3& p1 = vertices[f1].position;
+    const Vector3 h = triangleNormal(pa, pk, pn);
+    const Vector3 g = triangleNormal(pa, p0, p1);
+    if (h.dot(g) <= 0.0) {
+        return lineHitsTriangle(pa, pk, pn, difference(p0, p1), p0);
+    }
+    // Each corner of one triangle is cast along a normal onto the other triangle.
+    if (lineHitsTriangle(pa, p0, p1, signedDistanceToTrianglePlane(pa, p0, p1, pk) > 0.0 ? g : h,
+                         pk)) {
+        return true;
+    }
+    if (lineHitsTriangle(pa, p0, p1, signedDistanceToTrianglePlane(pa, p0, p1, pn) > 0.0 ? g : h,
+                         pn)) {
+        return true;
+    }
+    if (lineHitsTriangle(pa, pk, pn, signedDistanceToTrianglePlane(pa, pk, pn, p0) > 0.0 ? h : g,
+                         p0)) {
+        return true;
+    }
+    if (lineHitsTriangle(pa, pk, pn, signedDistanceToTrianglePlane(pa, pk, pn, p1) > 0.0 ? h : g,
+                         p1)) {
+        return true;
+    }
+    return false;
+}
+
+double ReconstructionState::fanAngleSum(int32_t a) {
+    const Vertex& v = vertices[a];
+    double sum = 0.0;
+    for (int32_t i = 0; i < v.triangleFanCount; ++i) {
+        const int32_t m = v.triangleFan[i];
+        const int32_t next = nextInFan(a, m);
+        sum += angleBetweenDeg(difference(vertices[m].position, v.position),
+                               difference(vertices[next].position, v.position));
+    }
+    return sum;
+}

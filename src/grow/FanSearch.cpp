@@ -1,0 +1,368 @@
+// Greedy triangle-fan search around one point: starts from the triangle pair that a
+// neighbouring fan already has at the shared edge, adds one of the 16 neighbours per step
+// (the best-priority candidate that passes the acceptance criteria), backtracks when stuck,
+// closes the ring at its first point and runs the closing tests on the result.
+#include <cmath>
+#include <iostream>
+
+#include "geometry/Geometry.h"
+#include "grow/FanConstants.h"
+#include "recon/BoundedHeap.h"
+#include "recon/ReconstructionState.h"
+
+namespace {
+
+void traceWorkingFan(const Vertex& v, int32_t a) {
+    std::cout << "Points in list of currentTriangleFan " << a << ": \n";
+    for (const int32_t entry : v.currentTriangleFan) {
+        std::cout << entry << " ";
+    }
+    std::cout << "\n";
+}
+
+void traceAcceptedFan(const Vertex& v, int32_t a) {
+    std::cout << "Triangle Fan List of " << a << ": \n";
+    for (int32_t i = 0; i < v.triangleFanCount; ++i) {
+        std::cout << v.triangleFan[i] << " ";
+    }
+    std::cout << "\n";
+}
+
+void traceCurrentList(const Vertex& v) {
+    std::cout << "\tCurrent list - ";
+    for (const int32_t entry : v.currentTriangleFan) {
+        std::cout << entry << " ";
+    }
+    std::cout << "\n";
+}
+
+} // namespace
+
+double ReconstructionState::initialFan(int32_t a, int32_t b, bool levelFlipping,
+                                       Vector3& previousNormal) {
+    const int32_t before = prevInFan(b, a);
+    const int32_t after = nextInFan(b, a);
+    Vertex& v = vertices[a];
+    v.currentTriangleFan.clear();
+    if (before < 0 || after < 0) {
+        // a is not in the fan of b: there is no triangle pair to start from.
+        return 0.0;
+    }
+    const int32_t first = levelFlipping ? before : after;
+    const int32_t third = levelFlipping ? after : before;
+    v.currentTriangleFan.push_back(first);
+    v.currentTriangleFan.push_back(b);
+    v.currentTriangleFan.push_back(third);
+    const Vector3 u = triangleNormal(v.position, vertices[first].position, vertices[b].position);
+    const Vector3 w = triangleNormal(v.position, vertices[b].position, vertices[third].position);
+    double angle = orientedAngleDeg(u, w, difference(vertices[b].position, v.position));
+    if (angle > 180.0) {
+        angle = angle - 360.0;
+    }
+    previousNormal = w;
+    return angle;
+}
+
+void ReconstructionState::shiftFanStart(int32_t p) {
+    Vertex& v = vertices[p];
+    const int32_t count = v.triangleFanCount;
+    if (count > 0) {
+        const int32_t first = v.triangleFan[0];
+        for (int32_t i = 1; i < count; ++i) {
+            v.triangleFan[i - 1] = v.triangleFan[i];
+        }
+        v.triangleFan[count - 1] = first;
+    }
+    v.currentTriangleFan.assign(v.triangleFan, v.triangleFan + count);
+}
+
+bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping) {
+    Vertex& v = vertices[a];
+    const bool trace = a == tracePoint;
+    if (trace) {
+        std::cout << "Start of Log: For point = " << a << ". Creating fan from pt = " << b << "\n";
+        std::cout << (levelFlipping ? "LevelFlipping = true \n" : "LevelFlipping = false \n");
+    }
+
+    // Reference area for the area figure of the trace.
+    double distanceSum = 0.0;
+    for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+        distanceSum += difference(vertices[v.neighbours[k]].position, v.position).length();
+    }
+    const double average = distanceSum * INVERSE_NEIGHBOUR_COUNT;
+    const double idealArea = average * (average * std::sin(IDEAL_TRIANGLE_ANGLE_RADIANS)) * 0.5;
+
+    Vector3 previousNormal{0.0, 0.0, 0.0};
+    v.currentTriangleFan.clear();
+    initialFan(a, b, levelFlipping, previousNormal);
+    if (v.currentTriangleFan.size() != INITIAL_FAN_LENGTH) {
+        return false;
+    }
+    const int32_t firstPoint = v.currentTriangleFan.front();
+    int32_t lastPoint = v.currentTriangleFan.back();
+    int32_t closingPoint = lastPoint;
+
+    int32_t startSlot = -1;
+    uint8_t used[NEIGHBOUR_COUNT] = {};
+    uint8_t blocked[NEIGHBOUR_COUNT] = {};
+    uint8_t passed[NEIGHBOUR_COUNT] = {};
+    for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+        const int32_t n = v.neighbours[k];
+        if (n == firstPoint) {
+            startSlot = k;
+            used[k] = 1;
+        } else if (n == b || n == closingPoint) {
+            used[k] = 1;
+        }
+    }
+    if (startSlot < 0) {
+        // The first point must be offered as the closing candidate: it takes the place of the
+        // farthest neighbour for good.
+        v.neighbours[NEIGHBOUR_COUNT - 1] = firstPoint;
+        startSlot = NEIGHBOUR_COUNT - 1;
+    }
+    if (trace) {
+        std::cout << "\tHere are the first 3 points. StartPoint Index = " << startSlot << "\n";
+        std::cout << "\t\tFirst = " << firstPoint << ". Second = " << b
+                  << ". Third = " << closingPoint << ".\n";
+    }
+
+    updateOpenFanNormal(a);
+    bool alive = true;
+    int32_t stepCount = 0;
+    double startAngle = 0.0;
+    double startDihedral = 0.0;
+    BoundedHeap candidates;
+    candidates.clear();
+    candidates.init(FAN_CANDIDATE_CAPACITY, BoundedHeap::SMALLEST_ON_TOP);
+
+    while (alive && closingPoint != firstPoint) {
+        ++stepCount;
+        if (stepCount > FAN_SEARCH_STEP_LIMIT) {
+            return false;
+        }
+        if (trace) {
+            std::cout << "\n\tSearching for next potential point ........ \n";
+        }
+        candidates.count = 0;
+        for (int32_t j = 0; j < NEIGHBOUR_COUNT; ++j) {
+            passed[j] = 0;
+        }
+        const Vector3& pa = v.position;
+        const Vector3& pk = vertices[lastPoint].position;
+        for (int32_t j = 0; j < NEIGHBOUR_COUNT; ++j) {
+            const int32_t n = v.neighbours[j];
+            if (blocked[j]) {
+                continue;
+            }
+            if (pointState[n] == 1 && !isOnFront(n)) {
+                continue;
+            }
+            if (used[j] && j != startSlot) {
+                continue;
+            }
+            if (trace) {
+                std::cout << "\tConsidering neighbour " << j << ", point " << n << ". ( "
+                          << difference(vertices[n].position, pa).length() / halfSearchRadius
+                          << " ) \n";
+            }
+            const Vector3 tn = triangleNormal(pa, pk, vertices[n].position);
+            double angle = 0.0;
+            if (!triangleAngleTest(a, lastPoint, n, firstPoint, angle)) {
+                if (trace) {
+                    std::cout << "\t\tAngle failed = " << angle << ".\n";
+                }
+                continue;
+            }
+            double dihedral = 0.0;
+            if (!dihedralTest(a, lastPoint, previousNormal, tn, dihedral)) {
+                if (trace) {
+                    std::cout << "\t\tDilhedral failed = " << dihedral << ".\n";
+                }
+                continue;
+            }
+            if (trace) {
+                std::cout << "\t\tPassed all citeria.\n";
+            }
+            bool convex = true;
+            for (int32_t i = 0; i < NEIGHBOUR_COUNT && convex; ++i) {
+                const int32_t o = v.neighbours[i];
+                if (i == j || used[i] || o == lastPoint || pointState[o] == 1) {
+                    continue;
+                }
+                if (!convexityTest(a, lastPoint, n, tn, o)) {
+                    if (trace) {
+                        std::cout << "\t\tDied at convexity test at point " << o
+                                  << " (triangle Normal) .\n";
+                    }
+                    convex = false;
+                } else if (!convexityTest(a, lastPoint, n, v.normal, o)) {
+                    if (trace) {
+                        std::cout << "\t\tDied at convexity test at point " << o
+                                  << " (fan Normal) .\n";
+                    }
+                    convex = false;
+                }
+            }
+            if (!convex) {
+                continue;
+            }
+            passed[j] = 1;
+            const double angleTerm =
+                std::fabs(angle - PREFERRED_TRIANGLE_ANGLE) * ANGLE_PRIORITY_WEIGHT;
+            const double dihedralTerm = std::fabs(dihedral) * DIHEDRAL_PRIORITY_WEIGHT;
+            const double priority = angleTerm * angleTerm + dihedralTerm * dihedralTerm;
+            if (trace) {
+                const double areaFigure =
+                    std::fabs(triangleArea(pa, pk, vertices[n].position) - idealArea) / idealArea;
+                std::cout << "\t\tPassed convexity test. Priority = " << priority
+                          << " ::: triangleAngle = " << angle << " ::: dihedral = " << dihedral
+                          << "::: area = " << areaFigure << "\n";
+            }
+            candidates.push(j, priority);
+            if (j == startSlot) {
+                startAngle = angle;
+                startDihedral = dihedral;
+                if (trace) {
+                    std::cout << "\t\tStartPoint selected.\n";
+                }
+            }
+        }
+
+        bool closeNow = false;
+        if (passed[startSlot]) {
+            if (trace) {
+                std::cout << "\tStart fan is one of the selection. Considering now.\n";
+            }
+            double startPriority = 0.0;
+            candidates.find(startSlot, startPriority);
+            if (CLOSING_PRIORITY_FACTOR * startPriority < candidates.top().priority) {
+                closeNow = true;
+            }
+            if (std::fabs(startAngle - PREFERRED_TRIANGLE_ANGLE) < CLOSING_ANGLE_TOLERANCE &&
+                std::fabs(startDihedral) < CLOSING_DIHEDRAL_LIMIT) {
+                closeNow = true;
+            }
+            if (!closeNow && bestPointIncorrect(a, lastPoint, v.neighbours[candidates.top().key],
+                                                v.currentTriangleFan[0], v.currentTriangleFan[1])) {
+                if (trace) {
+                    std::cout << "Best point is incorrect\n";
+                }
+                closeNow = true;
+            }
+        }
+        if (trace) {
+            std::cout << "\t====================================\n";
+            std::cout << (closeNow ? "\tStart Point is choosen, shall end here.\n"
+                                   : "\tStart Point is not choosen, shall select the best from "
+                                     "the choices available.\n");
+        }
+
+        if (closeNow) {
+            closingPoint = firstPoint;
+            updateClosedFanNormal(a);
+            previousNormal = triangleNormal(pa, pk, vertices[firstPoint].position);
+        } else if (!candidates.empty()) {
+            const int32_t s = candidates.top().key;
+            used[s] = 1;
+            const int32_t n = v.neighbours[s];
+            previousNormal = triangleNormal(pa, pk, vertices[n].position);
+            lastPoint = n;
+            closingPoint = n;
+            v.currentTriangleFan.push_back(n);
+            updateOpenFanNormal(a);
+            if (trace) {
+                std::cout << "\t\tGot choice, selecting point " << n << ".\n";
+                traceWorkingFan(v, a);
+            }
+        } else if (v.currentTriangleFan.size() > INITIAL_FAN_LENGTH) {
+            if (trace) {
+                std::cout << "\t\tNo choice available this round. And possible to go "
+                             "backtrack. Shall backtrack one space.\n";
+            }
+            const int32_t x = v.currentTriangleFan.back();
+            for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+                if (v.neighbours[k] == x) {
+                    used[k] = 0;
+                    blocked[k] = 1;
+                    break;
+                }
+            }
+            v.currentTriangleFan.pop_back();
+            updateOpenFanNormal(a);
+            lastPoint = v.currentTriangleFan.back();
+        } else {
+            if (trace) {
+                std::cout << "\t\tNo choice available this round. And not possible to go "
+                             "backtrack. Shall end here.\n";
+            }
+            alive = false;
+            v.currentTriangleFan.clear();
+        }
+        if (trace) {
+            std::cout << "\t====================================\n";
+            traceCurrentList(v);
+        }
+    }
+
+    if (trace) {
+        std::cout << "\n";
+        if (alive) {
+            std::cout << "\tSuccessful Construction. \n";
+            traceCurrentList(v);
+        } else {
+            std::cout << "\tFor some reason, this search ends here without finding a "
+                         "solution. If possible, pls check why. \n";
+        }
+    }
+    if (!alive) {
+        return false;
+    }
+
+    // Closing tests on the closed ring.
+    const auto fail = [&v]() {
+        v.triangleFanCount = 0;
+        v.currentTriangleFan.clear();
+        return false;
+    };
+    if (v.currentTriangleFan.size() > static_cast<std::size_t>(MAX_FAN_SIZE)) {
+        return fail();
+    }
+    const int32_t count = static_cast<int32_t>(v.currentTriangleFan.size());
+    for (int32_t i = 0; i < count; ++i) {
+        v.triangleFan[i] = v.currentTriangleFan[i];
+    }
+    v.triangleFanCount = count;
+    if (v.triangleFanCount < SMALLEST_CLOSED_FAN) {
+        return fail();
+    }
+    if (fanAngleSum(a) > LARGEST_FAN_ANGLE_SUM) {
+        return fail();
+    }
+    bool noHiddenPoint = false;
+    for (int32_t pass = 0; pass < HIDDEN_POINT_PASSES && !noHiddenPoint; ++pass) {
+        noHiddenPoint = searchingAndReplacingHiddenPointsByConvexity(a);
+    }
+    if (trace) {
+        std::cout << "\tAfter going thru searchingAndReplacingHiddenPointsByConvexity. \n";
+        traceAcceptedFan(v, a);
+    }
+    if (!noHiddenPoint) {
+        return fail();
+    }
+    if (!normalTest(a)) {
+        return fail();
+    }
+    if (trace) {
+        std::cout << "\tAfter going thru normal testing. \n";
+        traceAcceptedFan(v, a);
+    }
+    shiftFanStart(a);
+    if (trace) {
+        const double keptFlatness = v.fanFlatness;
+        std::cout << "\tFinal Final Ans b4 exiting. Flatness = " << computeFlatness(a) << "\n";
+        v.fanFlatness = keptFlatness;
+        traceAcceptedFan(v, a);
+    }
+    return true;
+}

@@ -1,0 +1,58 @@
+// Neighbours hidden under a closed fan: finding the fan wedge over a point and swapping an
+// uncompleted neighbour that lies over the fan into it, in place of the nearer corner of the
+// covering triangle.
+#include "geometry/Geometry.h"
+#include "recon/ReconstructionState.h"
+
+int32_t ReconstructionState::findHostTriangle(int32_t a, int32_t t, bool& found) {
+    if (indexInFan(a, t) >= 0) {
+        found = true;
+        return prevInFan(a, t);
+    }
+    const Vertex& v = vertices[a];
+    const int32_t count = v.triangleFanCount;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t u = v.triangleFan[i];
+        const int32_t w = v.triangleFan[(i + 1) % count];
+        if (inWedge(v.position, vertices[u].position, vertices[w].position, v.normal,
+                    vertices[t].position)) {
+            found = true;
+            return u;
+        }
+    }
+    found = false;
+    return -1;
+}
+
+bool ReconstructionState::searchingAndReplacingHiddenPointsByConvexity(int32_t a) {
+    bool result = true;
+    Vertex& v = vertices[a];
+    for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+        const int32_t t = v.neighbours[k];
+        if (t < 0 || pointState[t] == 1 || indexInFan(a, t) >= 0) {
+            continue;
+        }
+        bool found = false;
+        const int32_t m = findHostTriangle(a, t, found);
+        if (!found) {
+            continue;
+        }
+        const int32_t u = nextInFan(a, m);
+        const Vector3& pa = v.position;
+        const Vector3& pm = vertices[m].position;
+        const Vector3& pu = vertices[u].position;
+        const Vector3& pt = vertices[t].position;
+        if (signedDistanceToTrianglePlane(pa, pm, pu, pt) >= 0.0) {
+            const Vector3 x = linePlaneHitPoint(pa, pm, pu, v.normal, pt);
+            const double angleM = angleBetweenDeg(difference(pm, pa), difference(x, pa));
+            const double angleU = angleBetweenDeg(difference(x, pa), difference(pu, pa));
+            const int32_t replaced = angleU < angleM ? u : m;
+            v.triangleFan[indexInFan(a, replaced)] = t;
+            result = false;
+            break;
+        }
+    }
+    v.currentTriangleFan.assign(v.triangleFan, v.triangleFan + v.triangleFanCount);
+    updateClosedFanNormal(a);
+    return result;
+}
