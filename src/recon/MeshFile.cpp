@@ -1,0 +1,94 @@
+// The mesh file: collects the faces of all accepted fans, each distinct triangle once,
+// and writes them as an ASCII PLY file. The file is written under a temporary name and
+// renamed into place only when complete.
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+
+#include "recon/MeshBuilder.h"
+
+std::vector<MeshFace> collectMeshFaces(const ReconstructionState& state, int32_t count) {
+    std::vector<MeshFace> faces;
+    // Sorted corners of every collected face, chained per smallest corner so a duplicate
+    // lookup only visits the faces that share that corner.
+    struct SortedCorners {
+        int32_t middle;
+        int32_t largest;
+        int32_t nextWithSmallest;
+    };
+    std::vector<SortedCorners> sorted;
+    std::vector<int32_t> firstBySmallest(static_cast<size_t>(count > 0 ? count : 0), -1);
+
+    for (int32_t owner = 0; owner < count; ++owner) {
+        if (state.pointState[owner] == 0) {
+            continue;
+        }
+        const Vertex& record = state.vertices[owner];
+        for (int32_t k = 0; k < record.triangleFanCount; ++k) {
+            const int32_t member = record.triangleFan[k];
+            const int32_t next = state.nextInFan(owner, member);
+            int32_t corners[3] = {owner, member, next};
+            std::sort(corners, corners + 3);
+            if (corners[0] < 0 || corners[2] >= count) {
+                continue; // a fan entry outside the record array names no vertex
+            }
+            bool duplicate = false;
+            for (int32_t f = firstBySmallest[corners[0]]; f >= 0; f = sorted[f].nextWithSmallest) {
+                if (sorted[f].middle == corners[1] && sorted[f].largest == corners[2]) {
+                    duplicate = true;
+                    break;
+                }
+            }
+            if (duplicate) {
+                continue;
+            }
+            sorted.push_back({corners[1], corners[2], firstBySmallest[corners[0]]});
+            firstBySmallest[corners[0]] = static_cast<int32_t>(faces.size());
+            faces.push_back({owner, member, next});
+        }
+    }
+    return faces;
+}
+
+bool MeshBuilder::writeMesh(const std::string& fileName) const {
+    const std::vector<MeshFace> faces = collectMeshFaces(state, totalCount);
+    const int32_t faceCount = static_cast<int32_t>(faces.size());
+
+    const std::string partialName = fileName + ".partial";
+    std::FILE* file = std::fopen(partialName.c_str(), "w");
+    if (file == nullptr) {
+        std::cerr << "fanmesh: cannot create \"" << fileName << "\" (temporary \"" << partialName
+                  << "\")\n";
+        return false;
+    }
+    std::fprintf(file, "ply\n");
+    std::fprintf(file, "format ascii 1.0\n");
+    std::fprintf(file, "comment made by anonymous\n");
+    std::fprintf(file, "element vertex %d\n", totalCount);
+    std::fprintf(file, "property float32 x\n");
+    std::fprintf(file, "property float32 y\n");
+    std::fprintf(file, "property float32 z\n");
+    std::fprintf(file, "element face %d\n", faceCount);
+    std::fprintf(file, "property list uint8 int32 vertex_index\n");
+    std::fprintf(file, "end_header\n");
+
+    std::cout << "Number of points: " << totalCount << "\n";
+    std::cout << "Number of faces: " << faceCount << "\n\n";
+
+    for (int32_t i = 0; i < totalCount; ++i) {
+        const Vector3& position = vertices[i].position;
+        std::fprintf(file, "%f %f %f\n", position.x, position.y, position.z);
+    }
+    for (const MeshFace& face : faces) {
+        std::fprintf(file, "3 %d %d %d\n", face.next, face.member, face.owner);
+    }
+
+    const bool writeFailed = std::ferror(file) != 0;
+    const bool closeFailed = std::fclose(file) != 0;
+    if (writeFailed || closeFailed || std::rename(partialName.c_str(), fileName.c_str()) != 0) {
+        std::remove(partialName.c_str());
+        std::cerr << "fanmesh: cannot write \"" << fileName << "\"\n";
+        return false;
+    }
+    return true;
+}
