@@ -1,0 +1,199 @@
+// Point input: reads "rawPoints.txt" (three decimal numbers per line) into the record
+// array, prints the banner and reading progress, and names the side files.
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <vector>
+
+#include "prep/PointSetPreparation.h"
+
+namespace {
+
+constexpr int POINT_LINE_BUFFER_SIZE = 4096;
+constexpr std::size_t MIN_POINT_LINE_LENGTH = 6; // shorter lines end the data
+constexpr double LARGEST_FLOAT = 3.4028234663852886e38;
+constexpr int32_t POINTS_PER_DOT = 500;
+
+struct RawPoint {
+    double x, y, z;
+};
+
+bool isSeparator(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Checks that [begin, end) is a whole decimal number: optional sign, digits with at most
+// one decimal point (at least one digit), optional exponent with at least one digit.
+bool isDecimalNumber(const char* begin, const char* end) {
+    const char* p = begin;
+    if (p < end && (*p == '+' || *p == '-')) {
+        ++p;
+    }
+    int digits = 0;
+    bool seenPoint = false;
+    for (; p < end; ++p) {
+        if (isDigit(*p)) {
+            ++digits;
+        } else if (*p == '.' && !seenPoint) {
+            seenPoint = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) {
+        return false;
+    }
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p < end && (*p == '+' || *p == '-')) {
+            ++p;
+        }
+        const char* exponentDigits = p;
+        while (p < end && isDigit(*p)) {
+            ++p;
+        }
+        if (p == exponentDigits) {
+            return false;
+        }
+    }
+    return p == end;
+}
+
+// Converts a token already checked by isDecimalNumber, correctly rounded.
+double convertNumber(const char* begin, const char* end) {
+    const char* digits = (*begin == '+') ? begin + 1 : begin;
+    double value = 0.0;
+    const std::from_chars_result result =
+        std::from_chars(digits, end, value, std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Overflow or underflow: strtod gives the infinity or the (sub)normal/zero value.
+        char copy[POINT_LINE_BUFFER_SIZE];
+        const std::size_t length = static_cast<std::size_t>(end - begin);
+        std::memcpy(copy, begin, length);
+        copy[length] = '\0';
+        value = std::strtod(copy, nullptr);
+    }
+    return value;
+}
+
+// Finds the next token at or after p; returns false when none is left.
+bool nextToken(const char*& p, const char*& tokenBegin, const char*& tokenEnd) {
+    while (*p != '\0' && isSeparator(*p)) {
+        ++p;
+    }
+    if (*p == '\0') {
+        return false;
+    }
+    tokenBegin = p;
+    while (*p != '\0' && !isSeparator(*p)) {
+        ++p;
+    }
+    tokenEnd = p;
+    return true;
+}
+
+} // namespace
+
+bool parsePointLine(const char* line, double& x, double& y, double& z) {
+    const char* begin[3];
+    const char* end[3];
+    const char* p = line;
+    for (int i = 0; i < 3; ++i) {
+        if (!nextToken(p, begin[i], end[i])) {
+            return false;
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (!isDecimalNumber(begin[i], end[i])) {
+            return false;
+        }
+    }
+    x = convertNumber(begin[0], end[0]);
+    y = convertNumber(begin[1], end[1]);
+    z = convertNumber(begin[2], end[2]);
+    return true;
+}
+
+bool PointSetPreparation::loadPoints(const std::string& fileName) {
+    std::FILE* file = std::fopen(fileName.c_str(), "r");
+    if (file == nullptr) {
+        return false;
+    }
+    std::vector<char> readBuffer(1 << 20);
+    std::setvbuf(file, readBuffer.data(), _IOFBF, readBuffer.size());
+
+    std::cout << "fanmesh: triangle mesh reconstruction from unorganised points\n"
+              << "Surface grown as triangle fans over the point cloud\n\n"
+              << std::string(80, '-') << "\n"
+              << "Calculating Neighborhood Points" << std::flush;
+
+    std::vector<RawPoint> points;
+    char line[POINT_LINE_BUFFER_SIZE];
+    while (!std::feof(file)) {
+        if (std::fgets(line, POINT_LINE_BUFFER_SIZE, file) == nullptr) {
+            line[0] = '\0';
+        }
+        std::size_t length = std::strlen(line);
+        // A CR before the line end is not part of the line.
+        if (length >= 2 && line[length - 2] == '\r' && line[length - 1] == '\n') {
+            line[length - 2] = '\n';
+            line[length - 1] = '\0';
+            --length;
+        }
+        if (length < MIN_POINT_LINE_LENGTH) {
+            break;
+        }
+        RawPoint point;
+        if (!parsePointLine(line, point.x, point.y, point.z) ||
+            std::fabs(point.x) > LARGEST_FLOAT || std::fabs(point.y) > LARGEST_FLOAT ||
+            std::fabs(point.z) > LARGEST_FLOAT) {
+            std::fclose(file);
+            keptCount = 0;
+            return false;
+        }
+        if (points.size() >= static_cast<std::size_t>(INT32_MAX)) {
+            std::fclose(file);
+            keptCount = 0;
+            return false;
+        }
+        points.push_back(point);
+        if (points.size() % POINTS_PER_DOT == 0) {
+            std::cout << "." << std::flush;
+        }
+    }
+    std::fclose(file);
+    std::cout << "\nFinished Calculating Neighbors\n" << std::flush;
+
+    if (points.empty()) {
+        keptCount = 0;
+        return false;
+    }
+    const int32_t count = static_cast<int32_t>(points.size());
+    keptCount = count;
+    totalCount = count;
+    vertices.clear();
+    vertices.resize(static_cast<std::size_t>(count));
+    for (int32_t i = 0; i < count; ++i) {
+        Vertex& vertex = vertices[i];
+        vertex.normal.set(0.0, 0.0, 0.0);
+        vertex.surfaceVariation = 0.0;
+        vertex.eigenvalues[0] = vertex.eigenvalues[1] = vertex.eigenvalues[2] = 0.0;
+        vertex.position.set(points[i].x, points[i].y, points[i].z);
+    }
+    return true;
+}
+
+void PointSetPreparation::setSideFileNames(const std::string& prefix) {
+    neighbourFileName = prefix + "euclideanNeighbours.txt";
+    timingFileName = prefix + "timingForNeighbours.txt";
+    std::FILE* file = std::fopen(timingFileName.c_str(), "w");
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+}
