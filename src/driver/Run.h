@@ -1,0 +1,7 @@
+// Run: the program's run sequence in the current working directory, from the settings
+// file to the final wait for the Enter key.
+#pragma once
+
+// Runs fanmesh; returns the process exit status: 0 success, 1 bad input or file error,
+// 2 bad command-line arguments.
+int runFanmesh(int argc, char** argv);
