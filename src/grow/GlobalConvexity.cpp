@@ -1,0 +1,50 @@
+// Global convexity test: rays cast through the component octree from a point and from
+// the corners of its fan triangles; a fan is refused when a ray meets another part of
+// the component.
+#include <cmath>
+#include <ctime>
+#include <iostream>
+
+#include "recon/ReconstructionState.h"
+
+bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flipNormal) {
+    const Vertex& vp = vertices[p];
+    Vector3 d = vp.normal;
+    if (d.length() < 1e-6) {
+        return false;
+    }
+    if (flipNormal) {
+        d.negate();
+    }
+    if (vp.triangleFanCount < 1) {
+        return true;
+    }
+    const bool trace = p == tracePoint;
+    for (int32_t i = 0; i < vp.triangleFanCount; ++i) {
+        const int32_t l = vp.triangleFan[i];
+        const int32_t o = flipNormal ? prevInFan(p, l) : nextInFan(p, l);
+        clockStart = static_cast<int32_t>(std::clock());
+        if (tree.castRay(vp.position, d, p)) {
+            if (trace) {
+                std::cout << "Death at 4\n";
+            }
+            return false;
+        }
+        if (tree.castRay(vertices[l].position, d, l)) {
+            if (trace) {
+                std::cout << "Death at 5 - "
+                          << "\t" << d.x << " , " << d.y << " , " << d.z << "\n";
+            }
+            return false;
+        }
+        if (tree.castRay(vertices[o].position, d, o)) {
+            if (trace) {
+                std::cout << "Death at 6\n";
+            }
+            return false;
+        }
+        clockEnd = static_cast<int32_t>(std::clock());
+        octreeTicks += clockEnd - clockStart;
+    }
+    return true;
+}

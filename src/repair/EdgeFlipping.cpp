@@ -1,0 +1,147 @@
+// Edge flipping: replacing the diagonal a-b of the quadrilateral formed by the two
+// triangles on a fan edge by the other diagonal, where that does not worsen the
+// smallest angle, and the flip step run on every newly completed point.
+#include <algorithm>
+
+#include "geometry/Geometry.h"
+#include "recon/ReconstructionState.h"
+
+namespace {
+
+double smallestAngle(const Vector3& a, const Vector3& b, const Vector3& c) {
+    return std::min({vertexAngleDeg(a, b, c), vertexAngleDeg(b, c, a), vertexAngleDeg(c, a, b)});
+}
+
+} // namespace
+
+bool ReconstructionState::flipEdge(int32_t a, int32_t b) {
+    // The edge must be a fan edge of a with a triangle on both sides; a fan of fewer than
+    // three entries has the same point before and after b and so no quadrilateral.
+    if (vertices[a].triangleFanCount < 3 || indexInFan(a, b) < 0) {
+        return false;
+    }
+    const int32_t p = prevInFan(a, b);
+    const int32_t n = nextInFan(a, b);
+    const Vector3 pa = vertices[a].position;
+    const Vector3 pb = vertices[b].position;
+    const Vector3 pp = vertices[p].position;
+    const Vector3 pn = vertices[n].position;
+
+    const double atB = angleBetweenDeg(difference(pp, pb), difference(pa, pb)) +
+                       angleBetweenDeg(difference(pa, pb), difference(pn, pb));
+    const double atA = angleBetweenDeg(difference(pp, pa), difference(pb, pa)) +
+                       angleBetweenDeg(difference(pb, pa), difference(pn, pa));
+    if (atB >= FLIP_QUAD_ANGLE_LIMIT || atA >= FLIP_QUAD_ANGLE_LIMIT) {
+        return false;
+    }
+
+    const double oldMin = std::min(smallestAngle(pa, pp, pb), smallestAngle(pa, pb, pn));
+    const double newMin = std::min(smallestAngle(pa, pp, pn), smallestAngle(pp, pb, pn));
+    if (newMin < oldMin) {
+        return false;
+    }
+
+    if (indexInFan(p, n) >= 0 || indexInFan(n, p) >= 0) {
+        return false;
+    }
+
+    // A completed corner whose fan is full could not take the new diagonal; refuse the
+    // flip rather than leave the two fans disagreeing.
+    const bool pCompleted = pointState[p] == 1;
+    const bool nCompleted = pointState[n] == 1;
+    if ((pCompleted && vertices[p].triangleFanCount >= MAX_FAN_SIZE) ||
+        (nCompleted && vertices[n].triangleFanCount >= MAX_FAN_SIZE)) {
+        return false;
+    }
+
+    removeFromFan(a, indexInFan(a, b));
+    if (pCompleted) {
+        insertIntoFan(p, indexInFan(p, b), n);
+    }
+    if (nCompleted) {
+        insertIntoFan(n, indexInFan(n, a), p);
+    }
+    if (pointState[b] == 1) {
+        removeFromFan(b, indexInFan(b, a));
+    }
+    return true;
+}
+
+bool ReconstructionState::tryFlip(int32_t a, int32_t b) {
+    if (vertices[a].triangleFanCount < 3 || indexInFan(a, b) < 0) {
+        return false;
+    }
+    const int32_t p = prevInFan(a, b);
+    const int32_t n = nextInFan(a, b);
+    const Vector3 pa = vertices[a].position;
+    const Vector3 pb = vertices[b].position;
+    const Vector3 pp = vertices[p].position;
+    const Vector3 pn = vertices[n].position;
+
+    Vector3 m = triangleNormal(pa, pp, pb);
+    m.add(triangleNormal(pa, pb, pn));
+    m.normalize();
+
+    // Convex when n lies, seen along m, in the wedge at p between b and a, and p in the
+    // wedge at n between a and b.
+    if (inWedge(pp, pb, pa, m, pn) && inWedge(pn, pa, pb, m, pp)) {
+        return flipEdge(a, b);
+    }
+    return false;
+}
+
+void ReconstructionState::flipStep(int32_t a) {
+    Vertex& va = vertices[a];
+    for (int32_t i = 0; i < va.triangleFanCount; ++i) {
+        tryFlip(a, va.triangleFan[i]);
+        if (va.triangleFanCount < MIN_FLIP_FAN_SIZE) {
+            return;
+        }
+    }
+    for (int32_t i = 0; i < va.triangleFanCount; ++i) {
+        const int32_t u = va.triangleFan[i];
+        const int32_t w = va.triangleFan[(i + 1) % va.triangleFanCount];
+        if (triangleApex(a, u, w) != -1) {
+            if (pointState[u] == 1) {
+                tryFlip(u, w);
+            } else if (pointState[w] == 1) {
+                tryFlip(w, u);
+            }
+        }
+        if (va.triangleFanCount < MIN_FLIP_FAN_SIZE) {
+            return;
+        }
+    }
+    insertNearEdgePoints(a);
+}
+
+void ReconstructionState::insertNearEdgePoints(int32_t a) {
+    for (int32_t slot = 0; slot < NEIGHBOUR_COUNT; ++slot) {
+        const int32_t v = vertices[a].neighbours[slot];
+        if (v < 0 || indexInFan(a, v) >= 0 || pointState[v] == 1) {
+            continue;
+        }
+        const int32_t k = insertionAnchor(a, v);
+        if (k < 0) {
+            continue;
+        }
+        const int32_t t = nextInFan(a, k);
+        if (t < 0 || pointState[k] == 1 || pointState[t] == 1) {
+            continue;
+        }
+        const Vector3 pk = vertices[k].position;
+        const Vector3 pv = vertices[v].position;
+        const Vector3 pt = vertices[t].position;
+        // v lies almost on the edge k-t when it is seen from both ends close to the edge.
+        if (vertexAngleDeg(pk, pv, pt) < EDGE_POINT_ANGLE &&
+            vertexAngleDeg(pt, pk, pv) < EDGE_POINT_ANGLE) {
+            if (!insertIntoFan(a, indexInFan(a, k), v)) {
+                continue; // the fan of a is full
+            }
+            const int32_t d = triangleApex(a, k, t);
+            if (d != -1) {
+                insertIntoFan(d, indexInFan(d, t), v);
+            }
+        }
+    }
+}
