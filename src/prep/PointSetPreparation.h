@@ -32,15 +32,37 @@ struct PointSetPreparation {
     void setSideFileNames(const std::string& prefix);
 
     // ---- centring, spacing and scaling ----
+    void centerPoints();
+    void computeSpacing();
+    void scalePoints();
 
     // ---- neighbourhoods ----
+    // Kept-point indices in a spatially coherent order (Morton order of the positions at the last
+    // neighbour search); any permutation of 0 .. keptCount - 1 is valid for per-point work.
+    std::vector<int32_t> spatialOrder;
+    // Exact 16 nearest kept neighbours of every kept point, nearest first. False (nothing
+    // searched) when fewer than 17 points are kept or the timing file cannot be created.
+    bool computeNeighbours();
+    // Fills spatialOrder for the current kept positions.
+    void computeSpatialOrder();
 
     // ---- unwanted points ----
+    void removeUnwantedPoints();
+    void swapPoints(int32_t first, int32_t second);
+    // Exchanges the flagged records below n - removedCount with the unflagged ones at or above it
+    // (front to back) and records the exchanges in map; n = flags.size().
+    void moveFlaggedToTail(const std::vector<uint8_t>& flags, std::vector<int32_t>& map,
+                           int32_t removedCount);
 
     // ---- eigen-analysis ----
+    void computeEigenvectors();
+    static void householderTridiagonalize(const double a[3][3], double d[3], double e[3],
+                                          double z[3][3], int n, double tol);
+    static int qlImplicit(double d[3], double e[3], double z[3][3], int n, double macheps);
 
     // ---- preparation pipeline ----
     bool runPreparation();
+    bool writeNeighbourFile(const std::string& fileName);
 };
 
 // Parses one point line: three decimal numbers separated by blanks, tabs or line ends.

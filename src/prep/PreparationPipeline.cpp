@@ -1,0 +1,69 @@
+// The preparation stages in their fixed order, their timing line, and the prepared-point file.
+#include <cstdio>
+#include <iostream>
+
+#include "prep/PointSetPreparation.h"
+#include "prep/ProcessTicks.h"
+
+bool PointSetPreparation::runPreparation() {
+    const long startTicks = processTicks();
+    centerPoints();
+    if (!computeNeighbours()) {
+        return false;
+    }
+    removeUnwantedPoints();
+    centerPoints();
+    if (!computeNeighbours()) {
+        return false;
+    }
+    computeSpacing();
+    // Scaling divides by the mean spacing; a set whose kept points all coincide with their
+    // nearest neighbours has no scale and no surface.
+    if (meanSpacing == 0.0) {
+        std::cerr << "All points coincide: the point spacing is zero; cannot build a mesh.\n";
+        return false;
+    }
+    scalePoints();
+    computeEigenvectors();
+    const long finishTicks = processTicks();
+    preparationSeconds = static_cast<double>(finishTicks - startTicks) * 0.001;
+    std::cout << "Timing for Neighborhood Calculation = " << preparationSeconds << " seconds.\n\n";
+    const bool written = writeNeighbourFile(neighbourFileName);
+    neighbourFileName.clear();
+    timingFileName.clear();
+    return written;
+}
+
+bool PointSetPreparation::writeNeighbourFile(const std::string& fileName) {
+    // Removed records carry negated neighbour entries from here on (an entry 0 stays 0).
+    for (int32_t i = keptCount; i < totalCount; ++i) {
+        for (int32_t l = 0; l < NEIGHBOUR_COUNT; ++l) {
+            vertices[i].neighbours[l] = -vertices[i].neighbours[l];
+        }
+    }
+    std::FILE* file = std::fopen(fileName.c_str(), "w");
+    if (file == nullptr) {
+        std::cerr << "Cannot create the prepared-point file \"" << fileName << "\".\n";
+        return false;
+    }
+    std::fprintf(file, "%d %d %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf\n", totalCount, topIndex,
+                 xMax, xMin, yMax, yMin, zMax, zMin, centreX, centreY, centreZ, meanSpacing,
+                 maxSpacing);
+    for (int32_t i = 0; i < totalCount; ++i) {
+        const Vertex& v = vertices[i];
+        std::fprintf(file, "%lf %lf %lf %lf %lf %lf\n", v.position.x, v.position.y, v.position.z,
+                     v.normal.x, v.normal.y, v.normal.z);
+        for (int32_t l = 0; l < NEIGHBOUR_COUNT; ++l) {
+            std::fprintf(file, "%d ", v.neighbours[l]);
+        }
+        std::fprintf(file, "\n");
+        std::fprintf(file, "%lf %lf %lf %lf\n", v.surfaceVariation, v.eigenvalues[0],
+                     v.eigenvalues[1], v.eigenvalues[2]);
+    }
+    const bool ok = std::ferror(file) == 0;
+    if (std::fclose(file) != 0 || !ok) {
+        std::cerr << "Cannot write the prepared-point file \"" << fileName << "\".\n";
+        return false;
+    }
+    return true;
+}
