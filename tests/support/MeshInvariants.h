@@ -40,12 +40,19 @@ struct TestCloud {
         for (int32_t i = 0; i < n; ++i) {
             setNearestNeighbours(i);
         }
-        state.vertices = records.data();
-        state.activeCount = n;
-        state.totalCount = n;
-        state.searchRadius = 2.5;
-        state.halfSearchRadius = 1.25;
-        state.pointState.assign(static_cast<size_t>(n), 0);
+        attachTo(state);
+    }
+
+    // Points another state at these records as a hand-over without removed records would,
+    // without building its octree; pointState is cleared.
+    void attachTo(ReconstructionState& target) {
+        const int32_t n = size();
+        target.vertices = records.data();
+        target.activeCount = n;
+        target.totalCount = n;
+        target.searchRadius = 2.5;
+        target.halfSearchRadius = 1.25;
+        target.pointState.assign(static_cast<size_t>(n), 0);
     }
 
     int32_t size() const { return static_cast<int32_t>(records.size()); }
