@@ -1,0 +1,242 @@
+// Enclosed and flow-merge completion: when the fans that already hold a point close
+// around it (or leave one gap whose two ends are already joined elsewhere), the point's
+// fan is read off those fans instead of being searched, published and completed at once.
+#include "recon/ReconstructionState.h"
+
+void ReconstructionState::buildRimList(int32_t p) {
+    rimList.clear();
+    for (const int32_t c : vertices[p].connectedPoints) {
+        rimList.push_back(RimEntry{c, 0});
+        rimList.push_back(RimEntry{prevInFan(c, p), 1});
+        rimList.push_back(RimEntry{nextInFan(c, p), 2});
+    }
+}
+
+bool ReconstructionState::rimEntryOpen(size_t index) const {
+    const RimEntry& entry = rimList[index];
+    if (entry.kind == 0) {
+        return false;
+    }
+    for (size_t j = 0; j < rimList.size(); ++j) {
+        if (j != index && rimList[j].point == entry.point) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A rim end of -1 means an owner whose fan no longer holds the point: the links are out of
+// step and no fan can be read off them.
+static bool rimIsIntact(const std::vector<ReconstructionState::RimEntry>& rim) {
+    for (const ReconstructionState::RimEntry& entry : rim) {
+        if (entry.point < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReconstructionState::isEnclosed(int32_t p) {
+    buildRimList(p);
+    if (rimList.empty() || !rimIsIntact(rimList)) {
+        return false;
+    }
+    for (size_t i = 0; i < rimList.size(); ++i) {
+        if (rimEntryOpen(i)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+// The fan being read off the surrounding fans: entries in order, with its first and last.
+struct FanAssembly {
+    int32_t entries[MAX_FAN_SIZE];
+    int32_t count = 0;
+    int32_t start = -1;
+    int32_t end = -1;
+    bool closed = false;
+
+    // Appends q as the new end; a full fan refuses and counts as closed, so assembly stops.
+    void append(int32_t q) {
+        if (count >= MAX_FAN_SIZE) {
+            closed = true;
+            return;
+        }
+        entries[count++] = q;
+        end = q;
+    }
+};
+} // namespace
+
+// Starts the fan from the first owner c0 of p: [next of p in c0's fan, c0, previous of p].
+static void startAssembly(const ReconstructionState& state, int32_t p, FanAssembly& fan) {
+    const int32_t c0 = state.vertices[p].connectedPoints[0];
+    fan.count = 0;
+    fan.closed = false;
+    fan.append(state.nextInFan(c0, p));
+    fan.append(c0);
+    fan.append(state.prevInFan(c0, p));
+    fan.start = fan.entries[0];
+}
+
+// One pass over the owners not yet taken: an owner whose next end meets the fan's end is
+// appended, and an owner at the fan's end brings its previous end. Returns whether any rule
+// applied; stops as soon as the fan closes.
+static bool assemblyPass(const ReconstructionState& state, int32_t p, FanAssembly& fan,
+                         std::vector<uint8_t>& taken) {
+    const std::vector<int32_t>& owners = state.vertices[p].connectedPoints;
+    bool applied = false;
+    for (size_t j = 0; j < owners.size() && !fan.closed; ++j) {
+        if (taken[j]) {
+            continue;
+        }
+        const int32_t w = owners[j];
+        const int32_t previous = state.prevInFan(w, p);
+        const int32_t next = state.nextInFan(w, p);
+        if (fan.end == next) {
+            applied = true;
+            if (w == fan.start) {
+                fan.closed = true;
+                break;
+            }
+            fan.append(w);
+            taken[j] = 1;
+        }
+        if (fan.end == w) {
+            applied = true;
+            if (previous == fan.start) {
+                fan.closed = true;
+                break;
+            }
+            fan.append(previous);
+            taken[j] = 1;
+        }
+    }
+    return applied;
+}
+
+void ReconstructionState::completeAssembledFan(int32_t p, int32_t count) {
+    // Publish: the entries already stand in triangleFan; link every member back to p.
+    Vertex& record = vertices[p];
+    record.triangleFanCount = count;
+    record.currentTriangleFan.assign(record.triangleFan, record.triangleFan + count);
+    for (int32_t i = 0; i < count; ++i) {
+        addConnection(record.triangleFan[i], p);
+    }
+    pointState[p] = 1;
+    // Improve the triangles around p; the fan may shrink while flipping.
+    for (int32_t i = 0; i < record.triangleFanCount; ++i) {
+        tryFlip(p, record.triangleFan[i]);
+    }
+    updateClosedFanNormal(p);
+}
+
+static void storeAssembly(Vertex& record, const FanAssembly& fan) {
+    for (int32_t i = 0; i < fan.count; ++i) {
+        record.triangleFan[i] = fan.entries[i];
+    }
+}
+
+bool ReconstructionState::fillEnclosedFan(int32_t p) {
+    const std::vector<int32_t>& owners = vertices[p].connectedPoints;
+    if (owners.size() < 2 || !isEnclosed(p)) {
+        return false;
+    }
+    FanAssembly fan;
+    startAssembly(*this, p, fan);
+    rimTaken.assign(owners.size(), 0);
+    rimTaken[0] = 1;
+    constexpr int32_t MAX_ENCLOSED_PASSES = 20;
+    for (int32_t pass = 0; pass < MAX_ENCLOSED_PASSES && !fan.closed; ++pass) {
+        assemblyPass(*this, p, fan, rimTaken);
+    }
+    storeAssembly(vertices[p], fan);
+    completeAssembledFan(p, fan.count);
+    return true;
+}
+
+bool ReconstructionState::isFlowMerge(int32_t p) {
+    buildRimList(p);
+    if (rimList.empty() || !rimIsIntact(rimList)) {
+        return false;
+    }
+    int32_t openCount = 0;
+    size_t firstOpen = 0;
+    size_t secondOpen = 0;
+    for (size_t i = 0; i < rimList.size(); ++i) {
+        if (rimEntryOpen(i)) {
+            if (openCount == 0) {
+                firstOpen = i;
+            } else if (openCount == 1) {
+                secondOpen = i;
+            }
+            ++openCount;
+        }
+    }
+    if (openCount != 2 || rimList[firstOpen].kind == rimList[secondOpen].kind) {
+        return false;
+    }
+    const int32_t e1 = rimList[firstOpen].point;
+    const int32_t e2 = rimList[secondOpen].point;
+
+    bool joined = false;
+    for (const int32_t c : vertices[e1].connectedPoints) {
+        if (nextInFan(c, e1) == e2 || prevInFan(c, e1) == e2) {
+            joined = true;
+            break;
+        }
+    }
+    joined = joined || (pointState[e1] == 1 && indexInFan(e1, e2) >= 0) ||
+             (pointState[e2] == 1 && indexInFan(e2, e1) >= 0);
+    if (!joined) {
+        return false;
+    }
+    fillFlowMergeFan(p, e1, e2);
+    return true;
+}
+
+bool ReconstructionState::fillFlowMergeFan(int32_t p, int32_t e1, int32_t e2) {
+    buildRimList(p);
+    if (rimList.empty() || !rimIsIntact(rimList)) {
+        return false;
+    }
+    int32_t openCount = 0;
+    for (size_t i = 0; i < rimList.size(); ++i) {
+        if (rimEntryOpen(i)) {
+            ++openCount;
+        }
+    }
+    if (openCount > 2) {
+        return false;
+    }
+    const std::vector<int32_t>& owners = vertices[p].connectedPoints;
+    FanAssembly fan;
+    startAssembly(*this, p, fan);
+    rimTaken.assign(owners.size(), 0);
+    rimTaken[0] = 1;
+    constexpr int32_t MAX_FLOW_PASSES = 150;
+    for (int32_t pass = 0; pass < MAX_FLOW_PASSES && !fan.closed; ++pass) {
+        if (assemblyPass(*this, p, fan, rimTaken) || fan.closed) {
+            continue;
+        }
+        // Nothing joined on: cross the gap from one open end to the other.
+        int32_t candidate;
+        if (fan.end == e1) {
+            candidate = e2;
+        } else if (fan.end == e2) {
+            candidate = e1;
+        } else {
+            continue;
+        }
+        if (candidate == fan.start) {
+            fan.closed = true;
+        } else {
+            fan.append(candidate);
+        }
+    }
+    storeAssembly(vertices[p], fan);
+    completeAssembledFan(p, fan.count);
+    return true;
+}
