@@ -1,5 +1,10 @@
 // Octree: axis-aligned cube tree over point records, sized by the points' own
 // neighbourhood radii, with a parametric ray traversal for occupancy queries.
+//
+// Child c (0..7) covers the half of its parent selected by the bits of c: bit 2 upper x,
+// bit 1 upper y, bit 0 upper z. A point exactly on a mid-plane belongs to the upper half.
+// A node is split while its half edge exceeds the largest neighbourhood radius of its
+// points; splitting also ends at MAX_DEPTH and when all points of a node coincide.
 #pragma once
 
 #include <cstdint>
@@ -9,19 +14,33 @@
 #include "recon/Vertex.h"
 
 struct Octree {
-    int32_t nextChildX[8];
-    int32_t nextChildY[8];
-    int32_t nextChildZ[8];
+    // Successor of child c when the ray leaves it through an x, y or z plane (-1: the ray
+    // leaves the parent).
+    static constexpr int32_t nextChildX[8] = {4, 5, 6, 7, -1, -1, -1, -1};
+    static constexpr int32_t nextChildY[8] = {2, 3, -1, -1, 6, 7, -1, -1};
+    static constexpr int32_t nextChildZ[8] = {1, -1, 3, -1, 5, -1, 7, -1};
+    // Depth (root = 0) at which a node is kept as a leaf whatever its points' radii.
+    static constexpr int32_t MAX_DEPTH = 100;
+
+    // Ray parameters of one cube: the ray origin + t * direction crosses the lower, middle
+    // and upper plane of each axis at t0, tm and t1.
+    struct RayParameters {
+        double tx0, tx1, txm, ty0, ty1, tym, tz0, tz1, tzm;
+    };
+
     double minCellSize = 0.0;
     double edge = 0.0;
     Vertex* records = nullptr;
     bool isLeaf = true;
     Octree* children[8] = {};
-    std::vector<uint8_t> excluded; // root only
+    // Root only: points marked 1 are ignored by the ray test. All 0 outside castRay. It
+    // covers every record index the tree holds; it is kept (all 0) across reset so that
+    // rebuilding per component does not reallocate it.
+    std::vector<uint8_t> excluded;
     Vector3 minCorner{0.0, 0.0, 0.0};
     Vector3 center{0.0, 0.0, 0.0};
     std::vector<int32_t> points; // leaf only
-    double tx0 = 0, tx1 = 0, txm = 0, ty0 = 0, ty1 = 0, tym = 0, tz0 = 0, tz1 = 0, tzm = 0;
+    // Mirror state of the current ray (root only; the traversal passes it down).
     uint8_t mirrorX = 0, mirrorY = 0, mirrorZ = 0;
     int32_t mirrorMask = 0;
 
@@ -32,11 +51,31 @@ struct Octree {
     Octree& operator=(const Octree&) = delete;
 
     void initialise();
+    // Releases all children and points; the tree becomes one empty leaf.
     void reset();
+    // Builds the tree over records 0..count-1.
     void buildAll(Vertex* recordArray, int32_t count, double cellSize);
+    // Builds the tree over the listed record indices.
     void buildFor(Vertex* recordArray, const int32_t* indices, int32_t count, double cellSize);
 
-    // Ray queries (root only).
+    // Ray queries (root only). castRay: does the ray from origin along direction meet a
+    // leaf wholly ahead of the origin that holds points, none of them a neighbour of p?
+    // p is a record index, or -1 to exclude nothing.
     bool castRay(Vector3 origin, Vector3 direction, int32_t p);
+    // Casts along the normal of p and, when that hits, reverses the normal of p and casts
+    // along the reversed normal.
     bool blockedBothWays(int32_t p);
+
+    // Number of nodes below and including this node (diagnostics and tests).
+    int64_t nodeCount() const;
+
+  private:
+    void releaseChildren();
+    void build(Vertex* recordArray, std::vector<int32_t>& list, int32_t recordCount,
+               double cellSize);
+    void subdivide(int32_t* begin, int32_t* end, int32_t* scratch, uint8_t* codes, int32_t depth);
+    RayParameters prepareRay(Vector3 origin, Vector3 direction);
+    bool traverse(const RayParameters& t, int32_t mask, const uint8_t* marks) const;
+    static int32_t firstChild(const RayParameters& t);
+    bool leafTest(const RayParameters& t, const uint8_t* marks) const;
 };

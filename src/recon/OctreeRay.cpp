@@ -1,0 +1,221 @@
+// Octree ray queries: parametric top-down traversal (Revelles, Urena and Lastra, 2000)
+// of the leaves a ray pierces, in the order the ray meets them, with direction mirroring
+// so that the traversal always runs in positive axis directions.
+#include <algorithm>
+#include <cmath>
+
+#include "recon/Octree.h"
+
+namespace {
+
+// Direction components of smaller magnitude are replaced, so no parameter divides by 0.
+constexpr double DEGENERATE_DIRECTION = 1e-6;
+constexpr double DIRECTION_SUBSTITUTE = 1e-7;
+// Root mid-plane parameters of smaller magnitude are snapped to 0.
+constexpr double MID_PLANE_SNAP = 1e-6;
+
+double largest(double a, double b, double c) {
+    return std::max(std::max(a, b), c);
+}
+double smallest(double a, double b, double c) {
+    return std::min(std::min(a, b), c);
+}
+
+} // namespace
+
+Octree::RayParameters Octree::prepareRay(Vector3 origin, Vector3 direction) {
+    if (std::fabs(direction.x) < DEGENERATE_DIRECTION) {
+        direction.x = DIRECTION_SUBSTITUTE;
+    }
+    if (std::fabs(direction.y) < DEGENERATE_DIRECTION) {
+        direction.y = DIRECTION_SUBSTITUTE;
+    }
+    if (std::fabs(direction.z) < DEGENERATE_DIRECTION) {
+        direction.z = DIRECTION_SUBSTITUTE;
+    }
+    RayParameters t;
+    const auto compute = [&]() {
+        t.tx0 = (minCorner.x - origin.x) / direction.x;
+        t.tx1 = (minCorner.x + edge - origin.x) / direction.x;
+        t.txm = (t.tx0 + t.tx1) / 2;
+        if (std::fabs(t.txm) < MID_PLANE_SNAP) {
+            t.txm = 0;
+        }
+        t.ty0 = (minCorner.y - origin.y) / direction.y;
+        t.ty1 = (minCorner.y + edge - origin.y) / direction.y;
+        t.tym = (t.ty0 + t.ty1) / 2;
+        if (std::fabs(t.tym) < MID_PLANE_SNAP) {
+            t.tym = 0;
+        }
+        t.tz0 = (minCorner.z - origin.z) / direction.z;
+        t.tz1 = (minCorner.z + edge - origin.z) / direction.z;
+        t.tzm = (t.tz0 + t.tz1) / 2;
+        if (std::fabs(t.tzm) < MID_PLANE_SNAP) {
+            t.tzm = 0;
+        }
+    };
+    compute();
+
+    mirrorMask = 0;
+    if (t.tx1 < t.tx0) {
+        mirrorX = 1;
+        mirrorMask += 4;
+        direction.x = -direction.x;
+        origin.x = 2 * center.x - origin.x;
+    } else {
+        mirrorX = 0;
+    }
+    if (t.ty1 < t.ty0) {
+        mirrorY = 1;
+        mirrorMask += 2;
+        direction.y = -direction.y;
+        origin.y = 2 * center.y - origin.y;
+    } else {
+        mirrorY = 0;
+    }
+    if (t.tz1 < t.tz0) {
+        mirrorZ = 1;
+        mirrorMask += 1;
+        direction.z = -direction.z;
+        origin.z = 2 * center.z - origin.z;
+    } else {
+        mirrorZ = 0;
+    }
+    if (mirrorMask != 0) {
+        compute();
+    }
+    return t;
+}
+
+int32_t Octree::firstChild(const RayParameters& t) {
+    const double tEnter = largest(t.tx0, t.ty0, t.tz0);
+    const double tExit = smallest(t.tx1, t.ty1, t.tz1);
+    if (tEnter > tExit) {
+        return -1;
+    }
+    int32_t c = 0;
+    if (t.tx0 >= t.ty0 && t.tx0 >= t.tz0) {
+        if (t.tym < t.tx0) {
+            c += 2;
+        }
+        if (t.tzm < t.tx0) {
+            c += 1;
+        }
+    } else if (t.ty0 >= t.tz0) {
+        if (t.txm < t.ty0) {
+            c += 4;
+        }
+        if (t.tzm < t.ty0) {
+            c += 1;
+        }
+    } else {
+        if (t.txm < t.tz0) {
+            c += 4;
+        }
+        if (t.tym < t.tz0) {
+            c += 2;
+        }
+    }
+    return c;
+}
+
+bool Octree::leafTest(const RayParameters& t, const uint8_t* marks) const {
+    const double tEnter = largest(t.tx0, t.ty0, t.tz0);
+    const double tExit = smallest(t.tx1, t.ty1, t.tz1);
+    // Behind the origin, or holding it.
+    if (tEnter < 0 || tExit < 0) {
+        return false;
+    }
+    if (points.empty()) {
+        return false;
+    }
+    for (const int32_t index : points) {
+        if (marks[index] != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Visits the children the ray pierces in the mirrored frame; sub-cube c of the mirrored
+// frame is the real child c XOR mask.
+bool Octree::traverse(const RayParameters& t, int32_t mask, const uint8_t* marks) const {
+    if (isLeaf) {
+        return leafTest(t, marks);
+    }
+    int32_t c = firstChild(t);
+    while (c != -1) {
+        RayParameters s;
+        if ((c & 4) == 0) {
+            s.tx0 = t.tx0;
+            s.tx1 = t.txm;
+        } else {
+            s.tx0 = t.txm;
+            s.tx1 = t.tx1;
+        }
+        s.txm = (s.tx0 + s.tx1) / 2;
+        if ((c & 2) == 0) {
+            s.ty0 = t.ty0;
+            s.ty1 = t.tym;
+        } else {
+            s.ty0 = t.tym;
+            s.ty1 = t.ty1;
+        }
+        s.tym = (s.ty0 + s.ty1) / 2;
+        if ((c & 1) == 0) {
+            s.tz0 = t.tz0;
+            s.tz1 = t.tzm;
+        } else {
+            s.tz0 = t.tzm;
+            s.tz1 = t.tz1;
+        }
+        s.tzm = (s.tz0 + s.tz1) / 2;
+
+        if (children[c ^ mask]->traverse(s, mask, marks)) {
+            return true;
+        }
+        if (s.tx1 <= s.ty1 && s.tx1 <= s.tz1) {
+            c = nextChildX[c];
+        } else if (s.ty1 <= s.tz1) {
+            c = nextChildY[c];
+        } else {
+            c = nextChildZ[c];
+        }
+    }
+    return false;
+}
+
+bool Octree::castRay(Vector3 origin, Vector3 direction, int32_t p) {
+    const RayParameters t = prepareRay(origin, direction);
+    // Neighbour indices outside the mark array are not held by the tree; they need no mark.
+    const int32_t markCount = static_cast<int32_t>(excluded.size());
+    const bool marking = p >= 0 && records != nullptr;
+    if (marking) {
+        for (const int32_t n : records[p].neighbours) {
+            if (n >= 0 && n < markCount) {
+                excluded[n] = 1;
+            }
+        }
+    }
+    const bool hit = traverse(t, mirrorMask, excluded.data());
+    if (marking) {
+        for (const int32_t n : records[p].neighbours) {
+            if (n >= 0 && n < markCount) {
+                excluded[n] = 0;
+            }
+        }
+    }
+    return hit;
+}
+
+bool Octree::blockedBothWays(int32_t p) {
+    if (p < 0 || records == nullptr) {
+        return false;
+    }
+    Vertex& v = records[p];
+    if (!castRay(v.position, v.normal, p)) {
+        return false;
+    }
+    v.normal.negate();
+    return castRay(v.position, v.normal, p);
+}
