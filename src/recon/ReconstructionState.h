@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "geometry/Vector3.h"
+#include "recon/BoundedHeap.h"
 #include "recon/Octree.h"
 #include "recon/Random.h"
 #include "recon/Vertex.h"
@@ -183,11 +185,59 @@ struct ReconstructionState {
     void completeAssembledFan(int32_t p, int32_t count);
 
     // ---- grow: point creation ----
+    // One layer pass: splits the open points into neighbour-linked components and
+    // completes points in each of them.
+    void processLayer(bool levelFlipping);
+    // Completes points of one component, flattest candidate fan first.
+    void createPoints(const std::vector<int32_t>& component, Octree& tree, bool levelFlipping);
+    void saveFan(int32_t p);
+    void restoreFan(int32_t p);
+    void publishFan(int32_t p, bool levelFlipping);
+    void withdrawFan(int32_t p);
+    void confirmFan(int32_t p);
+    // Number of withdrawFan calls so far; lets the hole-closing rounds see whether a round
+    // changed anything.
+    int64_t withdrawnFanCount = 0;
+    // Per-point flags of createPoints, sized once per layer pass; createPoints clears the
+    // entries of its component's points before it returns, so they are all 0 between calls.
+    std::vector<uint8_t> creationRejected;
+    std::vector<uint8_t> creationPending;
+    std::vector<uint8_t> creationQueued;
+    BoundedHeap candidateQueue;
 
     // ---- grow: seed start and per-layer passes ----
+    static constexpr double SEED_SECTOR_WIDTH = 72.0;
+    static constexpr double SEED_DISTANCE_BOUND = 100.0;
+    static constexpr int32_t CLOSE_SWEEP_LIMIT = 50;
+    bool startFromSeed(int32_t s);
+    void completeFlowMergedPoints();
+    void closeFromNeighbourFans();
+    void insertUncoveredPoints();
+    // Distance to the first of the 16 neighbours that is not completed; -1 when all are.
+    double nearestOpenNeighbourDistance(int32_t p) const;
 
     // ---- grow: construction driver ----
+    static constexpr int32_t MAX_LAYER_ITERATIONS = 32;
+    // Grows the surface from seeds and runs the clean-up passes.
+    void constructSurface();
+    // Surface variations of the active points in descending order, and the point each
+    // value stands for (the lowest index among equal values).
+    void orderSeedCandidates(std::vector<double>& candidates,
+                             std::map<double, int32_t>& candidateIndex) const;
 
     // ---- repair: final clean-up passes ----
     void updatePointNormal(int32_t p);
+    void checkCompletedLinks(int32_t a);
+    void repairOpenPoint(int32_t a);
+    void checkFanAgreement();
+    bool withdrawOpenPoints();
+    bool closeHoles();
+    void insertEnclosedPoints();
+    void insertRemovedPoints();
+    void removeInconsistentFansPass();
+    void keepLargestComponentPass();
+    // The nearest fan triangle (o, t, v) over point i and its distance; false when none.
+    bool findCoveringTriangle(int32_t i, int32_t& o, int32_t& t, int32_t& v, double& distance);
+    // Splits the triangle (o, t, v) of the fan of o by i and completes i with [o, t, v].
+    void insertIntoTriangle(int32_t i, int32_t o, int32_t t, int32_t v);
 };

@@ -1,0 +1,178 @@
+// Construction driver: picks seeds in order of increasing surface variation, grows the
+// surface from each accepted seed layer by layer, decides when to stop, and then runs the
+// clean-up passes in their fixed order.
+#include <algorithm>
+#include <ctime>
+#include <iostream>
+
+#include "recon/ReconstructionState.h"
+
+namespace {
+// Seeding stops when fewer candidates than this share of the active points remain.
+constexpr float MIN_CANDIDATE_SHARE = 0.1f;
+// Growing stops after a seed once more than this share of the active points is completed.
+constexpr float COMPLETED_SHARE = 0.9f;
+// A growth ends after this many consecutive layers without a new completion.
+constexpr int32_t STAGNANT_LAYER_LIMIT = 2;
+// Consecutive successful hole-closing rounds that end the hole closing.
+constexpr int32_t CLOSE_HOLES_STREAK = 2;
+} // namespace
+
+void ReconstructionState::orderSeedCandidates(std::vector<double>& candidates,
+                                              std::map<double, int32_t>& candidateIndex) const {
+    candidates.reserve(static_cast<size_t>(activeCount > 0 ? activeCount : 0));
+    for (int32_t p = 0; p < activeCount; ++p) {
+        const double value = vertices[p].surfaceVariation;
+        candidates.push_back(value);
+        candidateIndex.emplace(value, p); // an existing key keeps its (lower) index
+    }
+    std::sort(candidates.begin(), candidates.end());
+    std::reverse(candidates.begin(), candidates.end());
+}
+
+void ReconstructionState::constructSurface() {
+    std::cout << "Constructing Surface ";
+    seedRandom(RANDOM_SEED);
+    maxLayers = configuredMaxLayers;
+    layerVector = randomVector();
+    pointState.assign(static_cast<size_t>(totalCount > 0 ? totalCount : 0), 0);
+    for (int32_t k = 0; k < totalCount; ++k) {
+        vertices[k].layerMark = layerVector;
+    }
+    for (int32_t k = 0; k < activeCount; ++k) {
+        vertices[k].inSavedFan = false;
+    }
+    completionOrder.clear();
+    completionOrder.reserve(static_cast<size_t>(totalCount > 0 ? totalCount : 0));
+    completedCount = 0;
+    const std::clock_t startTicks = std::clock();
+
+    std::vector<double> candidates;
+    std::map<double, int32_t> candidateIndex;
+    orderSeedCandidates(candidates, candidateIndex);
+    bool stopAfterSeed = false;
+    layer = 1;
+
+    while (true) {
+        if (static_cast<float>(candidates.size()) <
+            MIN_CANDIDATE_SHARE * static_cast<float>(activeCount)) {
+            break;
+        }
+        // Take the smallest remaining variation; seeds enclosed on both sides are dropped.
+        bool exhausted = false;
+        int32_t p = candidateIndex[candidates.back()];
+        while (octree.blockedBothWays(p)) {
+            candidates.pop_back();
+            if (candidates.empty()) {
+                exhausted = true;
+                break;
+            }
+            p = candidateIndex[candidates.back()];
+        }
+        if (exhausted) {
+            break;
+        }
+        if (pointState[static_cast<size_t>(p)] == 1 || !vertices[p].connectedPoints.empty()) {
+            candidates.pop_back();
+            continue;
+        }
+        const bool started = startFromSeed(p);
+        candidates.pop_back();
+        if (!started) {
+            continue;
+        }
+
+        vertices[p].layerMark = randomVector();
+        int32_t stagnantLayers = 0;
+        int32_t i = 0;
+        layerVector = randomVector();
+        while (true) {
+            if (i == MAX_LAYER_ITERATIONS) {
+                break;
+            }
+            const int32_t before = completedCount;
+            processLayer(i % 2 == 1);
+            if (completedCount > completedLimit) {
+                break;
+            }
+            completeFlowMergedPoints();
+            closeFromNeighbourFans();
+            insertUncoveredPoints();
+            // Make the progress marks of this layer visible.
+            std::cout.flush();
+            if (completedCount > completedLimit) {
+                break;
+            }
+            ++i;
+            ++layer;
+            layerVector = randomVector();
+            stagnantLayers = completedCount == before ? stagnantLayers + 1 : 0;
+            if (layer > maxLayers) {
+                stopAfterSeed = true;
+                break;
+            }
+            if (stagnantLayers == STAGNANT_LAYER_LIMIT) {
+                break;
+            }
+        }
+
+        const int32_t c = completedCount;
+        if (c > completedLimit) {
+            break;
+        }
+        if (static_cast<float>(c) > COMPLETED_SHARE * static_cast<float>(activeCount)) {
+            stopAfterSeed = true;
+        }
+        if (stopAfterSeed) {
+            break;
+        }
+    }
+
+    if (completedCount > completedLimit) {
+        return;
+    }
+
+    std::cout << "\n\n"
+              << "Performing Cleaning up functions\n";
+    for (int32_t k = 0; k < activeCount; ++k) {
+        if (pointState[static_cast<size_t>(k)] == 1) {
+            checkCompletedLinks(k);
+        } else {
+            repairOpenPoint(k);
+        }
+    }
+    checkFanAgreement();
+    while (withdrawOpenPoints()) {
+    }
+    int32_t streak = 0;
+    do {
+        const int32_t completedBefore = completedCount;
+        const int64_t withdrawnBefore = withdrawnFanCount;
+        const bool closedAll = closeHoles();
+        streak = closedAll ? streak + 1 : 0;
+        while (withdrawOpenPoints()) {
+        }
+        // A failed round that neither completed nor withdrew a fan leaves the mesh as it
+        // was, so every further round would fail the same way: stop instead of looping.
+        if (!closedAll && completedCount == completedBefore &&
+            withdrawnFanCount == withdrawnBefore) {
+            break;
+        }
+    } while (streak < CLOSE_HOLES_STREAK);
+    insertEnclosedPoints();
+    insertRemovedPoints();
+    for (int32_t k = 0; k < activeCount; ++k) {
+        updatePointNormal(k);
+    }
+    if (removeInconsistentFans) {
+        removeInconsistentFansPass();
+    }
+    if (keepLargestComponent) {
+        keepLargestComponentPass();
+    }
+
+    // clock() counts CLOCKS_PER_SEC ticks per second.
+    reconstructionSeconds =
+        static_cast<double>(std::clock() - startTicks) / static_cast<double>(CLOCKS_PER_SEC);
+    std::cout << "Timing for Surface Reconstruction = " << reconstructionSeconds << " seconds.\n\n";
+}

@@ -1,0 +1,155 @@
+// Passes run after every layer of point creation: completing flow-merge points,
+// closing points whose neighbour fans already ring them, and inserting isolated open
+// points into the triangles over them.
+#include "geometry/Geometry.h"
+#include "recon/ReconstructionState.h"
+
+namespace {
+// An isolated point is inserted when its nearest open neighbour is farther than this
+// many times its distance to the covering triangle.
+constexpr double UNCOVERED_DISTANCE_FACTOR = 2.0;
+} // namespace
+
+double ReconstructionState::nearestOpenNeighbourDistance(int32_t p) const {
+    const Vertex& v = vertices[p];
+    for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+        const int32_t q = v.neighbours[k];
+        if (pointState[static_cast<size_t>(q)] != 1) {
+            return difference(v.position, vertices[q].position).length();
+        }
+    }
+    return -1.0;
+}
+
+void ReconstructionState::completeFlowMergedPoints() {
+    for (int32_t p = 0; p < activeCount; ++p) {
+        if (pointState[static_cast<size_t>(p)] != 0 || !isFlowMerge(p)) {
+            continue;
+        }
+        if (postTest(p)) {
+            pointState[static_cast<size_t>(p)] = 1;
+            updateClosedFanNormal(p);
+            completionOrder.push_back(p);
+            completedCount = static_cast<int32_t>(completionOrder.size());
+        } else {
+            withdrawFan(p);
+        }
+    }
+}
+
+void ReconstructionState::closeFromNeighbourFans() {
+    std::vector<int32_t> links;
+    std::vector<uint8_t> used;
+    for (int32_t p = 0; p < activeCount; ++p) {
+        Vertex& v = vertices[p];
+        if (pointState[static_cast<size_t>(p)] != 0 || v.connectedPoints.size() < 2 ||
+            !isEnclosed(p)) {
+            continue;
+        }
+        links = v.connectedPoints;
+        used.assign(links.size(), 0);
+        used[0] = 1;
+        const int32_t m = links[0];
+        const int32_t first = nextInFan(m, p);
+        int32_t last = prevInFan(m, p);
+        v.triangleFan[0] = first;
+        v.triangleFan[1] = m;
+        v.triangleFan[2] = last;
+        int32_t size = 3;
+
+        // Appends q to the fan being assembled; false when the fan is full.
+        auto append = [&](int32_t q) {
+            if (size >= MAX_FAN_SIZE) {
+                return false;
+            }
+            v.triangleFan[size++] = q;
+            return true;
+        };
+
+        bool closed = false;
+        bool overflow = false;
+        int32_t sweeps = 0;
+        while (true) {
+            for (size_t k = 0; k < links.size() && !closed && !overflow; ++k) {
+                if (used[k]) {
+                    continue;
+                }
+                const int32_t c = links[k];
+                const int32_t d = nextInFan(c, p);
+                const int32_t e = prevInFan(c, p);
+                if (d == last) {
+                    if (c == first) {
+                        closed = true;
+                        break;
+                    }
+                    if (!append(c)) {
+                        overflow = true;
+                        break;
+                    }
+                    last = c;
+                    used[k] = 1;
+                }
+                if (last == c) {
+                    if (e == first) {
+                        closed = true;
+                        break;
+                    }
+                    if (!append(e)) {
+                        overflow = true;
+                        break;
+                    }
+                    last = e;
+                    used[k] = 1;
+                }
+            }
+            ++sweeps;
+            if (sweeps > CLOSE_SWEEP_LIMIT || overflow) {
+                closed = false;
+                break;
+            }
+            if (closed) {
+                break;
+            }
+        }
+        if (!closed) {
+            continue;
+        }
+
+        v.triangleFanCount = size;
+        v.currentTriangleFan.assign(v.triangleFan, v.triangleFan + size);
+        for (int32_t i = 0; i < size; ++i) {
+            addConnection(v.triangleFan[i], p);
+        }
+        pointState[static_cast<size_t>(p)] = 1;
+        updateClosedFanNormal(p);
+        completionOrder.push_back(p);
+        completedCount = static_cast<int32_t>(completionOrder.size());
+        // Improve the triangles around p; the fan may change while flipping.
+        for (int32_t i = 0; i < v.triangleFanCount; ++i) {
+            tryFlip(p, v.triangleFan[i]);
+        }
+    }
+}
+
+void ReconstructionState::insertUncoveredPoints() {
+    for (int32_t p = 0; p < activeCount; ++p) {
+        if (pointState[static_cast<size_t>(p)] != 0 || !vertices[p].connectedPoints.empty()) {
+            continue;
+        }
+        const double b = nearestOpenNeighbourDistance(p);
+        int32_t o = -1;
+        int32_t t = -1;
+        int32_t w = -1;
+        double c = 0.0;
+        if (!findCoveringTriangle(p, o, t, w, c)) {
+            continue;
+        }
+        if (b < 0.0 || b > UNCOVERED_DISTANCE_FACTOR * c) {
+            insertIntoTriangle(p, o, t, w);
+            flipAroundPoint(p);
+            flipAroundPoint(o);
+            flipAroundPoint(t);
+            flipAroundPoint(w);
+        }
+    }
+}

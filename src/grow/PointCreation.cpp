@@ -1,0 +1,273 @@
+// Point creation inside one component: every open point that borders an accepted fan
+// gets a candidate fan; candidates wait in a queue ordered by fan flatness and are
+// completed flattest first, each through the enclosed, flow-merge or ordinary chain of
+// tests and repairs. A completion activates the open members of the new fan.
+#include <cmath>
+#include <ctime>
+#include <iostream>
+
+#include "recon/ReconstructionState.h"
+
+namespace {
+// Above this flatness a queued candidate may still be refined from a new neighbour fan.
+constexpr double REFINE_FLATNESS = 400.0;
+// A progress mark is written for every this many completed points.
+constexpr int32_t PROGRESS_STEP = 50;
+
+void writeNormalLine(const Vector3& normal) {
+    std::cout << "\t" << normal.x << " , " << normal.y << " , " << normal.z << "\n";
+}
+
+void writeFanLine(const Vertex& v) {
+    for (int32_t i = 0; i < v.triangleFanCount; ++i) {
+        std::cout << v.triangleFan[i] << " ";
+    }
+    std::cout << "\n";
+}
+} // namespace
+
+void ReconstructionState::createPoints(const std::vector<int32_t>& component, Octree& tree,
+                                       bool levelFlipping) {
+    // The flags live across calls (sized by the layer pass); make sure they cover every
+    // active point when called on its own.
+    const size_t n = static_cast<size_t>(activeCount > 0 ? activeCount : 0);
+    if (creationRejected.size() < n) {
+        creationRejected.resize(n, 0);
+        creationPending.resize(n, 0);
+        creationQueued.resize(n, 0);
+    }
+    std::vector<uint8_t>& rejected = creationRejected;
+    std::vector<uint8_t>& pending = creationPending;
+    std::vector<uint8_t>& queued = creationQueued;
+    for (const int32_t p : component) {
+        pending[static_cast<size_t>(p)] = 1;
+    }
+
+    clockStart = static_cast<int32_t>(std::clock());
+    tree.buildFor(vertices, component.data(), static_cast<int32_t>(component.size()), searchRadius);
+    clockEnd = static_cast<int32_t>(std::clock());
+    octreeTicks += clockEnd - clockStart;
+
+    candidateQueue.clear();
+    candidateQueue.init(static_cast<int32_t>(component.size()), BoundedHeap::SMALLEST_ON_TOP,
+                        activeCount);
+
+    // Seeding: every point that already borders an accepted fan.
+    for (const int32_t p : component) {
+        Vertex& v = vertices[p];
+        if (v.connectedPoints.empty()) {
+            continue;
+        }
+        if (p == tracePoint) {
+            std::cout << "\tFRESH START FOR CREATING POINT " << p << " \n";
+        }
+        if (!findBestFan(p, levelFlipping)) {
+            rejected[static_cast<size_t>(p)] = 1;
+            if (p == tracePoint) {
+                std::cout << "\tTHIS POINT CANNOT FIND A BESTFAN CONFIGURATION\n";
+            }
+        } else if (globalConvexityTest(p, tree, false)) {
+            candidateQueue.push(p, std::fabs(v.fanFlatness));
+            queued[static_cast<size_t>(p)] = 1;
+            if (p == tracePoint) {
+                std::cout << "\tTHIS POINT PASSED THE GLOBAL CONVEXITY TEST\n";
+            }
+        } else {
+            rejected[static_cast<size_t>(p)] = 1;
+            if (p == tracePoint) {
+                std::cout << "\tTHIS POINT FAILED THE GLOBAL CONVEXITY TEST\n";
+                writeNormalLine(v.normal);
+            }
+        }
+    }
+
+    // Completion loop.
+    while (!candidateQueue.empty()) {
+        const int32_t h = candidateQueue.top().key;
+        Vertex& hv = vertices[h];
+        const bool traced = h == traceFlipPoint;
+        if (rejected[static_cast<size_t>(h)] == 1) {
+            candidateQueue.popTop();
+            continue;
+        }
+        if (completedCount >= completedLimit) {
+            if (traced) {
+                std::cout << "This point " << h << " --- mergenormal = false";
+            }
+            publishFan(h, levelFlipping);
+            pointState[static_cast<size_t>(h)] = 1;
+            completionOrder.push_back(h);
+            completedCount = static_cast<int32_t>(completionOrder.size());
+            if (traced) {
+                std::cout << "Final ---- from merge normal = false ";
+                writeFanLine(hv);
+            }
+            break;
+        }
+
+        saveFan(h);
+        bool complete = false;
+        bool abandon = false;
+        if (isEnclosed(h)) {
+            fillEnclosedFan(h);
+            if (traced) {
+                std::cout << " Point " << h << " is enclosed\n";
+            }
+            complete = true;
+        } else if (isFlowMerge(h)) {
+            if (globalConvexityTest(h, tree, false)) {
+                if (traced) {
+                    std::cout << " Point " << h
+                              << " is being merged by incoming and outgoing flows\n";
+                }
+            } else {
+                withdrawFan(h);
+            }
+            if (!postTest(h)) {
+                rejected[static_cast<size_t>(h)] = 1;
+                pointState[static_cast<size_t>(h)] = 0;
+                abandon = true;
+            } else {
+                complete = true;
+            }
+        } else {
+            restoreFan(h);
+            saveFan(h);
+            publishFan(h, levelFlipping);
+            if (!mergePoint(h)) {
+                rejected[static_cast<size_t>(h)] = 1;
+                withdrawFan(h);
+                restoreFan(h);
+                continue;
+            }
+            removeFoldedFanPoints(h);
+            if (!insertMissedNeighbours(h)) {
+                rejected[static_cast<size_t>(h)] = 1;
+                withdrawFan(h);
+                restoreFan(h);
+                continue;
+            }
+            pointState[static_cast<size_t>(h)] = 1;
+            if (!postTest(h)) {
+                rejected[static_cast<size_t>(h)] = 1;
+                pointState[static_cast<size_t>(h)] = 0;
+                abandon = true;
+            } else if (!globalConvexityTest(h, tree, levelFlipping)) {
+                rejected[static_cast<size_t>(h)] = 1;
+                pointState[static_cast<size_t>(h)] = 0;
+                withdrawFan(h);
+                restoreFan(h);
+                if (traced) {
+                    std::cout << "This point " << h << " failed convexity test\n";
+                    writeNormalLine(hv.normal);
+                }
+                continue;
+            } else {
+                if (traced) {
+                    std::cout << "Final B4 flipping";
+                    writeFanLine(hv);
+                }
+                flipStep(h);
+                if (!postTest(h)) {
+                    rejected[static_cast<size_t>(h)] = 1;
+                    pointState[static_cast<size_t>(h)] = 0;
+                    abandon = true;
+                } else {
+                    if (traced) {
+                        std::cout << "Final";
+                        writeFanLine(hv);
+                    }
+                    confirmFan(h);
+                    complete = true;
+                }
+            }
+        }
+
+        if (abandon) {
+            // The point stays on top of the queue and is dropped as rejected next turn.
+            withdrawFan(h);
+            restoreFan(h);
+            if (traced) {
+                std::cout << "This point " << h << " failed post test";
+            }
+            continue;
+        }
+        if (!complete) {
+            continue;
+        }
+
+        pending[static_cast<size_t>(h)] = 0;
+        queued[static_cast<size_t>(h)] = 0;
+        pointState[static_cast<size_t>(h)] = 1;
+        hv.layerMark = layerVector;
+        if (completedCount % PROGRESS_STEP == 0) {
+            std::cout << ".";
+        }
+        completionOrder.push_back(h);
+        completedCount = static_cast<int32_t>(completionOrder.size());
+        candidateQueue.popTop();
+
+        // Activation of the new fan's members.
+        for (int32_t i = 0; i < hv.triangleFanCount; ++i) {
+            const int32_t m = hv.triangleFan[i];
+            const size_t mi = static_cast<size_t>(m);
+            const bool inComponent = m >= 0 && m < activeCount && pending[mi] == 1;
+            if (inComponent && rejected[mi] == 0) {
+                Vertex& mv = vertices[m];
+                const bool tracedM = m == tracePoint;
+                if (tracedM) {
+                    std::cout << (queued[mi] == 0 ? "First timer: This point "
+                                                  : "Not First time: This point ")
+                              << m << " is ACTIVATED by point " << h << "\n";
+                    std::cout << "Location of point " << h << " = ";
+                    writeNormalLine(hv.position);
+                }
+                if (queued[mi] == 0) {
+                    if (!findBestFan(m, levelFlipping)) {
+                        rejected[mi] = 1;
+                        if (tracedM) {
+                            std::cout << "This point " << m
+                                      << " failed to construct a proper triangle. \n";
+                        }
+                    } else if (globalConvexityTest(m, tree, false)) {
+                        candidateQueue.push(m, std::fabs(mv.fanFlatness));
+                        queued[mi] = 1;
+                        if (tracedM) {
+                            std::cout << "This point " << m << " passed convexity test. \n";
+                        }
+                    } else {
+                        rejected[mi] = 1;
+                        if (tracedM) {
+                            std::cout << "This point " << m << " failed convexity test. \n";
+                        }
+                    }
+                } else if (mv.fanFlatness > REFINE_FLATNESS) {
+                    if (refineFan(m, h, levelFlipping)) {
+                        if (globalConvexityTest(m, tree, false)) {
+                            candidateQueue.update(m, std::fabs(mv.fanFlatness));
+                            if (tracedM) {
+                                std::cout << "This point " << m << " passed convexity test. \n";
+                            }
+                        } else {
+                            rejected[mi] = 1;
+                            if (tracedM) {
+                                std::cout << "This point " << m << " failed convexity test. \n";
+                            }
+                        }
+                    }
+                }
+            } else if (!(m >= 0 && m < activeCount && rejected[mi] == 1)) {
+                updateClosedFanNormal(m);
+            }
+        }
+    }
+
+    // Leave the flags all 0 for the next component.
+    for (const int32_t p : component) {
+        const size_t pi = static_cast<size_t>(p);
+        rejected[pi] = 0;
+        pending[pi] = 0;
+        queued[pi] = 0;
+    }
+    candidateQueue.release();
+}
