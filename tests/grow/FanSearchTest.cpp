@@ -1,0 +1,200 @@
+// Fan search: closing a regular fan, the size and give-up rules, the neighbour overwrite,
+// the choice among start points, the retry from an activating point and the trace.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "grow/FanNeighbourhood.h"
+
+using fantest::HexNeighbourhood;
+
+namespace {
+
+const std::vector<int32_t> CLOCKWISE_RING{1, 6, 5, 4, 3, 2};
+
+// The hexagon with its inner ring lifted in a zigzag, so that every fan around the centre
+// folds; point 4 gets an accepted fan too, so the centre has two start points.
+std::vector<Vector3> zigzagPositions() {
+    std::vector<Vector3> positions = fantest::hexagonalPositions();
+    const double heights[6] = {0.0, 0.5, -0.5, 0.5, 0.0, -0.5};
+    for (int i = 0; i < 6; ++i) {
+        positions[1 + i].z = heights[i];
+    }
+    return positions;
+}
+
+int countOf(const std::string& text, const std::string& piece) {
+    int count = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos;
+         at = text.find(piece, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+TEST(FanSearch, RegularNeighbourhoodClosesTheRingStartingAtTheStartPoint) {
+    HexNeighbourhood cloud;
+    ReconstructionState& state = cloud.state;
+    ASSERT_TRUE(state.constructFan(0, 1, true));
+    EXPECT_EQ(cloud.fan(0), CLOCKWISE_RING);
+    EXPECT_EQ(cloud.records[0].currentTriangleFan, CLOCKWISE_RING);
+    EXPECT_EQ(state.computeFlatness(0), 0.0);
+    EXPECT_EQ(cloud.records[0].fanFlatness, 0.0);
+    // The fan runs clockwise seen from +z, so its normal points up.
+    EXPECT_NEAR(cloud.records[0].normal.z, 1.0, 1e-12);
+
+    // The other orientation walks the ring the other way round (the outer points are
+    // mirrored so that they again lie on the side the fan faces).
+    HexNeighbourhood other(fantest::hexagonalPositions(-0.1));
+    ASSERT_TRUE(other.state.constructFan(0, 1, false));
+    EXPECT_EQ(other.fan(0), (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
+
+    // findBestFan gives the same fan, flat, from the single start point.
+    HexNeighbourhood best;
+    ASSERT_TRUE(best.state.findBestFan(0, true));
+    EXPECT_EQ(best.fan(0), CLOCKWISE_RING);
+    EXPECT_EQ(best.records[0].currentTriangleFan, CLOCKWISE_RING);
+    EXPECT_EQ(best.records[0].fanFlatness, 0.0);
+}
+
+TEST(FanSearch, RefusedFans) {
+    // No start point: no fan.
+    {
+        meshtest::TestCloud cloud(fantest::hexagonalPositions());
+        cloud.records[0].currentTriangleFan = {3, 4};
+        EXPECT_FALSE(cloud.state.findBestFan(0, true));
+        EXPECT_TRUE(cloud.records[0].currentTriangleFan.empty());
+    }
+    // The centre sits between the same member on both sides in the start point's fan: the
+    // initial fan closes at once with 3 entries and is refused.
+    {
+        HexNeighbourhood cloud;
+        cloud.records[1].triangleFanCount = 2;
+        cloud.records[1].triangleFan[0] = 2;
+        cloud.records[1].triangleFan[1] = 0;
+        EXPECT_FALSE(cloud.state.constructFan(0, 1, true));
+        EXPECT_EQ(cloud.records[0].triangleFanCount, 0);
+        EXPECT_TRUE(cloud.records[0].currentTriangleFan.empty());
+    }
+}
+
+TEST(FanSearch, BacktrackingStopsAtTheInitialTriangles) {
+    // Only neighbour 5 is left open. It is taken, then nothing can follow it, so the search
+    // backtracks once and, with the three initial entries left, gives up.
+    HexNeighbourhood cloud;
+    for (int32_t p : {3, 4, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}) {
+        cloud.state.pointState[p] = 1; // completed, with no open fan member
+    }
+    cloud.state.tracePoint = 0;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(cloud.state.constructFan(0, 1, true));
+    const std::string trace = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(cloud.records[0].currentTriangleFan.empty());
+    EXPECT_EQ(countOf(trace, "Got choice, selecting point 5.\n"), 1);
+    EXPECT_EQ(countOf(trace, "Shall backtrack one space.\n"), 1);
+    EXPECT_EQ(countOf(trace, "And not possible to go backtrack. Shall end here.\n"), 1);
+    EXPECT_EQ(countOf(trace, "\tCurrent list - 2 1 6 5 \n"), 1);
+    EXPECT_EQ(countOf(trace, "\tCurrent list - 2 1 6 \n"), 1);
+    EXPECT_NE(trace.find("Start of Log: For point = 0. Creating fan from pt = 1\n"
+                         "LevelFlipping = true \n"),
+              std::string::npos);
+
+    // Without a trace point nothing is written.
+    HexNeighbourhood quiet;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(quiet.state.constructFan(0, 1, true));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST(FanSearch, FirstPointOutsideTheNeighboursReplacesTheLastNeighbourForGood) {
+    // Point 6's fan holds the centre after point 18, which is not among the centre's 16
+    // nearest neighbours.
+    HexNeighbourhood cloud;
+    cloud.setFan(6, {12, 18, 0, 5});
+    int32_t before[NEIGHBOUR_COUNT];
+    std::copy(cloud.records[0].neighbours, cloud.records[0].neighbours + NEIGHBOUR_COUNT, before);
+    ASSERT_EQ(std::count(before, before + NEIGHBOUR_COUNT, 18), 0);
+    cloud.state.constructFan(0, 6, true);
+    EXPECT_EQ(cloud.records[0].neighbours[NEIGHBOUR_COUNT - 1], 18);
+    for (int32_t k = 0; k < NEIGHBOUR_COUNT - 1; ++k) {
+        EXPECT_EQ(cloud.records[0].neighbours[k], before[k]);
+    }
+
+    // findBestFan stops at the first start point with a flat fan: listed first, point 1
+    // gives the flat ring and point 6 is never tried; listed second, it is tried first.
+    HexNeighbourhood flatFirst;
+    flatFirst.setFan(6, {12, 18, 0, 5});
+    ASSERT_EQ(flatFirst.records[0].connectedPoints, (std::vector<int32_t>{1, 6}));
+    ASSERT_TRUE(flatFirst.state.findBestFan(0, true));
+    EXPECT_EQ(flatFirst.fan(0), CLOCKWISE_RING);
+    EXPECT_EQ(flatFirst.records[0].neighbours[NEIGHBOUR_COUNT - 1], before[NEIGHBOUR_COUNT - 1]);
+
+    HexNeighbourhood flatSecond;
+    flatSecond.setFan(6, {12, 18, 0, 5});
+    flatSecond.records[0].connectedPoints = {6, 1};
+    flatSecond.state.findBestFan(0, true);
+    EXPECT_EQ(flatSecond.records[0].neighbours[NEIGHBOUR_COUNT - 1], 18);
+}
+
+TEST(FanSearch, BestFanIsTheFlattestWhenNoneIsFlatEnough) {
+    // The fans from the two start points each fold (flatness above 400) and differ only in
+    // which fold is left out of the measure.
+    double flatness[2];
+    std::vector<int32_t> fans[2];
+    const int32_t starts[2] = {1, 4};
+    for (int s = 0; s < 2; ++s) {
+        HexNeighbourhood cloud(zigzagPositions());
+        cloud.setFan(4, {0, 3, 9, 16, 10, 5});
+        ASSERT_TRUE(cloud.state.constructFan(0, starts[s], true));
+        flatness[s] = cloud.state.computeFlatness(0);
+        fans[s] = cloud.fan(0);
+        ASSERT_GE(flatness[s], 400.0);
+    }
+    ASSERT_NE(flatness[0], flatness[1]);
+    const int flattest = flatness[0] < flatness[1] ? 0 : 1;
+
+    for (bool reversed : {false, true}) {
+        HexNeighbourhood cloud(zigzagPositions());
+        cloud.setFan(4, {0, 3, 9, 16, 10, 5});
+        if (reversed) {
+            cloud.records[0].connectedPoints = {4, 1};
+        }
+        ASSERT_TRUE(cloud.state.findBestFan(0, true));
+        EXPECT_EQ(cloud.fan(0), fans[flattest]);
+        EXPECT_EQ(cloud.records[0].currentTriangleFan, fans[flattest]);
+        EXPECT_EQ(cloud.records[0].fanFlatness, flatness[flattest]);
+    }
+}
+
+TEST(FanSearch, RefineKeepsOnlyAFlatterFan) {
+    const std::vector<int32_t> queued{2, 3, 4, 5, 6};
+    // A folded queued fan is replaced by the flat ring.
+    {
+        HexNeighbourhood cloud;
+        cloud.records[0].currentTriangleFan = queued;
+        cloud.records[0].fanFlatness = -50.0;
+        EXPECT_TRUE(cloud.state.refineFan(0, 1, true));
+        EXPECT_EQ(cloud.records[0].currentTriangleFan, CLOCKWISE_RING);
+        EXPECT_EQ(cloud.records[0].fanFlatness, 0.0);
+    }
+    // An equally flat queued fan stays, with its flatness.
+    {
+        HexNeighbourhood cloud;
+        cloud.records[0].currentTriangleFan = queued;
+        cloud.records[0].fanFlatness = 0.0;
+        EXPECT_FALSE(cloud.state.refineFan(0, 1, true));
+        EXPECT_EQ(cloud.records[0].currentTriangleFan, queued);
+        EXPECT_EQ(cloud.records[0].fanFlatness, 0.0);
+    }
+}
+
+TEST(FanSearch, ShiftFanStartRotatesByOne) {
+    HexNeighbourhood cloud;
+    cloud.setFan(0, {4, 5, 6, 1}, false);
+    cloud.state.shiftFanStart(0);
+    EXPECT_EQ(cloud.fan(0), (std::vector<int32_t>{5, 6, 1, 4}));
+    EXPECT_EQ(cloud.records[0].currentTriangleFan, (std::vector<int32_t>{5, 6, 1, 4}));
+}
