@@ -10,6 +10,7 @@
 
 #include "driver/Settings.h"
 #include "prep/PointSetPreparation.h"
+#include "recon/MeshBuilder.h"
 #include "recon/Vertex.h"
 
 namespace {
@@ -17,6 +18,7 @@ namespace {
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_INPUT_ERROR = 1;
 constexpr int EXIT_USAGE = 2;
+constexpr int EXIT_OUTPUT_ERROR = 1;
 
 // The neighbour search needs every point to have NEIGHBOUR_COUNT other points.
 constexpr int32_t MIN_POINT_COUNT = NEIGHBOUR_COUNT + 1;
@@ -63,6 +65,24 @@ void waitForEnter() {
     } while (c != '\n' && c != EOF);
 }
 
+// Hands the prepared records to the builder, grows the surface and writes the output
+// files; false when one of the builder's files could not be written.
+bool reconstruct(PointSetPreparation& preparation, MeshBuilder& builder, const Settings& settings) {
+    builder.setHandOver(preparation.handOverCount, preparation.handOverTop, preparation.keptCount,
+                        preparation.handOverHeader);
+    builder.vertices = preparation.vertices.data();
+    builder.prepareConstruction();
+    bool written = builder.setOutputFileNames("");
+    if (written) {
+        builder.setOptions(settings.keepLargestComponent, settings.removeInconsistentFans,
+                           settings.configuredMaxLayers);
+        builder.attachRecords(); // also builds the octree over all records
+        written = builder.build();
+    }
+    builder.closeFiles();
+    return written;
+}
+
 int reportFileError() {
     std::cout << std::flush;
     std::printf("\nFile error\n");
@@ -80,6 +100,7 @@ int runFanmesh(int argc, char** argv) {
 
     const Settings settings = readSettings();
     PointSetPreparation preparation;
+    MeshBuilder builder; // destroyed before the preparation, whose records it borrows
 
     if (!preparation.loadPoints("rawPoints.txt")) {
         return reportFileError();
@@ -92,7 +113,9 @@ int runFanmesh(int argc, char** argv) {
 
     int status = EXIT_OK;
     if (preparation.runPreparation()) {
-        // Reconstruction: hand-over of the prepared records, construction and output files.
+        if (!reconstruct(preparation, builder, settings)) {
+            status = EXIT_OUTPUT_ERROR;
+        }
     } else {
         status = EXIT_INPUT_ERROR;
     }
