@@ -1,0 +1,122 @@
+// Post test and global convexity test on small hand-made meshes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "support/MeshInvariants.h"
+
+namespace {
+
+using meshtest::TestCloud;
+
+std::vector<Vector3> hexagon() {
+    std::vector<Vector3> result{{0, 0, 0}};
+    for (int i = 0; i < 6; ++i) {
+        result.push_back({std::cos(i * M_PI / 3), std::sin(i * M_PI / 3), 0});
+    }
+    return result;
+}
+
+TEST(PostTest, AgreeingAndDisagreeingFans) {
+    {
+        TestCloud cloud(hexagon());
+        cloud.setFan(0, {1, 2, 3, 4, 5, 6});
+        EXPECT_TRUE(cloud.state.postTest(0));
+        // A completed member whose fan holds the two triangles at the edge 0-1.
+        cloud.setFan(1, {2, 0, 6});
+        EXPECT_TRUE(cloud.state.postTest(0));
+        EXPECT_TRUE(cloud.state.postTest(1));
+    }
+    {
+        // The same member with its fan reversed: both fans hold the edge 0-1 alike.
+        TestCloud cloud(hexagon());
+        cloud.setFan(0, {1, 2, 3, 4, 5, 6});
+        cloud.setFan(1, {6, 0, 2});
+        EXPECT_FALSE(cloud.state.postTest(0));
+        EXPECT_FALSE(cloud.state.postTest(1));
+    }
+    {
+        TestCloud cloud(hexagon());
+        cloud.setFan(0, {1, 2});
+        EXPECT_FALSE(cloud.state.postTest(0));
+    }
+    {
+        // A third fan claiming the edge 0-1 next to the two triangles of the fan of 0.
+        TestCloud cloud(hexagon());
+        cloud.setFan(0, {1, 2, 3, 4, 5, 6});
+        cloud.setFan(4, {0, 1}, false);
+        EXPECT_FALSE(cloud.state.edgeOwnersAgree(0, 1));
+        EXPECT_FALSE(cloud.state.postTest(0));
+    }
+}
+
+TEST(PostTest, ConnectionChainsAroundAnUnfinishedPoint) {
+    TestCloud cloud(hexagon());
+    // Two fans around 0 that continue one another close nothing: passes.
+    cloud.setFan(1, {2, 0}, false);
+    cloud.setFan(2, {3, 0}, false);
+    EXPECT_TRUE(cloud.state.connectionsConsistent(0));
+    // Fans that close a ring without taking in the owner 5 fail.
+    TestCloud ring(hexagon());
+    ring.setFan(1, {2, 0, 3}, false);
+    ring.setFan(3, {1, 0, 2}, false);
+    ring.setFan(5, {4, 0, 6}, false);
+    EXPECT_FALSE(ring.state.connectionsConsistent(0));
+    // A completed point must hold every owner in its fan.
+    TestCloud completed(hexagon());
+    completed.setFan(0, {1, 2, 3});
+    completed.setFan(4, {0, 5});
+    EXPECT_FALSE(completed.state.connectionsConsistent(0));
+}
+
+// A 5 x 5 grid in the plane z = 0 around point 0 (with the fan of 0 its ring of eight) and a
+// second grid at z = 8 over it.
+struct TwoSheets {
+    TestCloud cloud;
+    static std::vector<Vector3> points() {
+        std::vector<Vector3> result{{0, 0, 0}};
+        for (const double z : {0.0, 8.0}) {
+            for (int x = -2; x <= 2; ++x) {
+                for (int y = -2; y <= 2; ++y) {
+                    if (z != 0.0 || x != 0 || y != 0) {
+                        result.push_back({double(x), double(y), z});
+                    }
+                }
+            }
+        }
+        return result;
+    }
+    static int32_t at(int x, int y) { // index of a point of the lower grid
+        const int32_t linear = (x + 2) * 5 + (y + 2);
+        return linear < 12 ? linear + 1 : linear;
+    }
+    TwoSheets() : cloud(points()) {
+        cloud.setFan(0, {at(1, 0), at(1, 1), at(0, 1), at(-1, 1), at(-1, 0), at(-1, -1), at(0, -1),
+                         at(1, -1)});
+        std::vector<int32_t> all(cloud.size());
+        for (int32_t i = 0; i < cloud.size(); ++i) {
+            all[i] = i;
+        }
+        tree.buildFor(cloud.records.data(), all.data(), cloud.size(), 2.5);
+    }
+    Octree tree;
+};
+
+TEST(GlobalConvexity, RaysAlongAndAgainstTheNormal) {
+    TwoSheets sheets;
+    ReconstructionState& state = sheets.cloud.state;
+    // The normal (0, 0, 1) points at the upper sheet; reversed, every ray runs free.
+    EXPECT_FALSE(state.globalConvexityTest(0, sheets.tree, false));
+    EXPECT_TRUE(state.globalConvexityTest(0, sheets.tree, true));
+    sheets.cloud.records[0].normal = Vector3(0, 0, -1);
+    EXPECT_TRUE(state.globalConvexityTest(0, sheets.tree, false));
+    EXPECT_FALSE(state.globalConvexityTest(0, sheets.tree, true));
+    // A zero normal always fails; an empty fan always passes.
+    sheets.cloud.records[0].normal = Vector3(0, 0, 0);
+    EXPECT_FALSE(state.globalConvexityTest(0, sheets.tree, true));
+    sheets.cloud.records[0].normal = Vector3(0, 0, 1);
+    EXPECT_TRUE(state.globalConvexityTest(TwoSheets::at(2, 2), sheets.tree, false));
+    EXPECT_TRUE(meshtest::fanLinksConsistent(state));
+}
+
+} // namespace
