@@ -136,8 +136,9 @@ void Octree::subdivide(int32_t* begin, int32_t* end, int32_t* scratch, uint8_t* 
         }
     }
     bool split = !(edge / 2 <= r) && depth < MAX_DEPTH;
-    if (split) {
-        // Points at one and the same position can never be separated.
+    if (split && !(r > 0.0)) {
+        // With a zero radius only separating the points ends the splitting; points at one
+        // and the same position never separate.
         const Vector3& first = records[*begin].position;
         bool coincident = true;
         for (const int32_t* it = begin + 1; it != end && coincident; ++it) {

@@ -4,7 +4,8 @@
 // Child c (0..7) covers the half of its parent selected by the bits of c: bit 2 upper x,
 // bit 1 upper y, bit 0 upper z. A point exactly on a mid-plane belongs to the upper half.
 // A node is split while its half edge exceeds the largest neighbourhood radius of its
-// points; splitting also ends at MAX_DEPTH and when all points of a node coincide.
+// points; splitting also ends at MAX_DEPTH, and for a zero largest radius when all points
+// of the node coincide.
 #pragma once
 
 #include <cstdint>

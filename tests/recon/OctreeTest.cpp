@@ -1,0 +1,338 @@
+// Tests of the octree: root sizing, splitting and membership, and ray queries checked
+// against a brute-force walk over all leaves.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "recon/Octree.h"
+
+namespace {
+
+Vertex makeRecord(double x, double y, double z, double radius) {
+    Vertex v;
+    v.position = Vector3(x, y, z);
+    v.normal = Vector3(0.0, 0.0, 1.0);
+    v.neighbourhoodRadius = radius;
+    for (int32_t& n : v.neighbours) {
+        n = -1;
+    }
+    return v;
+}
+
+void collectLeaves(const Octree& node, std::vector<const Octree*>& leaves) {
+    if (node.isLeaf) {
+        leaves.push_back(&node);
+        return;
+    }
+    for (const Octree* child : node.children) {
+        collectLeaves(*child, leaves);
+    }
+}
+
+// Every listed record is held by exactly one leaf, whose cube contains it (lower planes
+// and upper planes inclusive), and every leaf obeys the split rule.
+void expectValidTree(const Octree& root, const std::vector<Vertex>& records,
+                     const std::vector<int32_t>& listed) {
+    std::vector<const Octree*> leaves;
+    collectLeaves(root, leaves);
+    std::vector<int32_t> seen(records.size(), 0);
+    for (const Octree* leaf : leaves) {
+        double r = 0.0;
+        for (const int32_t index : leaf->points) {
+            ++seen[index];
+            const Vector3& v = records[index].position;
+            const Vector3& lo = leaf->minCorner;
+            EXPECT_TRUE(v.x >= lo.x && v.x <= lo.x + leaf->edge && v.y >= lo.y &&
+                        v.y <= lo.y + leaf->edge && v.z >= lo.z && v.z <= lo.z + leaf->edge);
+            r = std::max(r, records[index].neighbourhoodRadius);
+        }
+        if (!leaf->points.empty()) {
+            EXPECT_LE(leaf->edge / 2, r);
+        }
+    }
+    for (const int32_t index : listed) {
+        EXPECT_EQ(seen[index], 1) << "record " << index;
+        seen[index] = 0;
+    }
+    for (const int32_t count : seen) {
+        EXPECT_EQ(count, 0);
+    }
+}
+
+// Reference ray query: the entry and exit parameters of the ray with every leaf cube; a
+// leaf counts when the ray pierces it wholly ahead of the origin and it holds points of
+// which none is excluded. Returns -1 when the ray runs too close to a cell edge or corner
+// for the answer to be well defined, else 0 or 1.
+int referenceHit(const std::vector<const Octree*>& leaves, Vector3 o, Vector3 d,
+                 const std::vector<uint8_t>& marks) {
+    if (std::fabs(d.x) < 1e-6) {
+        d.x = 1e-7;
+    }
+    if (std::fabs(d.y) < 1e-6) {
+        d.y = 1e-7;
+    }
+    if (std::fabs(d.z) < 1e-6) {
+        d.z = 1e-7;
+    }
+    const auto slab = [](double lo, double hi, double origin, double dir, double& t0, double& t1) {
+        t0 = (lo - origin) / dir;
+        t1 = (hi - origin) / dir;
+        if (t1 < t0) {
+            std::swap(t0, t1);
+        }
+    };
+    const auto near = [](double a, double b) {
+        return std::fabs(a - b) <= 1e-9 * std::max({1.0, std::fabs(a), std::fabs(b)});
+    };
+    int hit = 0;
+    for (const Octree* leaf : leaves) {
+        double x0, x1, y0, y1, z0, z1;
+        const Vector3& lo = leaf->minCorner;
+        slab(lo.x, lo.x + leaf->edge, o.x, d.x, x0, x1);
+        slab(lo.y, lo.y + leaf->edge, o.y, d.y, y0, y1);
+        slab(lo.z, lo.z + leaf->edge, o.z, d.z, z0, z1);
+        const double tEnter = std::max({x0, y0, z0});
+        const double tExit = std::min({x1, y1, z1});
+        // A ray that only touches a cube (along an edge or at a corner), or enters or
+        // leaves it within rounding of the origin, has no well-defined answer. An exact 0
+        // (origin on a cell plane) is well defined.
+        if (near(tEnter, tExit) || (tEnter != 0.0 && near(tEnter, 0.0)) ||
+            (tExit != 0.0 && near(tExit, 0.0))) {
+            return -1;
+        }
+        if (tEnter > tExit || tEnter < 0 || tExit < 0 || leaf->points.empty()) {
+            continue;
+        }
+        bool marked = false;
+        for (const int32_t index : leaf->points) {
+            marked = marked || marks[index] != 0;
+        }
+        if (!marked) {
+            hit = 1;
+        }
+    }
+    return hit;
+}
+
+} // namespace
+
+TEST(Octree, RootSizeAndSplitRule) {
+    // Largest extent at most the cell size: one unsplit root of edge 2.5.
+    std::vector<Vertex> records = {makeRecord(0, 0, 0, 1.25), makeRecord(2.5, 1, 2, 1.25),
+                                   makeRecord(1, 2.5, 0.5, 1.25)};
+    Octree tree;
+    tree.buildAll(records.data(), 3, 2.5);
+    EXPECT_EQ(tree.edge, 2.5);
+    EXPECT_TRUE(tree.isLeaf);
+    EXPECT_EQ(tree.points.size(), 3u);
+    EXPECT_EQ(tree.minCorner.x, 1.25 - 1.25);
+    EXPECT_EQ(tree.center.y, 1.25);
+
+    records = {makeRecord(0, 0, 0, 100), makeRecord(10, 10, 3, 100)};
+    tree.reset();
+    tree.buildAll(records.data(), 2, 2.5);
+    EXPECT_EQ(tree.edge, 10.0);
+    records = {makeRecord(0, 0, 0, 100), makeRecord(10.1, 4, 4, 100)};
+    tree.reset();
+    tree.buildAll(records.data(), 2, 2.5);
+    EXPECT_EQ(tree.edge, 20.0);
+    EXPECT_DOUBLE_EQ(tree.minCorner.x, 5.05 - 10.0);
+
+    // Empty build: one empty leaf.
+    tree.reset();
+    tree.buildAll(records.data(), 0, 2.5);
+    EXPECT_TRUE(tree.isLeaf);
+    EXPECT_TRUE(tree.points.empty());
+    EXPECT_FALSE(tree.castRay(Vector3(0, 0, 0), Vector3(1, 0, 0), -1));
+}
+
+TEST(Octree, MidPlanePointGoesUpAndCoincidentPointsTerminate) {
+    // Root edge 10 centred at (5,5,5); radius 1 forces splits. The point (5, 2, 7) lies
+    // on the x mid-plane: it must end in the upper x half (child bit 2), lower y, upper z.
+    std::vector<Vertex> records = {makeRecord(0, 0, 0, 1), makeRecord(10, 10, 10, 1),
+                                   makeRecord(5, 2, 7, 1)};
+    Octree tree;
+    tree.buildAll(records.data(), 3, 2.5);
+    ASSERT_FALSE(tree.isLeaf);
+    const Octree* child = tree.children[4 + 0 + 1];
+    std::vector<const Octree*> leaves;
+    collectLeaves(*child, leaves);
+    int found = 0;
+    for (const Octree* leaf : leaves) {
+        found += static_cast<int>(std::count(leaf->points.begin(), leaf->points.end(), 2));
+    }
+    EXPECT_EQ(found, 1);
+    expectValidTree(tree, records, {0, 1, 2});
+
+    // 17 coincident points of radius 0 plus a distant one: splitting must end.
+    records.clear();
+    for (int i = 0; i < 17; ++i) {
+        records.push_back(makeRecord(1, 1, 1, 0.0));
+    }
+    records.push_back(makeRecord(30, -4, 2, 0.0));
+    tree.reset();
+    tree.buildAll(records.data(), 18, 2.5);
+    EXPECT_LT(tree.nodeCount(), 8 * Octree::MAX_DEPTH + 1);
+    leaves.clear();
+    collectLeaves(tree, leaves);
+    size_t held = 0;
+    for (const Octree* leaf : leaves) {
+        held += leaf->points.size();
+    }
+    EXPECT_EQ(held, 18u);
+}
+
+TEST(Octree, BuildForHoldsOnlyListedPointsAndAddressesTheirIndices) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> coordinate(-20.0, 20.0);
+    std::uniform_real_distribution<double> radius(0.3, 3.0);
+    std::vector<Vertex> records;
+    for (int i = 0; i < 3000; ++i) {
+        records.push_back(makeRecord(coordinate(random), coordinate(random),
+                                     coordinate(random) * 0.2, radius(random)));
+    }
+    std::vector<int32_t> all(3000);
+    for (int i = 0; i < 3000; ++i) {
+        all[i] = i;
+    }
+    Octree whole;
+    whole.buildAll(records.data(), 3000, 2.5);
+    expectValidTree(whole, records, all);
+
+    // A component of high indices: the marks must cover them although the list is short.
+    std::vector<int32_t> component = {2999, 2500, 10, 1500, 2998};
+    Octree tree;
+    tree.buildFor(records.data(), component.data(), static_cast<int32_t>(component.size()), 2.5);
+    expectValidTree(tree, records, component);
+    EXPECT_GE(tree.excluded.size(), 3000u);
+    EXPECT_TRUE(
+        std::all_of(tree.excluded.begin(), tree.excluded.end(), [](uint8_t m) { return m == 0; }));
+}
+
+TEST(Octree, RaysNeighboursAndBlockedBothWays) {
+    // Record 0 with two occupied cells ahead along +x (records 1 and 2) and none behind.
+    std::vector<Vertex> records = {makeRecord(0.1, 0.1, 0.1, 0.5), makeRecord(4.1, 0.1, 0.1, 0.5),
+                                   makeRecord(8.1, 0.1, 0.1, 0.5), makeRecord(-8.1, 8.1, 8.1, 0.5)};
+    records[0].neighbours[0] = 1;
+    Octree tree;
+    tree.buildAll(records.data(), 4, 2.5);
+    // The first occupied cell holds only a neighbour: the ray goes on to record 2.
+    EXPECT_TRUE(tree.castRay(records[0].position, Vector3(1, 0, 0), 0));
+    records[0].neighbours[1] = 2;
+    EXPECT_FALSE(tree.castRay(records[0].position, Vector3(1, 0, 0), 0));
+    EXPECT_TRUE(tree.castRay(records[0].position, Vector3(1, 0, 0), -1));
+    EXPECT_TRUE(
+        std::all_of(tree.excluded.begin(), tree.excluded.end(), [](uint8_t m) { return m == 0; }));
+    // Starting outside the root and pointing away.
+    EXPECT_FALSE(tree.castRay(Vector3(100, 0.1, 0.1), Vector3(1, 0, 0), -1));
+    EXPECT_TRUE(tree.castRay(Vector3(-100, 0.1, 0.1), Vector3(1, 0, 0), -1));
+
+    // Forward free: not blocked, normal kept.
+    records[0].neighbours[1] = -1;
+    records[0].normal = Vector3(-1, 0, 0);
+    EXPECT_FALSE(tree.blockedBothWays(0));
+    EXPECT_EQ(records[0].normal.x, -1.0);
+    // Forward hit, backward free: not blocked, normal reversed.
+    records[0].normal = Vector3(1, 0, 0);
+    EXPECT_FALSE(tree.blockedBothWays(0));
+    EXPECT_EQ(records[0].normal.x, -1.0);
+    // Both sides occupied.
+    records.push_back(makeRecord(-6.1, 0.1, 0.1, 0.5));
+    tree.reset();
+    tree.buildAll(records.data(), 5, 2.5);
+    records[0].normal = Vector3(1, 0, 0);
+    EXPECT_TRUE(tree.blockedBothWays(0));
+    EXPECT_EQ(records[0].normal.x, -1.0);
+
+    // A single point with empty surroundings.
+    std::vector<Vertex> single = {makeRecord(3, 3, 3, 1.5)};
+    Octree lone;
+    lone.buildAll(single.data(), 1, 2.5);
+    EXPECT_FALSE(lone.blockedBothWays(0));
+    EXPECT_EQ(single[0].normal.z, 1.0);
+}
+
+// Thousands of rays through random trees against the brute-force reference: general
+// directions, axis-parallel directions, origins outside the root and origins on the
+// root's mid-planes.
+TEST(Octree, RayTraversalMatchesBruteForce) {
+    std::mt19937 random(2024);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    int compared = 0, hits = 0;
+    for (int treeRound = 0; treeRound < 12; ++treeRound) {
+        const int32_t count = 200 + 150 * treeRound;
+        std::vector<Vertex> records;
+        const double spread = 10.0 + 3.0 * treeRound;
+        for (int32_t i = 0; i < count; ++i) {
+            // Points near a sphere shell, plus some scattered ones.
+            Vector3 v(unit(random), unit(random), unit(random));
+            if (i % 5 != 0) {
+                v.normalize();
+            }
+            v.scale(spread);
+            records.push_back(makeRecord(v.x, v.y, v.z, 0.4 + 1.5 * std::fabs(unit(random))));
+        }
+        for (int32_t i = 0; i < count; ++i) {
+            for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+                records[i].neighbours[k] = static_cast<int32_t>(random() % count);
+            }
+        }
+        Octree tree;
+        if (treeRound % 2 == 0) {
+            tree.buildAll(records.data(), count, 2.5);
+        } else {
+            std::vector<int32_t> half;
+            for (int32_t i = 0; i < count; i += 2) {
+                half.push_back(i);
+            }
+            tree.buildFor(records.data(), half.data(), static_cast<int32_t>(half.size()), 2.5);
+        }
+        std::vector<const Octree*> leaves;
+        collectLeaves(tree, leaves);
+        std::vector<uint8_t> marks(records.size(), 0);
+        for (int ray = 0; ray < 400; ++ray) {
+            const int32_t p = static_cast<int32_t>(random() % count);
+            Vector3 origin = records[p].position;
+            Vector3 direction(unit(random), unit(random), unit(random));
+            const int kind = ray % 5;
+            if (kind == 1) {
+                // Axis-parallel: one or two components zero.
+                direction = Vector3(0, 0, 0);
+                const int axis = static_cast<int>(random() % 3);
+                const double sign = unit(random) < 0 ? -1.0 : 1.0;
+                (axis == 0 ? direction.x : axis == 1 ? direction.y : direction.z) = sign;
+                if (random() % 2 == 0) {
+                    (axis == 0 ? direction.y : direction.x) = 0.5 * sign;
+                }
+            } else if (kind == 2) {
+                origin = Vector3(3 * spread * unit(random), 3 * spread * unit(random),
+                                 3 * spread * unit(random));
+            } else if (kind == 3) {
+                (ray % 2 == 0 ? origin.x : origin.z) = ray % 2 == 0 ? tree.center.x : tree.center.z;
+            }
+            for (const int32_t n : records[p].neighbours) {
+                marks[n] = 1;
+            }
+            const int expected = referenceHit(leaves, origin, direction, marks);
+            for (const int32_t n : records[p].neighbours) {
+                marks[n] = 0;
+            }
+            if (expected < 0) {
+                continue;
+            }
+            ++compared;
+            hits += expected;
+            ASSERT_EQ(tree.castRay(origin, direction, p) ? 1 : 0, expected)
+                << "tree " << treeRound << " ray " << ray << " origin " << origin.x << " "
+                << origin.y << " " << origin.z << " direction " << direction.x << " " << direction.y
+                << " " << direction.z << " centre " << tree.center.x << " " << tree.center.y << " "
+                << tree.center.z << " edge " << tree.edge;
+        }
+    }
+    EXPECT_GT(compared, 4000);
+    EXPECT_GT(hits, compared / 10);
+    EXPECT_LT(hits, compared - compared / 10);
+}
