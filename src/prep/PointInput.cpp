@@ -1,7 +1,6 @@
 // Point input: reads "rawPoints.txt" (three decimal numbers per line) into the record
 // array, prints the banner and reading progress, and names the side files.
 #include <charconv>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>

@@ -127,7 +127,9 @@ TEST(Run, ProgressDotsAndSideFileRemoval) {
         EXPECT_EQ(result.status, 0) << count;
         const std::string progress =
             "Calculating Neighborhood Points" + std::string(count / 500, '.') + FINISHED;
-        EXPECT_NE(result.output.find(progress), std::string::npos) << result.output;
+        EXPECT_NE(result.output.find("\n\n" + std::string(80, '-') + "\n" + progress),
+                  std::string::npos)
+            << result.output;
         EXPECT_TRUE(endsWith(result.output, "Press [Enter] to continue")) << result.output;
         for (const char* name : sideFiles) {
             EXPECT_FALSE(fs::exists(directory.path / name)) << name;

@@ -1,10 +1,9 @@
 // Point file reading: the line grammar, the 6-character end-of-data rule, the float range
-// check, the record array and the console progress.
+// check and the record array.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -120,40 +119,10 @@ TEST(PointFile, RecordsHoldThePointsInFileOrder) {
     EXPECT_EQ(second.normal.z, 0.0);
     EXPECT_EQ(second.surfaceVariation, 0.0);
     EXPECT_EQ(second.eigenvalues[2], 0.0);
-}
 
-TEST(PointFile, ConsoleShowsBannerDotsAndFinish) {
-    const std::string rule = std::string(80, '-') + "\n";
-    for (int count : {499, 500, 1000, 1001}) {
-        std::string content;
-        for (int i = 0; i < count; ++i) {
-            content += std::to_string(i) + " 1 2\n";
-        }
-        PointSetPreparation preparation;
-        const LoadResult result = load(preparation, content);
-        ASSERT_TRUE(result.ok);
-        const std::string tail = "Calculating Neighborhood Points" + std::string(count / 500, '.') +
-                                 "\nFinished Calculating Neighbors\n";
-        ASSERT_GE(result.output.size(), tail.size());
-        EXPECT_EQ(result.output.substr(result.output.size() - tail.size()), tail) << count;
-        EXPECT_NE(result.output.find("\n\n" + rule), std::string::npos);
-    }
-    PointSetPreparation preparation;
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(preparation.loadPoints("/nonexistent/rawPoints.txt"));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-}
-
-TEST(PointFile, SideFileNamesTakeThePrefixAndCreateAnEmptyTimingFile) {
-    const std::string prefix = ::testing::TempDir() + "sidefiles_";
-    PointSetPreparation preparation;
-    preparation.setSideFileNames(prefix);
-    EXPECT_EQ(preparation.neighbourFileName, prefix + "euclideanNeighbours.txt");
-    EXPECT_EQ(preparation.timingFileName, prefix + "timingForNeighbours.txt");
-    std::ifstream timing(preparation.timingFileName);
-    ASSERT_TRUE(timing.good());
-    EXPECT_EQ(timing.peek(), std::ifstream::traits_type::eof());
-    std::remove(preparation.timingFileName.c_str());
 }
 
 } // namespace
