@@ -99,18 +99,25 @@ bool PointSetPreparation::computeNeighbours() {
     ANNpointArray points = annAllocPts(keptCount, SEARCH_DIMENSION);
     ANNidxArray resultIndices = new ANNidx[SEARCH_COUNT];
     ANNdistArray resultDistances = new ANNdist[SEARCH_COUNT];
-    for (int32_t i = 0; i < keptCount; ++i) {
+    // points[i] holds the position of record i, so the tree and every search see the kept
+    // records in record order. The coordinates themselves are laid out in Morton order: the
+    // tree build and the searches then read memory that is close together.
+    computeSpatialOrder();
+    ANNcoord* const coordinateBlock = points[0];
+    for (int32_t r = 0; r < keptCount; ++r) {
+        const int32_t i = spatialOrder[r];
         const Vector3& p = vertices[i].position;
-        points[i][0] = p.x;
-        points[i][1] = p.y;
-        points[i][2] = p.z;
+        ANNcoord* slot = coordinateBlock + static_cast<size_t>(r) * SEARCH_DIMENSION;
+        slot[0] = p.x;
+        slot[1] = p.y;
+        slot[2] = p.z;
+        points[i] = slot;
     }
     ANNkd_tree* tree =
         new ANNkd_tree(points, keptCount, SEARCH_DIMENSION, BUCKET_SIZE, ANN_KD_SUGGEST);
 
     // The exact search result of a point does not depend on which points were queried before
-    // it, so the queries run in Morton order for cache locality; results are stored per point.
-    computeSpatialOrder();
+    // it, so the queries run in Morton order; results are stored per point.
     for (const int32_t j : spatialOrder) {
         queryPoint[0] = points[j][0];
         queryPoint[1] = points[j][1];
@@ -125,6 +132,7 @@ bool PointSetPreparation::computeNeighbours() {
     delete[] resultIndices;
     delete[] resultDistances;
     delete tree;
+    points[0] = coordinateBlock; // the block is released through the first entry
     annDeallocPts(points);
     annDeallocPt(queryPoint);
     annClose();

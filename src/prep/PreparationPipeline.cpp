@@ -1,9 +1,54 @@
 // The preparation stages in their fixed order, their timing line, and the prepared-point file.
+#include <charconv>
 #include <cstdio>
 #include <iostream>
 
 #include "prep/PointSetPreparation.h"
 #include "prep/ProcessTicks.h"
+
+namespace {
+
+// Buffered text output whose conversions give the same characters as printf "%lf" (fixed, six
+// decimals, correctly rounded) and "%d", at a fraction of the cost for a million records.
+struct TextWriter {
+    static constexpr size_t CAPACITY = 1 << 20;
+    static constexpr size_t RESERVE = 512; // more than the longest single conversion
+    std::FILE* file;
+    std::vector<char> buffer = std::vector<char>(CAPACITY);
+    size_t used = 0;
+    bool failed = false;
+
+    explicit TextWriter(std::FILE* target) : file(target) {}
+    void makeRoom() {
+        if (used + RESERVE > CAPACITY) {
+            flush();
+        }
+    }
+    void flush() {
+        if (used > 0 && std::fwrite(buffer.data(), 1, used, file) != used) {
+            failed = true;
+        }
+        used = 0;
+    }
+    void put(char c) {
+        makeRoom();
+        buffer[used++] = c;
+    }
+    void putFixed(double value) {
+        makeRoom();
+        char* begin = buffer.data() + used;
+        used =
+            std::to_chars(begin, buffer.data() + CAPACITY, value, std::chars_format::fixed, 6).ptr -
+            buffer.data();
+    }
+    void putInteger(int32_t value) {
+        makeRoom();
+        char* begin = buffer.data() + used;
+        used = std::to_chars(begin, buffer.data() + CAPACITY, value).ptr - buffer.data();
+    }
+};
+
+} // namespace
 
 bool PointSetPreparation::runPreparation() {
     const long startTicks = processTicks();
@@ -46,21 +91,44 @@ bool PointSetPreparation::writeNeighbourFile(const std::string& fileName) {
         std::cerr << "Cannot create the prepared-point file \"" << fileName << "\".\n";
         return false;
     }
-    std::fprintf(file, "%d %d %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf\n", totalCount, topIndex,
-                 xMax, xMin, yMax, yMin, zMax, zMin, centreX, centreY, centreZ, meanSpacing,
-                 maxSpacing);
+    // Header: "%d %d" then eleven "%lf", blank-separated; per record the position-and-normal
+    // line (six "%lf"), the neighbour line ("%d " each) and the eigen line (four "%lf").
+    TextWriter out(file);
+    out.putInteger(totalCount);
+    out.put(' ');
+    out.putInteger(topIndex);
+    const double header[11] = {xMax,    xMin,    yMax,    yMin,        zMax,      zMin,
+                               centreX, centreY, centreZ, meanSpacing, maxSpacing};
+    for (const double value : header) {
+        out.put(' ');
+        out.putFixed(value);
+    }
+    out.put('\n');
     for (int32_t i = 0; i < totalCount; ++i) {
         const Vertex& v = vertices[i];
-        std::fprintf(file, "%lf %lf %lf %lf %lf %lf\n", v.position.x, v.position.y, v.position.z,
-                     v.normal.x, v.normal.y, v.normal.z);
-        for (int32_t l = 0; l < NEIGHBOUR_COUNT; ++l) {
-            std::fprintf(file, "%d ", v.neighbours[l]);
+        const double geometry[6] = {v.position.x, v.position.y, v.position.z,
+                                    v.normal.x,   v.normal.y,   v.normal.z};
+        for (int c = 0; c < 6; ++c) {
+            if (c > 0) {
+                out.put(' ');
+            }
+            out.putFixed(geometry[c]);
         }
-        std::fprintf(file, "\n");
-        std::fprintf(file, "%lf %lf %lf %lf\n", v.surfaceVariation, v.eigenvalues[0],
-                     v.eigenvalues[1], v.eigenvalues[2]);
+        out.put('\n');
+        for (int32_t l = 0; l < NEIGHBOUR_COUNT; ++l) {
+            out.putInteger(v.neighbours[l]);
+            out.put(' ');
+        }
+        out.put('\n');
+        out.putFixed(v.surfaceVariation);
+        for (int c = 0; c < 3; ++c) {
+            out.put(' ');
+            out.putFixed(v.eigenvalues[c]);
+        }
+        out.put('\n');
     }
-    const bool ok = std::ferror(file) == 0;
+    out.flush();
+    const bool ok = !out.failed && std::ferror(file) == 0;
     if (std::fclose(file) != 0 || !ok) {
         std::cerr << "Cannot write the prepared-point file \"" << fileName << "\".\n";
         return false;
