@@ -326,10 +326,7 @@ TEST(Octree, RayTraversalMatchesBruteForce) {
             ++compared;
             hits += expected;
             ASSERT_EQ(tree.castRay(origin, direction, p) ? 1 : 0, expected)
-                << "tree " << treeRound << " ray " << ray << " origin " << origin.x << " "
-                << origin.y << " " << origin.z << " direction " << direction.x << " " << direction.y
-                << " " << direction.z << " centre " << tree.center.x << " " << tree.center.y << " "
-                << tree.center.z << " edge " << tree.edge;
+                << "tree " << treeRound << " ray " << ray;
         }
     }
     EXPECT_GT(compared, 4000);
