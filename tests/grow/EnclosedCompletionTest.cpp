@@ -1,0 +1,80 @@
+// Completing a point from the fans that surround it (enclosed) or that leave a single gap
+// whose ends are already joined (flow merge), on a flat hand-made lattice.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/HexLattice.h"
+#include "support/MeshInvariants.h"
+
+using meshtest::HexLattice;
+using meshtest::TestCloud;
+
+namespace {
+
+void completeWithRingFans(const HexLattice& lattice, TestCloud& cloud,
+                          const std::vector<int32_t>& points) {
+    for (const int32_t p : points) {
+        cloud.setFan(p, lattice.clockwiseRing(p));
+    }
+}
+
+// The centre's fan is the ring 1..6, published, completed and agreeing with every owner.
+void expectRingFanCompleted(const TestCloud& cloud) {
+    std::vector<int32_t> fan = cloud.fan(0);
+    EXPECT_EQ(cloud.state.pointState[0], 1);
+    std::sort(fan.begin(), fan.end());
+    EXPECT_EQ(fan, (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
+    EXPECT_TRUE(meshtest::fanAgreesWithCompletedMembers(cloud, 0));
+    EXPECT_TRUE(meshtest::fanLinksConsistent(cloud.state));
+    EXPECT_TRUE(meshtest::everyFanMemberLinked(cloud.state));
+    EXPECT_NEAR(cloud.state.vertices[0].normal.z, 1.0, 1e-12);
+}
+
+} // namespace
+
+TEST(EnclosedCompletion, RingOfFansFillsTheCentre) {
+    const HexLattice lattice(2);
+    TestCloud cloud(lattice.positions);
+    EXPECT_FALSE(cloud.state.isEnclosed(0)); // nothing reaches the centre yet
+    completeWithRingFans(lattice, cloud, {1, 2, 3, 4});
+    EXPECT_FALSE(cloud.state.isEnclosed(0)); // the fans leave a gap between 5 and 6
+    // Fans of 1 and 5 both hold 6, so the triangles (0, 5, 6) and (0, 6, 1) close the ring.
+    completeWithRingFans(lattice, cloud, {5});
+    ASSERT_TRUE(cloud.state.isEnclosed(0));
+    ASSERT_TRUE(cloud.state.fillEnclosedFan(0));
+    expectRingFanCompleted(cloud);
+}
+
+TEST(EnclosedCompletion, SingleConnectedPointIsNeverFilled) {
+    const HexLattice lattice(2);
+    TestCloud cloud(lattice.positions);
+    // The only owner's fan closes on itself around 0, so its rim has no open end.
+    cloud.setFan(1, {0, 2});
+    EXPECT_TRUE(cloud.state.isEnclosed(0));
+    EXPECT_FALSE(cloud.state.fillEnclosedFan(0));
+    EXPECT_EQ(cloud.state.pointState[0], 0);
+    EXPECT_EQ(cloud.state.vertices[0].triangleFanCount, 0);
+    EXPECT_TRUE(meshtest::fanLinksConsistent(cloud.state));
+}
+
+TEST(EnclosedCompletion, FlowMergeOnlyAcrossAJoinedGap) {
+    const HexLattice lattice(3);
+    TestCloud cloud(lattice.positions);
+    completeWithRingFans(lattice, cloud, {1, 2, 3, 4});
+    // The open ends 5 and 6 are not joined anywhere.
+    EXPECT_FALSE(cloud.state.isEnclosed(0));
+    EXPECT_FALSE(cloud.state.isFlowMerge(0));
+    EXPECT_EQ(cloud.state.pointState[0], 0);
+    EXPECT_EQ(cloud.state.vertices[0].triangleFanCount, 0);
+
+    // A completed outer point whose fan holds the edge 5-6 joins them.
+    const int32_t q = lattice.index(1, -2);
+    ASSERT_GE(q, 0);
+    const std::vector<int32_t> ringOfQ = lattice.clockwiseRing(q);
+    ASSERT_EQ(meshtest::nextIn(ringOfQ, 5), 6);
+    completeWithRingFans(lattice, cloud, {q});
+    EXPECT_FALSE(cloud.state.isEnclosed(0));
+    ASSERT_TRUE(cloud.state.isFlowMerge(0));
+    expectRingFanCompleted(cloud);
+}
