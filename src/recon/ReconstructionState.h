@@ -226,7 +226,15 @@ struct ReconstructionState {
                              std::map<double, int32_t>& candidateIndex) const;
 
     // ---- repair: final clean-up passes ----
+    // Search distance limit of findCoveringTriangle.
+    static constexpr double NEAREST_TRIANGLE_LIMIT = 10000.0;
     void updatePointNormal(int32_t p);
+    // Number of open ends of the rim list of a (2: one open chain of fans around a).
+    int32_t openEndCount(int32_t a);
+    // Withdraws every fan that contains p (a copy of its connectedPoints).
+    void withdrawOwners(int32_t p);
+    // Interior angle, in degrees, of the hole at loop point x between loop neighbours b, c.
+    double earAngle(int32_t b, int32_t x, int32_t c);
     void checkCompletedLinks(int32_t a);
     void repairOpenPoint(int32_t a);
     void checkFanAgreement();

@@ -1,0 +1,130 @@
+// Optional final passes: removing fans with a triangle that faces against the point's
+// normal (and re-closing the holes this leaves), and keeping only the largest connected
+// piece of the mesh.
+#include <vector>
+
+#include "geometry/Geometry.h"
+#include "recon/ReconstructionState.h"
+
+namespace {
+// Hole-closing rounds stop after this many successive rounds that closed every hole.
+constexpr int32_t CLOSED_ROUNDS_NEEDED = 2;
+} // namespace
+
+// Whether the fan of p holds a triangle whose normal points against the normal of p.
+static bool facesAgainstNormal(const ReconstructionState& state, int32_t p) {
+    const Vertex& record = state.vertices[p];
+    for (int32_t k = 0; k < record.triangleFanCount; ++k) {
+        const int32_t u = record.triangleFan[k];
+        const int32_t w = record.triangleFan[(k + 1) % record.triangleFanCount];
+        const Vector3 tn =
+            triangleNormal(record.position, state.vertices[u].position, state.vertices[w].position);
+        if (tn.dot(record.normal) < 0.0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ReconstructionState::removeInconsistentFansPass() {
+    std::vector<int32_t> list;
+    list.reserve(static_cast<size_t>(activeCount));
+    for (int32_t p = 0; p < activeCount; ++p) {
+        list.push_back(p);
+    }
+    std::vector<uint8_t> listed(static_cast<size_t>(totalCount), 0);
+    std::vector<int32_t> bad;
+    std::vector<int32_t> neighbours;
+    for (;;) {
+        bad.clear();
+        neighbours.clear();
+        for (const int32_t p : list) {
+            if (pointState[static_cast<size_t>(p)] == 1 && facesAgainstNormal(*this, p)) {
+                bad.push_back(p);
+            }
+        }
+        for (const int32_t p : bad) {
+            const Vertex& record = vertices[p];
+            for (int32_t k = 0; k < record.triangleFanCount; ++k) {
+                const int32_t u = record.triangleFan[k];
+                if (!listed[static_cast<size_t>(u)]) {
+                    listed[static_cast<size_t>(u)] = 1;
+                    neighbours.push_back(u);
+                }
+            }
+        }
+        for (const int32_t u : neighbours) {
+            listed[static_cast<size_t>(u)] = 0;
+        }
+        if (bad.empty()) {
+            return;
+        }
+        for (const int32_t p : bad) {
+            withdrawFan(p);
+        }
+        for (const int32_t u : neighbours) {
+            withdrawFan(u);
+        }
+        while (withdrawOpenPoints()) {
+        }
+        int32_t streak = 0;
+        do {
+            const int32_t completedBefore = completedCount;
+            const int64_t withdrawnBefore = withdrawnFanCount;
+            const bool closedAll = closeHoles();
+            streak = closedAll ? streak + 1 : 0;
+            while (withdrawOpenPoints()) {
+            }
+            // A failed round that changed nothing would fail the same way forever.
+            if (!closedAll && completedCount == completedBefore &&
+                withdrawnFanCount == withdrawnBefore) {
+                break;
+            }
+        } while (streak < CLOSED_ROUNDS_NEEDED);
+        list.swap(neighbours);
+    }
+}
+
+void ReconstructionState::keepLargestComponentPass() {
+    const size_t n = static_cast<size_t>(totalCount);
+    std::vector<int32_t> label(n, -1);
+    std::vector<int32_t> sizes;
+    std::vector<int32_t> stack;
+    for (int32_t s = 0; s < activeCount; ++s) {
+        if (pointState[static_cast<size_t>(s)] != 1 || label[static_cast<size_t>(s)] >= 0) {
+            continue;
+        }
+        const int32_t current = static_cast<int32_t>(sizes.size());
+        int32_t size = 1;
+        label[static_cast<size_t>(s)] = current;
+        stack.push_back(s);
+        while (!stack.empty()) {
+            const int32_t p = stack.back();
+            stack.pop_back();
+            const Vertex& record = vertices[p];
+            for (int32_t k = 0; k < record.triangleFanCount; ++k) {
+                const int32_t u = record.triangleFan[k];
+                if (label[static_cast<size_t>(u)] < 0) {
+                    label[static_cast<size_t>(u)] = current;
+                    ++size;
+                    stack.push_back(u);
+                }
+            }
+        }
+        sizes.push_back(size);
+    }
+    if (sizes.size() < 2) {
+        return;
+    }
+    int32_t largest = 0;
+    for (int32_t l = 1; l < static_cast<int32_t>(sizes.size()); ++l) {
+        if (sizes[static_cast<size_t>(l)] > sizes[static_cast<size_t>(largest)]) {
+            largest = l;
+        }
+    }
+    for (int32_t p = 0; p < activeCount; ++p) {
+        if (pointState[static_cast<size_t>(p)] == 1 && label[static_cast<size_t>(p)] != largest) {
+            withdrawFan(p);
+        }
+    }
+}

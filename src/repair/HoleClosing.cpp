@@ -1,0 +1,279 @@
+// Hole closing: trace the boundary loop through every unfinished point that fans touch,
+// reject loops that revisit a point or that a fan edge cuts across (a chord), and fill
+// the others by clipping ears, smallest interior angle first.
+#include <vector>
+
+#include "geometry/Geometry.h"
+#include "recon/ReconstructionState.h"
+
+namespace {
+
+// Work data of one closeHoles call: per-point marks allocated once and reset by the
+// entries each trace touched.
+struct HoleWork {
+    std::vector<int32_t> loopPosition; // per point: position in the loop being traced, or -1
+    std::vector<uint8_t> traced;       // per point: already part of a trace of this call
+    std::vector<int32_t> loop;
+    std::vector<uint8_t> ownerTaken; // per connectedPoints entry of the current point
+    // Ear clipping: the loop as a cyclic list over loop positions.
+    std::vector<int32_t> before;
+    std::vector<int32_t> after;
+    std::vector<uint8_t> inLoop;
+    BoundedHeap ears;
+};
+
+// Whether o is a boundary owner of x: its fan holds x and the edge from x to the entry
+// after x has no triangle beyond it.
+bool isBoundaryOwner(const ReconstructionState& state, int32_t o, int32_t x) {
+    return state.indexInFan(o, x) >= 0 && state.triangleApex(o, x, state.nextInFan(o, x)) == -1;
+}
+
+// Follows the fans around x that continue from the owner f, away from the entry after x,
+// taking each owner at most once; returns the point at the far end of the chain.
+int32_t followChain(const ReconstructionState& state, int32_t x, int32_t f,
+                    std::vector<uint8_t>& taken) {
+    const std::vector<int32_t>& owners = state.vertices[x].connectedPoints;
+    int32_t e = state.prevInFan(f, x);
+    for (;;) {
+        size_t found = owners.size();
+        for (size_t k = 0; k < owners.size(); ++k) {
+            const int32_t d = owners[k];
+            if (!taken[k] && state.indexInFan(d, x) >= 0 &&
+                (d == e || state.nextInFan(d, x) == e)) {
+                found = k;
+                break;
+            }
+        }
+        if (found == owners.size()) {
+            return e;
+        }
+        taken[found] = 1;
+        e = state.prevInFan(owners[found], x);
+    }
+}
+
+// The boundary point after current when the trace comes from previous, or -1. Boundary
+// owners are taken in connectedPoints order; each brings the chain of fans that continues
+// from it around current, whose owners are not taken again.
+int32_t nextBoundaryPoint(const ReconstructionState& state, int32_t current, int32_t previous,
+                          HoleWork& work) {
+    const std::vector<int32_t>& owners = state.vertices[current].connectedPoints;
+    work.ownerTaken.assign(owners.size(), 0);
+    int32_t candidates[2] = {-1, -1};
+    int32_t farEnds[2] = {-1, -1};
+    int32_t count = 0;
+    for (size_t k = 0; k < owners.size(); ++k) {
+        if (work.ownerTaken[k] || !isBoundaryOwner(state, owners[k], current)) {
+            continue;
+        }
+        if (count == 2) {
+            return -1; // a third open chain: no way through
+        }
+        work.ownerTaken[k] = 1;
+        candidates[count] = state.nextInFan(owners[k], current);
+        farEnds[count] = followChain(state, current, owners[k], work.ownerTaken);
+        ++count;
+    }
+    if (count == 1) {
+        return candidates[0];
+    }
+    if (count == 2) {
+        return previous == farEnds[0] ? candidates[1] : candidates[0];
+    }
+    return -1;
+}
+
+void resetLoop(HoleWork& work) {
+    for (const int32_t p : work.loop) {
+        work.loopPosition[static_cast<size_t>(p)] = -1;
+    }
+    work.loop.clear();
+}
+
+// Traces the boundary loop from s into work.loop. False on a dead end or on a revisited
+// point (whose fans are then withdrawn).
+bool traceLoop(ReconstructionState& state, int32_t s, HoleWork& work) {
+    work.loop.push_back(s);
+    work.loopPosition[static_cast<size_t>(s)] = 0;
+    work.traced[static_cast<size_t>(s)] = 1;
+    int32_t previous = -1;
+    int32_t current = s;
+    for (;;) {
+        const int32_t n = nextBoundaryPoint(state, current, previous, work);
+        if (n < 0) {
+            return false;
+        }
+        if (n == s) {
+            return true;
+        }
+        if (work.loopPosition[static_cast<size_t>(n)] >= 0) {
+            state.withdrawOwners(n);
+            return false;
+        }
+        work.loopPosition[static_cast<size_t>(n)] = static_cast<int32_t>(work.loop.size());
+        work.loop.push_back(n);
+        work.traced[static_cast<size_t>(n)] = 1;
+        previous = current;
+        current = n;
+    }
+}
+
+// A fan that holds a loop point x next to a loop point other than the loop neighbours of
+// x cuts across the loop: the fans at both ends of that chord are withdrawn.
+bool loopHasChord(ReconstructionState& state, HoleWork& work) {
+    const size_t length = work.loop.size();
+    for (size_t k = 0; k < length; ++k) {
+        const int32_t x = work.loop[k];
+        const int32_t b = work.loop[(k + length - 1) % length];
+        const int32_t c = work.loop[(k + 1) % length];
+        for (const int32_t o : state.vertices[x].connectedPoints) {
+            if (state.indexInFan(o, x) < 0) {
+                continue;
+            }
+            const int32_t sides[2] = {state.prevInFan(o, x), state.nextInFan(o, x)};
+            for (const int32_t y : sides) {
+                if (y != b && y != c && y != x && work.loopPosition[static_cast<size_t>(y)] >= 0) {
+                    state.withdrawOwners(x);
+                    state.withdrawOwners(y);
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+void appendCompleted(ReconstructionState& state, int32_t x) {
+    state.completionOrder.push_back(x);
+    state.completedCount = static_cast<int32_t>(state.completionOrder.size());
+}
+
+// Fills the traced loop by ear clipping; heap keys are loop positions.
+void fillLoop(ReconstructionState& state, HoleWork& work) {
+    const std::vector<int32_t>& loop = work.loop;
+    const int32_t length = static_cast<int32_t>(loop.size());
+    work.before.resize(static_cast<size_t>(length));
+    work.after.resize(static_cast<size_t>(length));
+    work.inLoop.assign(static_cast<size_t>(length), 1);
+    for (int32_t k = 0; k < length; ++k) {
+        work.before[static_cast<size_t>(k)] = (k + length - 1) % length;
+        work.after[static_cast<size_t>(k)] = (k + 1) % length;
+    }
+    BoundedHeap& ears = work.ears;
+    ears.clear();
+    ears.init(length, BoundedHeap::SMALLEST_ON_TOP, length);
+    for (int32_t k = 0; k < length; ++k) {
+        const int32_t x = loop[static_cast<size_t>(k)];
+        if (state.openEndCount(x) == 2) {
+            ears.push(k, state.earAngle(loop[static_cast<size_t>(work.before[k])], x,
+                                        loop[static_cast<size_t>(work.after[k])]));
+        }
+    }
+    auto pointAt = [&loop](int32_t position) { return loop[static_cast<size_t>(position)]; };
+    while (ears.count > 2) {
+        const int32_t k = ears.top().key;
+        ears.popTop();
+        if (!work.inLoop[static_cast<size_t>(k)]) {
+            continue;
+        }
+        const int32_t rk = work.before[static_cast<size_t>(k)];
+        const int32_t qk = work.after[static_cast<size_t>(k)];
+        const int32_t x = pointAt(k);
+        const int32_t r = pointAt(rk);
+        const int32_t q = pointAt(qk);
+        if (state.fillFlowMergeFan(x, r, q)) {
+            appendCompleted(state, x);
+        }
+        if (ears.find(rk)) {
+            ears.update(rk, state.earAngle(pointAt(work.before[static_cast<size_t>(rk)]), r, q));
+        }
+        if (ears.find(qk)) {
+            ears.update(qk, state.earAngle(r, q, pointAt(work.after[static_cast<size_t>(qk)])));
+        }
+        work.after[static_cast<size_t>(rk)] = qk;
+        work.before[static_cast<size_t>(qk)] = rk;
+        work.inLoop[static_cast<size_t>(k)] = 0;
+    }
+    while (!ears.empty()) {
+        const int32_t x = pointAt(ears.top().key);
+        if (state.fillEnclosedFan(x)) {
+            state.pointState[static_cast<size_t>(x)] = 1;
+            appendCompleted(state, x);
+        }
+        ears.popTop();
+    }
+    ears.release();
+}
+
+} // namespace
+
+double ReconstructionState::earAngle(int32_t b, int32_t x, int32_t c) {
+    if (b == c) {
+        return 0.0;
+    }
+    const Vector3 px = vertices[x].position;
+    const double j =
+        angleBetweenDeg(difference(vertices[b].position, px), difference(vertices[c].position, px));
+    const std::vector<int32_t>& owners = vertices[x].connectedPoints;
+    int32_t f = -1;
+    for (const int32_t o : owners) {
+        if (isBoundaryOwner(*this, o, x)) {
+            f = o;
+            break;
+        }
+    }
+    if (f < 0) {
+        return j; // no open fan left around x to measure from
+    }
+    constexpr int32_t MAX_CHAIN_STEPS = 51;
+    std::vector<int32_t> chain = {nextInFan(f, x), f, prevInFan(f, x)};
+    int32_t e = prevInFan(f, x);
+    for (int32_t step = 0; step < MAX_CHAIN_STEPS; ++step) {
+        int32_t d = -1;
+        for (const int32_t o : owners) {
+            if (indexInFan(o, x) >= 0 && (o == e || nextInFan(o, x) == e)) {
+                d = o;
+                break;
+            }
+        }
+        if (d < 0) {
+            break;
+        }
+        if (d != e) {
+            chain.push_back(d);
+        }
+        e = prevInFan(d, x);
+        chain.push_back(e);
+    }
+    double covered = 0.0;
+    for (size_t k = 0; k + 1 < chain.size(); ++k) {
+        covered += vertexAngleDeg(px, vertices[chain[k]].position, vertices[chain[k + 1]].position);
+    }
+    return covered < 180.0 ? 360.0 - j : j;
+}
+
+bool ReconstructionState::closeHoles() {
+    HoleWork work;
+    work.loopPosition.assign(static_cast<size_t>(totalCount), -1);
+    work.traced.assign(static_cast<size_t>(totalCount), 0);
+    bool allClosed = true;
+    for (int32_t j = 0; j < activeCount; ++j) {
+        // A point already met by a trace of this call lies on a loop that has been filled
+        // or rejected; tracing it again would walk the same loop once more.
+        if (pointState[static_cast<size_t>(j)] == 1 || vertices[j].connectedPoints.empty() ||
+            work.traced[static_cast<size_t>(j)]) {
+            continue;
+        }
+        bool closed = traceLoop(*this, j, work);
+        if (closed && loopHasChord(*this, work)) {
+            closed = false;
+        }
+        if (closed) {
+            fillLoop(*this, work);
+        } else {
+            allClosed = false;
+        }
+        resetLoop(work);
+    }
+    return allClosed;
+}

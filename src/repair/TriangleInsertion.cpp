@@ -1,0 +1,158 @@
+// Inserting points that no fan holds into the nearest fan triangle over them: the search
+// for that triangle, the split of the triangle, and the passes over isolated points and
+// over the points set aside by preparation.
+#include "geometry/Geometry.h"
+#include "recon/ReconstructionState.h"
+
+namespace {
+// Triangles whose unit normal is this short, or that face the owner's normal less than
+// this, are not considered; the limit is 0.0001 held in single precision.
+constexpr double MIN_TRIANGLE_FACING = static_cast<double>(0.0001f);
+} // namespace
+
+// Whether the line through i along the normal of o meets one of the triangles of o's fan.
+static bool seenInsideFan(const ReconstructionState& state, int32_t o, int32_t i) {
+    const Vertex& owner = state.vertices[o];
+    for (int32_t k = 0; k < owner.triangleFanCount; ++k) {
+        const int32_t u = owner.triangleFan[k];
+        const int32_t w = owner.triangleFan[(k + 1) % owner.triangleFanCount];
+        if (lineHitsTriangle(owner.position, state.vertices[u].position, state.vertices[w].position,
+                             owner.normal, state.vertices[i].position)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Offers the triangles of the fan of o as covering triangles of i.
+static void tryOwner(const ReconstructionState& state, int32_t i, int32_t o, double& best,
+                     int32_t& bestO, int32_t& bestT, int32_t& bestV) {
+    if (state.indexInFan(o, i) < 0 && !seenInsideFan(state, o, i)) {
+        return;
+    }
+    const Vertex& owner = state.vertices[o];
+    const Vector3 location = state.vertices[i].position;
+    for (int32_t k = 0; k < owner.triangleFanCount; ++k) {
+        const int32_t u = owner.triangleFan[k];
+        const int32_t w = owner.triangleFan[(k + 1) % owner.triangleFanCount];
+        const Vector3 pu = state.vertices[u].position;
+        const Vector3 pw = state.vertices[w].position;
+        const Vector3 tn = triangleNormal(owner.position, pu, pw);
+        if (tn.length() < MIN_TRIANGLE_FACING || tn.dot(owner.normal) < MIN_TRIANGLE_FACING) {
+            continue;
+        }
+        if (!lineHitsTriangle(owner.position, pu, pw, owner.normal, location)) {
+            continue;
+        }
+        const double d = lineTriangleDistance(owner.position, pu, pw, owner.normal, location);
+        if (d >= 0.0 && d < best) {
+            best = d;
+            bestO = o;
+            bestT = u;
+            bestV = w;
+        }
+    }
+}
+
+bool ReconstructionState::findCoveringTriangle(int32_t i, int32_t& o, int32_t& t, int32_t& v,
+                                               double& distance) {
+    double best = NEAREST_TRIANGLE_LIMIT;
+    int32_t bestO = -1;
+    int32_t bestT = -1;
+    int32_t bestV = -1;
+    for (int32_t n = 0; n < NEIGHBOUR_COUNT; ++n) {
+        const int32_t k = vertices[i].neighbours[n];
+        if (pointState[static_cast<size_t>(k)] == 1) {
+            tryOwner(*this, i, k, best, bestO, bestT, bestV);
+        } else {
+            for (const int32_t c : vertices[k].connectedPoints) {
+                tryOwner(*this, i, c, best, bestO, bestT, bestV);
+            }
+        }
+    }
+    if (bestO < 0) {
+        return false;
+    }
+    o = bestO;
+    t = bestT;
+    v = bestV;
+    distance = best;
+    return true;
+}
+
+void ReconstructionState::insertIntoTriangle(int32_t i, int32_t o, int32_t t, int32_t v) {
+    insertIntoFan(o, indexInFan(o, t), i);
+    if (pointState[static_cast<size_t>(t)] == 1) {
+        insertIntoFan(t, indexInFan(t, v), i);
+    }
+    if (pointState[static_cast<size_t>(v)] == 1) {
+        insertIntoFan(v, indexInFan(v, o), i);
+    }
+    Vertex& record = vertices[i];
+    record.triangleFan[0] = o;
+    record.triangleFan[1] = t;
+    record.triangleFan[2] = v;
+    record.triangleFanCount = 3;
+    record.currentTriangleFan = {o, t, v};
+    addConnection(o, i);
+    addConnection(t, i);
+    addConnection(v, i);
+    pointState[static_cast<size_t>(i)] = 1;
+    updateClosedFanNormal(i);
+    completionOrder.push_back(i);
+    completedCount = static_cast<int32_t>(completionOrder.size());
+}
+
+// Splits the covering triangle by i and improves the triangles around the four corners.
+static void insertAndFlip(ReconstructionState& state, int32_t i, int32_t o, int32_t t, int32_t v) {
+    state.insertIntoTriangle(i, o, t, v);
+    state.flipAroundPoint(i);
+    state.flipAroundPoint(o);
+    state.flipAroundPoint(t);
+    state.flipAroundPoint(v);
+}
+
+void ReconstructionState::insertEnclosedPoints() {
+    int32_t o = -1;
+    int32_t t = -1;
+    int32_t v = -1;
+    double d = 0.0;
+    for (int32_t i = 0; i < activeCount; ++i) {
+        if (pointState[static_cast<size_t>(i)] != 1 && vertices[i].connectedPoints.empty() &&
+            vertices[i].inSavedFan && findCoveringTriangle(i, o, t, v, d)) {
+            insertAndFlip(*this, i, o, t, v);
+        }
+    }
+    constexpr int32_t MAX_OPEN_NEIGHBOURS = 3;
+    for (int32_t i = 0; i < activeCount; ++i) {
+        if (pointState[static_cast<size_t>(i)] == 1 || !vertices[i].connectedPoints.empty()) {
+            continue;
+        }
+        int32_t open = 0;
+        for (int32_t n = 0; n < NEIGHBOUR_COUNT; ++n) {
+            if (pointState[static_cast<size_t>(vertices[i].neighbours[n])] != 1) {
+                ++open;
+            }
+        }
+        if (open <= MAX_OPEN_NEIGHBOURS && findCoveringTriangle(i, o, t, v, d)) {
+            insertAndFlip(*this, i, o, t, v);
+        }
+    }
+}
+
+void ReconstructionState::insertRemovedPoints() {
+    int32_t o = -1;
+    int32_t t = -1;
+    int32_t v = -1;
+    double d = 0.0;
+    for (int32_t i = activeCount; i < totalCount; ++i) {
+        if (pointState[static_cast<size_t>(i)] == 1) {
+            continue;
+        }
+        if (findCoveringTriangle(i, o, t, v, d)) {
+            insertAndFlip(*this, i, o, t, v);
+            pointState[static_cast<size_t>(i)] = 1;
+        }
+    }
+    activeCount = totalCount;
+}
