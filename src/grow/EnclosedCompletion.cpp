@@ -1,6 +1,8 @@
 // Enclosed and flow-merge completion: when the fans that already hold a point close
 // around it (or leave one gap whose two ends are already joined elsewhere), the point's
 // fan is read off those fans instead of being searched, published and completed at once.
+#include <algorithm>
+
 #include "recon/ReconstructionState.h"
 
 void ReconstructionState::buildRimList(int32_t p) {
@@ -25,11 +27,12 @@ bool ReconstructionState::rimEntryOpen(size_t index) const {
     return true;
 }
 
-// A rim end of -1 means an owner whose fan no longer holds the point: the links are out of
-// step and no fan can be read off them.
-static bool rimIsIntact(const std::vector<ReconstructionState::RimEntry>& rim) {
+// A rim end of -1 means an owner whose fan no longer holds the point, and an end equal to
+// the point itself an owner whose fan holds nothing else: the links are out of step and no
+// fan can be read off them.
+static bool rimIsIntact(const std::vector<ReconstructionState::RimEntry>& rim, int32_t p) {
     for (const ReconstructionState::RimEntry& entry : rim) {
-        if (entry.point < 0) {
+        if (entry.point < 0 || entry.point == p) {
             return false;
         }
     }
@@ -38,7 +41,7 @@ static bool rimIsIntact(const std::vector<ReconstructionState::RimEntry>& rim) {
 
 bool ReconstructionState::isEnclosed(int32_t p) {
     buildRimList(p);
-    if (rimList.empty() || !rimIsIntact(rimList)) {
+    if (rimList.empty() || !rimIsIntact(rimList, p)) {
         return false;
     }
     for (size_t i = 0; i < rimList.size(); ++i) {
@@ -58,9 +61,10 @@ struct FanAssembly {
     int32_t end = -1;
     bool closed = false;
 
-    // Appends q as the new end; a full fan refuses and counts as closed, so assembly stops.
+    // Appends q as the new end. A full fan, or a point that is already in it (the rim runs
+    // through it a second time), ends the assembly as if the fan had closed.
     void append(int32_t q) {
-        if (count >= MAX_FAN_SIZE) {
+        if (count >= MAX_FAN_SIZE || std::find(entries, entries + count, q) != entries + count) {
             closed = true;
             return;
         }
@@ -159,7 +163,7 @@ bool ReconstructionState::fillEnclosedFan(int32_t p) {
 
 bool ReconstructionState::isFlowMerge(int32_t p) {
     buildRimList(p);
-    if (rimList.empty() || !rimIsIntact(rimList)) {
+    if (rimList.empty() || !rimIsIntact(rimList, p)) {
         return false;
     }
     int32_t openCount = 0;
@@ -199,7 +203,7 @@ bool ReconstructionState::isFlowMerge(int32_t p) {
 
 bool ReconstructionState::fillFlowMergeFan(int32_t p, int32_t e1, int32_t e2) {
     buildRimList(p);
-    if (rimList.empty() || !rimIsIntact(rimList)) {
+    if (rimList.empty() || !rimIsIntact(rimList, p)) {
         return false;
     }
     int32_t openCount = 0;

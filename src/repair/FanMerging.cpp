@@ -217,14 +217,15 @@ int32_t ReconstructionState::mergeFans(int32_t a, int32_t b) {
     const int32_t d = nextInFan(b, a);
     const int32_t e = prevInFan(b, a);
     const int32_t f = prevInFan(a, b);
-    if (d != f) {
+    // A fan of b that holds nothing but a would bring a into its own fan; skip that side.
+    if (d != f && d != a) {
         // Whatever lies between the anchor of d and b gives way to d.
         replaceFanRange(a, indexInFan(a, insertionAnchor(a, d)), i, d);
     }
     // The position of b found above is used even when the first replacement has shifted
     // the entries; once the fan has shrunk below it, the second replacement is skipped so
     // that nothing is written past the end of the fan.
-    if (c != e && i < vertices[a].triangleFanCount) {
+    if (c != e && e != a && i < vertices[a].triangleFanCount) {
         const int32_t g = indexInFan(a, insertionAnchor(a, e));
         const int32_t to = g + 1 == vertices[a].triangleFanCount ? 0 : g + 1;
         replaceFanRange(a, i, to, e);
