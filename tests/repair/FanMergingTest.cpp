@@ -121,3 +121,54 @@ TEST(FanMerging, MergeFansPullsInTheNeighboursOfTheSharedEdge) {
     // Points that do not hold each other are refused.
     EXPECT_EQ(cloud.state.mergeFans(0, 10), -1);
 }
+
+namespace {
+
+// Centre 0 with the fan [3, 1, 2]: b = 1 on the x axis, its fan neighbours 2 and 3 at
+// +-sideAngle degrees. Point 4 owns a fan [5, 6] whose boundary edge 5-6 crosses 0-1.
+struct CrossingBoundary {
+    TestCloud cloud;
+    CrossingBoundary(double sideAngle, bool ownerCompleted) : cloud(positions(sideAngle)) {
+        cloud.setFan(4, {5, 6}, ownerCompleted);
+        cloud.setFan(0, {3, 1, 2}, false);
+    }
+    static std::vector<Vector3> positions(double sideAngle) {
+        const double t = sideAngle * 3.14159265358979323846 / 180.0;
+        return {Vector3(0.0, 0.0, 0.0),
+                Vector3(2.0, 0.0, 0.0),
+                Vector3(std::cos(t), std::sin(t), 0.0),
+                Vector3(std::cos(t), -std::sin(t), 0.0),
+                Vector3(1.1, 1.5, 0.0),
+                Vector3(1.0, 0.5, 0.0),
+                Vector3(1.2, -0.5, 0.0)};
+    }
+};
+
+} // namespace
+
+TEST(FanMerging, FreePointAcrossABoundaryEdge) {
+    // The two fan angles at 0 beside b add up to 200 degrees: the edge is kept, the step fails.
+    {
+        CrossingBoundary wide(100.0, true);
+        TestCloud& cloud = wide.cloud;
+        EXPECT_FALSE(cloud.state.solveFreePoint(0, 1));
+        EXPECT_EQ(cloud.fan(0), (std::vector<int32_t>{3, 1, 2}));
+        EXPECT_TRUE(meshtest::fanLinksConsistent(cloud.state));
+    }
+    // 120 degrees: b leaves the fan.
+    {
+        CrossingBoundary narrow(60.0, true);
+        TestCloud& cloud = narrow.cloud;
+        EXPECT_TRUE(cloud.state.solveFreePoint(0, 1));
+        EXPECT_EQ(cloud.fan(0), (std::vector<int32_t>{3, 2}));
+        EXPECT_TRUE(cloud.state.vertices[1].connectedPoints.empty());
+        EXPECT_TRUE(meshtest::fanLinksConsistent(cloud.state));
+    }
+    // The edge belongs to no completed fan: nothing to cross.
+    {
+        CrossingBoundary open(60.0, false);
+        TestCloud& cloud = open.cloud;
+        EXPECT_TRUE(cloud.state.solveFreePoint(0, 1));
+        EXPECT_EQ(cloud.fan(0), (std::vector<int32_t>{3, 1, 2}));
+    }
+}
