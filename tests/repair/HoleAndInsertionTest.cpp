@@ -1,0 +1,165 @@
+// Hole closing, covering-triangle insertion and the largest-piece pass on hand-made meshes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "repair/CleanupMeshes.h"
+
+using cleanuptest::completeRings;
+using cleanuptest::range;
+using meshtest::fanAgreesWithCompletedMembers;
+using meshtest::fanLinksConsistent;
+using meshtest::HexLattice;
+using meshtest::TestCloud;
+
+namespace {
+
+TEST(CleanupHoles, HexagonalHoleInPlanarPatchIsClosed) {
+    const HexLattice lattice(3);
+    TestCloud cloud(lattice.positions);
+    completeRings(cloud, lattice, range(7, 19)); // ring 2 only: the centre hexagon is a hole
+    ReconstructionState& state = cloud.state;
+    state.activeCount = 19; // the outer rim stays out of the passes
+    EXPECT_NEAR(state.earAngle(2, 1, 6), 120.0, 1e-9);
+    EXPECT_TRUE(state.closeHoles());
+    for (int32_t p = 1; p < 7; ++p) {
+        EXPECT_EQ(state.pointState[p], 1) << p;
+    }
+    EXPECT_EQ(state.completedCount, 6);
+    EXPECT_TRUE(fanLinksConsistent(state));
+    for (int32_t p = 1; p < 19; ++p) {
+        EXPECT_TRUE(fanAgreesWithCompletedMembers(cloud, p)) << p;
+    }
+    // The filled hexagon holds four triangles over the hole, all facing up.
+    for (int32_t p = 1; p < 7; ++p) {
+        EXPECT_GT(cloud.records[p].normal.z, 0.99) << p;
+    }
+}
+
+// Island point 0 with the fan [1, 2, 3, 4]; with a chord, points 5 and 6 add the fans
+// [7, 1, 3] and [3, 1, 7], whose shared edge 1-3 joins two loop points that are not loop
+// neighbours.
+const std::vector<Vector3> islandPositions(
+    {{0, 0, 0}, {1, 0, 0}, {0, -1, 0}, {-1, 0, 0}, {0, 1, 0}, {0, 0, 2}, {0, 0, 3}, {0, 0, -2}});
+
+void buildIsland(TestCloud& cloud, bool withChord) {
+    cloud.setFan(0, {1, 2, 3, 4});
+    if (withChord) {
+        cloud.setFan(5, {7, 1, 3});
+        cloud.setFan(6, {3, 1, 7});
+    }
+}
+
+TEST(CleanupHoles, LoopWithChordIsNotFilled) {
+    TestCloud plain(islandPositions);
+    buildIsland(plain, false);
+    EXPECT_TRUE(plain.state.closeHoles());
+    for (int32_t p = 1; p < 5; ++p) {
+        EXPECT_EQ(plain.state.pointState[p], 1) << p;
+    }
+    EXPECT_TRUE(fanLinksConsistent(plain.state));
+
+    TestCloud cloud(islandPositions);
+    buildIsland(cloud, true);
+    EXPECT_FALSE(cloud.state.closeHoles());
+    for (int32_t p = 0; p < 8; ++p) {
+        EXPECT_EQ(cloud.state.pointState[p], 0) << p;
+        EXPECT_EQ(cloud.records[p].triangleFanCount, 0) << p;
+    }
+    EXPECT_TRUE(fanLinksConsistent(cloud.state));
+}
+
+TEST(CleanupInsertion, OpenNeighbourRule) {
+    const HexLattice lattice(3);
+    std::vector<Vector3> positions = lattice.positions;
+    positions.push_back(Vector3(0.5, 0.3, 0.05)); // 37, over the triangle (0, 1, 2)
+    // Neighbours of 37: 13 completed points and 3 or 4 rim points.
+    auto setNeighbours = [](TestCloud& cloud, int32_t openCount) {
+        for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+            cloud.records[37].neighbours[k] = k < NEIGHBOUR_COUNT - openCount ? k : 19 + k;
+        }
+    };
+    for (const int32_t openCount : {3, 4}) {
+        for (const bool saved : {false, true}) {
+            TestCloud cloud(positions);
+            completeRings(cloud, lattice, range(0, 19));
+            setNeighbours(cloud, openCount);
+            cloud.records[37].inSavedFan = saved;
+            cloud.state.insertEnclosedPoints();
+            const bool inserted = openCount <= 3 || saved;
+            EXPECT_EQ(cloud.state.pointState[37], inserted ? 1 : 0) << openCount << saved;
+            EXPECT_TRUE(fanLinksConsistent(cloud.state));
+            if (!inserted) {
+                continue;
+            }
+            // Split from the triangle (0, 1, 2); the flips afterwards may widen its fan.
+            const std::vector<int32_t> fan = cloud.fan(37);
+            EXPECT_GE(fan.size(), 3u);
+            EXPECT_NE(std::find(fan.begin(), fan.end(), 0), fan.end());
+            EXPECT_EQ(cloud.state.completionOrder.back(), 37);
+            for (int32_t p = 0; p < 19; ++p) {
+                EXPECT_TRUE(fanAgreesWithCompletedMembers(cloud, p)) << p;
+            }
+        }
+    }
+}
+
+TEST(CleanupInsertion, RemovedPointIsInsertedAndActivated) {
+    const HexLattice lattice(2);
+    std::vector<Vector3> positions = lattice.positions;
+    positions.push_back(Vector3(0.5, -0.3, -0.2)); // 19, under the triangle (0, 6, 1)
+    positions.push_back(Vector3(9.0, 9.0, 0.0));   // 20, over nothing
+    TestCloud cloud(positions);
+    completeRings(cloud, lattice, range(0, 7));
+    cloud.state.activeCount = 19;
+    cloud.state.insertRemovedPoints();
+    EXPECT_EQ(cloud.state.activeCount, 21);
+    EXPECT_EQ(cloud.state.pointState[19], 1);
+    EXPECT_EQ(cloud.state.pointState[20], 0);
+    EXPECT_EQ(cloud.fan(0).size(), 7u);
+    EXPECT_TRUE(fanLinksConsistent(cloud.state));
+}
+
+// Two patches: completed rings 0..r-1 of a lattice of radius r, laid out side by side.
+std::vector<Vector3> sideBySide(const HexLattice& first, const HexLattice& second) {
+    std::vector<Vector3> positions = first.positions;
+    for (Vector3 p : second.positions) {
+        p.x += 50.0;
+        positions.push_back(p);
+    }
+    return positions;
+}
+
+void completePatches(TestCloud& cloud, int32_t firstRadius, int32_t secondRadius,
+                     const HexLattice& first, const HexLattice& second) {
+    const int32_t firstInner = 3 * firstRadius * (firstRadius - 1) + 1;
+    const int32_t secondInner = 3 * secondRadius * (secondRadius - 1) + 1;
+    const int32_t offset = static_cast<int32_t>(first.positions.size());
+    completeRings(cloud, first, range(0, firstInner));
+    completeRings(cloud, second, range(0, secondInner), offset);
+}
+
+TEST(CleanupLargestPiece, SmallerPieceIsWithdrawn) {
+    const HexLattice small(3); // 37 points, 19 completed
+    const HexLattice large(5); // 91 points, 61 completed
+    TestCloud cloud(sideBySide(small, large));
+    completePatches(cloud, 3, 5, small, large);
+    cloud.state.keepLargestComponentPass();
+    for (int32_t p = 0; p < 37; ++p) {
+        EXPECT_EQ(cloud.state.pointState[p], 0) << p;
+    }
+    for (int32_t p = 37; p < 37 + 61; ++p) {
+        EXPECT_EQ(cloud.state.pointState[p], 1) << p;
+    }
+    EXPECT_TRUE(fanLinksConsistent(cloud.state));
+
+    TestCloud equal(sideBySide(small, small));
+    completePatches(equal, 3, 3, small, small);
+    equal.state.keepLargestComponentPass();
+    for (int32_t p = 0; p < 19; ++p) {
+        EXPECT_EQ(equal.state.pointState[p], 1) << p;
+        EXPECT_EQ(equal.state.pointState[37 + p], 0) << p;
+    }
+}
+
+} // namespace

@@ -1,0 +1,115 @@
+// Link checks and open-point passes on flat hexagonal patches.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "repair/CleanupMeshes.h"
+
+using cleanuptest::completeRings;
+using cleanuptest::MeshSnapshot;
+using cleanuptest::range;
+using meshtest::fanLinksConsistent;
+using meshtest::HexLattice;
+using meshtest::TestCloud;
+
+namespace {
+
+TEST(CleanupLinks, ConsistentPatchPassesUnchanged) {
+    const HexLattice lattice(3);
+    TestCloud cloud(lattice.positions);
+    completeRings(cloud, lattice, range(0, 19)); // rings 0-2 complete, ring 3 is the rim
+    ReconstructionState& state = cloud.state;
+    const MeshSnapshot before(cloud);
+    for (int32_t k = 0; k < state.activeCount; ++k) {
+        if (state.pointState[k] == 1) {
+            state.checkCompletedLinks(k);
+        } else {
+            state.repairOpenPoint(k);
+        }
+    }
+    state.checkFanAgreement();
+    EXPECT_FALSE(state.withdrawOpenPoints());
+    EXPECT_TRUE(MeshSnapshot(cloud) == before);
+    EXPECT_EQ(state.openEndCount(19), 2);
+}
+
+TEST(CleanupLinks, ContradictingFansAreWithdrawn) {
+    const HexLattice lattice(3);
+    // A far point 37 whose fan holds the centre, which does not hold it back.
+    std::vector<Vector3> positions = lattice.positions;
+    positions.push_back(Vector3(0.0, 0.0, 5.0));
+    TestCloud cloud(positions);
+    completeRings(cloud, lattice, range(0, 19));
+    ReconstructionState& state = cloud.state;
+    cloud.setFan(37, {0, 1, 2});
+    // A stale link: 20 lists 3 although the fan of 3 does not hold 20.
+    cloud.records[3].connectedPoints.push_back(20);
+    state.checkCompletedLinks(0);
+    EXPECT_EQ(state.pointState[37], 0);
+    EXPECT_EQ(cloud.records[37].triangleFanCount, 0);
+    state.checkCompletedLinks(3); // must end, dropping the stale link
+    EXPECT_EQ(std::count(cloud.records[3].connectedPoints.begin(),
+                         cloud.records[3].connectedPoints.end(), 20),
+              0);
+    EXPECT_TRUE(fanLinksConsistent(state));
+
+    // The centre's fan turned the other way disagrees with every neighbour: only it goes.
+    TestCloud reversed(lattice.positions);
+    completeRings(reversed, lattice, range(1, 19));
+    std::vector<int32_t> ring = lattice.clockwiseRing(0);
+    std::reverse(ring.begin(), ring.end());
+    reversed.setFan(0, ring);
+    reversed.state.checkFanAgreement();
+    EXPECT_EQ(reversed.state.pointState[0], 0);
+    for (int32_t p = 1; p < 19; ++p) {
+        EXPECT_EQ(reversed.state.pointState[p], 1) << p;
+    }
+    EXPECT_TRUE(fanLinksConsistent(reversed.state));
+}
+
+TEST(CleanupOpenPoints, ChainsAroundAnOpenPoint) {
+    const HexLattice lattice(2);
+    // One chain of fans around the centre: it stays.
+    TestCloud single(lattice.positions);
+    completeRings(single, lattice, {1});
+    const MeshSnapshot before(single);
+    EXPECT_EQ(single.state.openEndCount(0), 2);
+    EXPECT_FALSE(single.state.withdrawOpenPoints());
+    EXPECT_TRUE(MeshSnapshot(single) == before);
+
+    // Two separate chains (opposite ring points): both fans are withdrawn.
+    TestCloud split(lattice.positions);
+    completeRings(split, lattice, {1, 4});
+    EXPECT_EQ(split.state.openEndCount(0), 4);
+    EXPECT_TRUE(split.state.withdrawOpenPoints());
+    EXPECT_EQ(split.state.pointState[1], 0);
+    EXPECT_EQ(split.state.pointState[4], 0);
+    EXPECT_TRUE(fanLinksConsistent(split.state));
+    EXPECT_FALSE(split.state.withdrawOpenPoints());
+
+    // A closed ring: withdrawn by the withdrawal pass, closed by the open-point repair.
+    TestCloud ring(lattice.positions);
+    completeRings(ring, lattice, range(1, 7));
+    EXPECT_EQ(ring.state.openEndCount(0), 0);
+    ring.state.repairOpenPoint(0);
+    ASSERT_EQ(ring.state.pointState[0], 1);
+    std::vector<int32_t> fan = ring.fan(0);
+    std::vector<int32_t> expected = lattice.clockwiseRing(0);
+    std::rotate(expected.begin(), std::find(expected.begin(), expected.end(), fan[0]),
+                expected.end());
+    EXPECT_EQ(fan, expected);
+    for (int32_t p = 1; p < 7; ++p) {
+        EXPECT_EQ(ring.state.pointState[p], 0) << p;
+    }
+    EXPECT_EQ(ring.state.completionOrder, std::vector<int32_t>{0});
+    EXPECT_TRUE(fanLinksConsistent(ring.state));
+
+    TestCloud ringWithdrawn(lattice.positions);
+    completeRings(ringWithdrawn, lattice, range(1, 7));
+    EXPECT_TRUE(ringWithdrawn.state.withdrawOpenPoints());
+    for (int32_t p = 1; p < 7; ++p) {
+        EXPECT_EQ(ringWithdrawn.state.pointState[p], 0) << p;
+    }
+}
+
+} // namespace
