@@ -56,6 +56,7 @@ void MeshBuilder::attachRecords() {
 
 bool MeshBuilder::build() {
     state.setOptions(keepLargestComponent, removeInconsistentFans, configuredMaxLayers);
+    state.constructSurface();
     // Each writer reports its own failure; the later files are still attempted.
     bool written = writeNeighboursOut(neighboursOutFileName);
     written = writePropagation(propagationFileName) && written;
