@@ -78,18 +78,6 @@ TEST(UnwantedPoints, RatioZeroOrNegativeRemovesNothingAboveOneRemovesAll) {
     EXPECT_EQ(prep.vertices[16].position.x, 16);
 }
 
-TEST(UnwantedPoints, RatioEqualToLimitStopsAndDuplicateIsFlagged) {
-    PointSetPreparation prep;
-    buildStar(prep, true); // neighbours at distance 0, 2, 3, ..., 16
-    // 0.125 is exact in single precision, so 2/16 equals the limit: the scan stops after
-    // flagging the duplicate.
-    prep.unwantedRatio = 0.125f;
-    prep.removeUnwantedPoints();
-    EXPECT_EQ(prep.keptCount, 16);
-    EXPECT_EQ(prep.vertices[16].position.x, 0); // the duplicate moved to the tail
-    EXPECT_EQ(prep.vertices[1].position.x, 16);
-}
-
 TEST(UnwantedPoints, FlaggedRecordsSwapFrontToBackWithUnflaggedTail) {
     uint64_t seed = 12345;
     for (int trial = 0; trial < 400; ++trial) {
