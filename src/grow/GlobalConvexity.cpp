@@ -5,6 +5,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "recon/DiagnosticClock.h"
 #include "recon/ReconstructionState.h"
 
 bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flipNormal) {
@@ -23,7 +24,7 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
     for (int32_t i = 0; i < vp.triangleFanCount; ++i) {
         const int32_t l = vp.triangleFan[i];
         const int32_t o = flipNormal ? prevInFan(p, l) : nextInFan(p, l);
-        clockStart = static_cast<int32_t>(std::clock());
+        clockStart = diagnosticTicks();
         if (tree.castRay(vp.position, d, p)) {
             if (trace) {
                 std::cout << "Death at 4\n";
@@ -43,7 +44,7 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
             }
             return false;
         }
-        clockEnd = static_cast<int32_t>(std::clock());
+        clockEnd = diagnosticTicks();
         octreeTicks += clockEnd - clockStart;
     }
     return true;

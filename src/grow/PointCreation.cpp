@@ -6,6 +6,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "recon/DiagnosticClock.h"
 #include "recon/ReconstructionState.h"
 
 namespace {
@@ -43,9 +44,9 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
         pending[static_cast<size_t>(p)] = 1;
     }
 
-    clockStart = static_cast<int32_t>(std::clock());
+    clockStart = diagnosticTicks();
     tree.buildFor(vertices, component.data(), static_cast<int32_t>(component.size()), searchRadius);
-    clockEnd = static_cast<int32_t>(std::clock());
+    clockEnd = diagnosticTicks();
     octreeTicks += clockEnd - clockStart;
 
     candidateQueue.clear();
