@@ -1,0 +1,211 @@
+// Seed start, fan publishing, the per-layer passes and one layer of point creation, on
+// small hand-made clouds in the plane z = 0 with normals (0, 0, 1).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "geometry/Geometry.h"
+#include "support/HexLattice.h"
+#include "support/MeshInvariants.h"
+
+using meshtest::HexLattice;
+using meshtest::TestCloud;
+
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+
+Vector3 polar(double radius, double degrees, double z = 0.0) {
+    const double t = degrees * PI / 180.0;
+    return Vector3(radius * std::cos(t), radius * std::sin(t), z);
+}
+
+// 0: seed at the origin; 1..5: the sector points at 0, 72, 144, 216 and 288 degrees
+// (counter-clockwise seen from +z), at slightly growing distances so that point 1 is the
+// nearest neighbour; then twelve farther points halfway between the sectors.
+std::vector<Vector3> seedCloud() {
+    std::vector<Vector3> positions{Vector3(0.0, 0.0, 0.0)};
+    for (int k = 0; k < 5; ++k) {
+        positions.push_back(polar(1.0 + 0.01 * k, 72.0 * k));
+    }
+    for (int k = 0; k < 5; ++k) {
+        positions.push_back(polar(2.5, 36.0 + 72.0 * k));
+        positions.push_back(polar(3.0, 36.0 + 72.0 * k));
+    }
+    positions.push_back(polar(3.5, 36.0));
+    positions.push_back(polar(3.5, 108.0));
+    return positions;
+}
+
+bool linksHold(const TestCloud& cloud, int32_t q, int32_t p) {
+    const std::vector<int32_t>& links = cloud.records[q].connectedPoints;
+    return std::find(links.begin(), links.end(), p) != links.end();
+}
+
+} // namespace
+
+TEST(SeedStart, OneNeighbourPerSectorFormsTheFan) {
+    TestCloud cloud(seedCloud());
+    ReconstructionState& state = cloud.state;
+    ASSERT_EQ(cloud.records[0].neighbours[0], 1);
+    ASSERT_TRUE(state.startFromSeed(0));
+    // Sectors are measured clockwise seen from +z (from the neighbour towards the first
+    // one), so the fan runs 0, 288, 216, 144, 72 degrees and its normal points to +z.
+    EXPECT_EQ(cloud.fan(0), (std::vector<int32_t>{1, 5, 4, 3, 2}));
+    EXPECT_EQ(cloud.records[0].currentTriangleFan, cloud.fan(0));
+    EXPECT_EQ(state.pointState[0], 1);
+    EXPECT_EQ(state.completedCount, 1);
+    EXPECT_EQ(state.completionOrder, (std::vector<int32_t>{0}));
+    EXPECT_NEAR(cloud.records[0].normal.z, 1.0, 1e-9);
+    for (int32_t m = 0; m <= 5; ++m) {
+        EXPECT_TRUE(cloud.records[m].inSavedFan) << m;
+    }
+    EXPECT_FALSE(cloud.records[6].inSavedFan);
+    EXPECT_TRUE(meshtest::fanLinksConsistent(state));
+}
+
+TEST(SeedStart, NeighbourOverAFanTriangleFailsOnlyOnTheNormalSide) {
+    for (const double z : {0.8, -0.8}) {
+        std::vector<Vector3> positions = seedCloud();
+        // Over the triangle (0, 2, 1), farther than the sector points and in no sector window.
+        positions.push_back(polar(0.7, 20.0, z));
+        TestCloud cloud(positions);
+        ReconstructionState& state = cloud.state;
+        const bool started = state.startFromSeed(0);
+        const Vector3 normal = cloud.records[0].normal;
+        ASSERT_NEAR(normal.z, 1.0, 1e-9);
+        if (z > 0.0) {
+            EXPECT_FALSE(started);
+            EXPECT_EQ(state.pointState[0], 0);
+            EXPECT_EQ(state.completedCount, 0);
+            for (int32_t m = 1; m <= 5; ++m) {
+                EXPECT_FALSE(linksHold(cloud, m, 0)) << m;
+            }
+        } else {
+            EXPECT_TRUE(started);
+            EXPECT_EQ(state.pointState[0], 1);
+            EXPECT_TRUE(meshtest::fanLinksConsistent(state));
+        }
+    }
+}
+
+TEST(FanPublishing, PublishWithdrawSaveRestoreAndConfirm) {
+    const HexLattice lattice(2);
+    TestCloud cloud(lattice.positions);
+    ReconstructionState& state = cloud.state;
+    Vertex& centre = cloud.records[0];
+
+    centre.currentTriangleFan = {1, 2, 3, 4};
+    state.saveFan(0);
+    state.publishFan(0, true);
+    // Reversed behind the first member: the same ring turned the other way.
+    EXPECT_EQ(cloud.fan(0), (std::vector<int32_t>{1, 4, 3, 2}));
+    EXPECT_EQ(centre.currentTriangleFan, (std::vector<int32_t>{1, 4, 3, 2}));
+    for (int32_t m = 1; m <= 4; ++m) {
+        EXPECT_TRUE(linksHold(cloud, m, 0)) << m;
+    }
+
+    state.pointState[0] = 1;
+    state.withdrawFan(0);
+    EXPECT_EQ(state.pointState[0], 0);
+    EXPECT_EQ(centre.triangleFanCount, 0);
+    for (int32_t m = 1; m <= 4; ++m) {
+        EXPECT_FALSE(linksHold(cloud, m, 0)) << m;
+    }
+
+    state.restoreFan(0);
+    EXPECT_EQ(centre.currentTriangleFan, (std::vector<int32_t>{1, 2, 3, 4}));
+    state.publishFan(0, false);
+    EXPECT_EQ(cloud.fan(0), (std::vector<int32_t>{1, 2, 3, 4}));
+
+    state.confirmFan(0);
+    for (int32_t m = 0; m <= 4; ++m) {
+        EXPECT_TRUE(cloud.records[m].inSavedFan) << m;
+    }
+    EXPECT_FALSE(cloud.records[5].inSavedFan);
+}
+
+TEST(LayerPasses, NearestOpenNeighbourDistance) {
+    const HexLattice lattice(3);
+    TestCloud cloud(lattice.positions);
+    ReconstructionState& state = cloud.state;
+    const Vertex& centre = cloud.records[0];
+    for (const int32_t q : centre.neighbours) {
+        state.pointState[q] = 1;
+    }
+    EXPECT_EQ(state.nearestOpenNeighbourDistance(0), -1.0);
+    // The first open neighbour in slot order counts, not the nearest one.
+    const int32_t third = centre.neighbours[2];
+    const int32_t last = centre.neighbours[15];
+    state.pointState[last] = 0;
+    state.pointState[third] = 0;
+    const Vector3 d = difference(cloud.records[third].position, centre.position);
+    EXPECT_DOUBLE_EQ(state.nearestOpenNeighbourDistance(0), d.length());
+}
+
+TEST(LayerPasses, RingOfNeighbourFansClosesTheCentre) {
+    const HexLattice lattice(2);
+    TestCloud cloud(lattice.positions);
+    ReconstructionState& state = cloud.state;
+    for (const int32_t p : {1, 2, 3, 4, 5}) {
+        cloud.setFan(p, lattice.clockwiseRing(p));
+    }
+    state.closeFromNeighbourFans();
+    EXPECT_EQ(state.pointState[0], 1);
+    std::vector<int32_t> fan = cloud.fan(0);
+    std::sort(fan.begin(), fan.end());
+    EXPECT_EQ(fan, (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(state.completionOrder, (std::vector<int32_t>{0}));
+    EXPECT_EQ(state.completedCount, 1);
+    EXPECT_TRUE(meshtest::fanLinksConsistent(state));
+    EXPECT_TRUE(meshtest::everyFanMemberLinked(state));
+}
+
+TEST(PointCreation, LayerPassWithoutLinksOrOpenPointsCompletesNothing) {
+    const HexLattice lattice(3);
+    TestCloud cloud(lattice.positions);
+    ReconstructionState& state = cloud.state;
+    state.processLayer(false);
+    EXPECT_EQ(state.completedCount, 0);
+    std::fill(state.pointState.begin(), state.pointState.end(), 1);
+    state.processLayer(true);
+    EXPECT_EQ(state.completedCount, 0);
+}
+
+TEST(PointCreation, LayerPassGrowsFromACompletedFan) {
+    // A gentle dome over the lattice: curved like a real surface, so that no neighbour lies
+    // exactly in a fan plane.
+    const HexLattice lattice(4);
+    std::vector<Vector3> positions = lattice.positions;
+    for (Vector3& v : positions) {
+        v.z = -0.02 * (v.x * v.x + v.y * v.y);
+    }
+    TestCloud cloud(positions);
+    ReconstructionState& state = cloud.state;
+    cloud.setFan(0, lattice.clockwiseRing(0));
+    state.completionOrder = {0};
+    state.completedCount = 1;
+    state.layerVector = Vector3(0.25, 0.5, 0.75);
+
+    ::testing::internal::CaptureStdout();
+    state.processLayer(false);
+    const std::string console = ::testing::internal::GetCapturedStdout();
+
+    EXPECT_GT(state.completedCount, 7);
+    EXPECT_EQ(state.completedCount, static_cast<int32_t>(state.completionOrder.size()));
+    // One mark for every 50 completions, counted before each one (1 was already done).
+    const int32_t marks = (state.completedCount - 1) / 50;
+    EXPECT_EQ(console, std::string(static_cast<size_t>(marks), '.'));
+    for (size_t i = 1; i < state.completionOrder.size(); ++i) {
+        const int32_t p = state.completionOrder[i];
+        EXPECT_EQ(state.pointState[p], 1) << p;
+        EXPECT_DOUBLE_EQ(cloud.records[p].layerMark.y, 0.5) << p;
+    }
+    EXPECT_TRUE(meshtest::fanLinksConsistent(state));
+    // The per-component flags are left clear for the next component.
+    for (const auto* flags :
+         {&state.creationRejected, &state.creationPending, &state.creationQueued}) {
+        EXPECT_EQ(std::count(flags->begin(), flags->end(), 1), 0);
+    }
+}
