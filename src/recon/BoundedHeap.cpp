@@ -200,13 +200,17 @@ bool BoundedHeap::indexInsert(int32_t key, int32_t position) {
         return true;
     }
     if (denseIndex && (key < 0 || key >= static_cast<int32_t>(densePosition.size()))) {
-        // A key outside the dense range: continue with the hash map.
+        // A key outside the dense range: continue with the hash map. The entries are
+        // copied from the dense index, not from the items: a replaced top item is already
+        // erased from the index but still sits in the array.
+        hashPosition.reserve(static_cast<size_t>(capacity));
+        for (size_t k = 0; k < densePosition.size(); ++k) {
+            if (densePosition[k] >= 0) {
+                hashPosition.emplace(static_cast<int32_t>(k), densePosition[k]);
+            }
+        }
         denseIndex = false;
         std::vector<int32_t>().swap(densePosition);
-        hashPosition.reserve(static_cast<size_t>(capacity));
-        for (int32_t i = 0; i < count; ++i) {
-            hashPosition[items[i].key] = i;
-        }
     }
     if (denseIndex) {
         if (densePosition[key] >= 0) {

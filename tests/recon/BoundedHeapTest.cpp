@@ -196,3 +196,27 @@ TEST(BoundedHeap, KeyIndexMatchesScanOnRandomSequences) {
         EXPECT_EQ(order, sorted);
     }
 }
+
+// A key beyond the dense key range switches the index to its hash form; when that key
+// replaces the top of a full heap, the replaced key must be gone from the index.
+TEST(BoundedHeap, KeyIndexForgetsReplacedTopWhenLeavingDenseRange) {
+    BoundedHeap scan, dense;
+    scan.clear();
+    dense.clear();
+    scan.init(2, 1);
+    dense.init(2, 1, 4);
+    for (BoundedHeap* heap : {&scan, &dense}) {
+        heap->push(0, 1.0);
+        heap->push(1, 2.0);
+        heap->push(100, 5.0);
+    }
+    expectSameItems(scan, dense);
+    EXPECT_FALSE(scan.find(0));
+    EXPECT_FALSE(dense.find(0));
+    dense.update(0, -1.0);
+    scan.update(0, -1.0);
+    expectSameItems(scan, dense);
+    double priority = 0.0;
+    ASSERT_TRUE(dense.find(100, priority));
+    EXPECT_EQ(priority, 5.0);
+}
