@@ -165,6 +165,15 @@ bool PointSetPreparation::loadPoints(const std::string& fileName) {
             line[length - 2] = '\n';
             line[length - 1] = '\0';
             --length;
+        } else if (length == POINT_LINE_BUFFER_SIZE - 1 && line[length - 1] == '\r') {
+            // The piece filled the buffer just before the LF of a CR LF: that line end
+            // belongs to this piece, as it would once the CR is dropped.
+            const int next = std::fgetc(file);
+            if (next == '\n') {
+                line[length - 1] = '\n';
+            } else if (next != EOF) {
+                std::ungetc(next, file);
+            }
         }
         if (length < MIN_POINT_LINE_LENGTH) {
             break;

@@ -83,6 +83,11 @@ TEST(PointFile, ShortLineEndsTheData) {
     EXPECT_EQ(loadedCount("1 2 3\n4 5 6\n7 8 9"), 2); // last line is 5 characters
     EXPECT_EQ(loadedCount("1 2 3\n4 5 6\n7 8 9\n"), 3);
     EXPECT_EQ(loadedCount("1 2 3\r\n4 5 6\r\n"), 2); // CR LF counts as one line end
+    // A 4094-character line with CR LF fills one 4095-character piece exactly; the LF
+    // beyond the piece must not be read as an empty line that ends the data.
+    const std::string longLine = "1 2 3" + std::string(4089, ' ');
+    EXPECT_EQ(loadedCount(longLine + "\r\n4 5 6\r\n"), 2);
+    EXPECT_EQ(loadedCount(longLine + " \n4 5 6\n"), 1); // LF in a piece of its own
     EXPECT_EQ(loadedCount("1 2 3\n\n4 5 6\nbad line here\n"), 1);
     EXPECT_EQ(loadedCount("1 2 3\n1 2\nanything\n"), 1);
     EXPECT_EQ(loadedCount("1 2 3 4 5\n"), 1);
