@@ -12,8 +12,11 @@ namespace {
 // entries each trace touched.
 struct HoleWork {
     std::vector<int32_t> loopPosition; // per point: position in the loop being traced, or -1
-    std::vector<uint8_t> traced;       // per point: already part of a trace of this call
+    // Per point: the mesh version at which a trace through it ended in a dead end that a
+    // trace started from it would reach the same way, or -1.
+    std::vector<int64_t> deadEndVersion;
     std::vector<int32_t> loop;
+    std::vector<uint8_t> tookSecond; // per loop position: the step from it took the 2nd candidate
     std::vector<uint8_t> ownerTaken; // per connectedPoints entry of the current point
     // Ear clipping: the loop as a cyclic list over loop positions.
     std::vector<int32_t> before;
@@ -55,8 +58,10 @@ int32_t followChain(const ReconstructionState& state, int32_t x, int32_t f,
 // The boundary point after current when the trace comes from previous, or -1. Boundary
 // owners are taken in connectedPoints order; each brings the chain of fans that continues
 // from it around current, whose owners are not taken again.
+// tookSecond tells whether the answer depended on previous (the second candidate taken).
 int32_t nextBoundaryPoint(const ReconstructionState& state, int32_t current, int32_t previous,
-                          HoleWork& work) {
+                          HoleWork& work, bool& tookSecond) {
+    tookSecond = false;
     const std::vector<int32_t>& owners = state.vertices[current].connectedPoints;
     work.ownerTaken.assign(owners.size(), 0);
     int32_t candidates[2] = {-1, -1};
@@ -78,7 +83,8 @@ int32_t nextBoundaryPoint(const ReconstructionState& state, int32_t current, int
         return candidates[0];
     }
     if (count == 2) {
-        return previous == farEnds[0] ? candidates[1] : candidates[0];
+        tookSecond = previous == farEnds[0];
+        return tookSecond ? candidates[1] : candidates[0];
     }
     return -1;
 }
@@ -88,33 +94,47 @@ void resetLoop(HoleWork& work) {
         work.loopPosition[static_cast<size_t>(p)] = -1;
     }
     work.loop.clear();
+    work.tookSecond.clear();
 }
 
-// Traces the boundary loop from s into work.loop. False on a dead end or on a revisited
-// point (whose fans are then withdrawn).
-bool traceLoop(ReconstructionState& state, int32_t s, HoleWork& work) {
+enum class TraceEnd { Closed, DeadEnd, Revisited };
+
+// Traces the boundary loop from s into work.loop. A revisited point has its fans withdrawn.
+TraceEnd traceLoop(ReconstructionState& state, int32_t s, HoleWork& work) {
     work.loop.push_back(s);
     work.loopPosition[static_cast<size_t>(s)] = 0;
-    work.traced[static_cast<size_t>(s)] = 1;
     int32_t previous = -1;
     int32_t current = s;
     for (;;) {
-        const int32_t n = nextBoundaryPoint(state, current, previous, work);
+        bool tookSecond = false;
+        const int32_t n = nextBoundaryPoint(state, current, previous, work, tookSecond);
         if (n < 0) {
-            return false;
+            return TraceEnd::DeadEnd;
         }
+        work.tookSecond.push_back(tookSecond ? 1 : 0);
         if (n == s) {
-            return true;
+            return TraceEnd::Closed;
         }
         if (work.loopPosition[static_cast<size_t>(n)] >= 0) {
             state.withdrawOwners(n);
-            return false;
+            return TraceEnd::Revisited;
         }
         work.loopPosition[static_cast<size_t>(n)] = static_cast<int32_t>(work.loop.size());
         work.loop.push_back(n);
-        work.traced[static_cast<size_t>(n)] = 1;
         previous = current;
         current = n;
+    }
+}
+
+// After a dead end, a trace started from a later point of the path follows the same path
+// to the same dead end as long as the mesh is unchanged, provided its first step does not
+// depend on where the trace came from (a dead end never does). Those points are marked.
+void markDeadEndPath(HoleWork& work, int64_t version) {
+    const size_t last = work.loop.size() - 1;
+    for (size_t k = 1; k <= last; ++k) {
+        if (k == last || !work.tookSecond[k]) {
+            work.deadEndVersion[static_cast<size_t>(work.loop[k])] = version;
+        }
     }
 }
 
@@ -255,16 +275,25 @@ double ReconstructionState::earAngle(int32_t b, int32_t x, int32_t c) {
 bool ReconstructionState::closeHoles() {
     HoleWork work;
     work.loopPosition.assign(static_cast<size_t>(totalCount), -1);
-    work.traced.assign(static_cast<size_t>(totalCount), 0);
+    work.deadEndVersion.assign(static_cast<size_t>(totalCount), -1);
+    // Every change of the mesh in this pass withdraws a fan or completes a point.
+    auto meshVersion = [this]() {
+        return withdrawnFanCount + static_cast<int64_t>(completionOrder.size());
+    };
     bool allClosed = true;
     for (int32_t j = 0; j < activeCount; ++j) {
-        // A point already met by a trace of this call lies on a loop that has been filled
-        // or rejected; tracing it again would walk the same loop once more.
-        if (pointState[static_cast<size_t>(j)] == 1 || vertices[j].connectedPoints.empty() ||
-            work.traced[static_cast<size_t>(j)]) {
+        if (pointState[static_cast<size_t>(j)] == 1 || vertices[j].connectedPoints.empty()) {
             continue;
         }
-        bool closed = traceLoop(*this, j, work);
+        if (work.deadEndVersion[static_cast<size_t>(j)] == meshVersion()) {
+            allClosed = false; // the trace from j would end in the same dead end
+            continue;
+        }
+        const TraceEnd end = traceLoop(*this, j, work);
+        if (end == TraceEnd::DeadEnd) {
+            markDeadEndPath(work, meshVersion());
+        }
+        bool closed = end == TraceEnd::Closed;
         if (closed && loopHasChord(*this, work)) {
             closed = false;
         }
