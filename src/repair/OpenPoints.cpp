@@ -68,10 +68,10 @@ void ReconstructionState::repairOpenPoint(int32_t a) {
             }
         }
         // Reaching the start again closes the ring; the start is not repeated.
-        bool closed = chain.back() == start && chain.size() > 1;
+        bool closed = false;
         bool continued = false;
         for (OwnerTriple& e : owners) {
-            if (closed || e.taken) {
+            if (e.taken) {
                 continue;
             }
             if (e.after == chain.back()) {
