@@ -54,8 +54,9 @@ void ReconstructionState::constructSurface() {
     layer = 1;
 
     while (true) {
-        if (static_cast<float>(candidates.size()) <
-            MIN_CANDIDATE_SHARE * static_cast<float>(activeCount)) {
+        // An empty list (no active points at all) also ends the seeding.
+        if (candidates.empty() || static_cast<float>(candidates.size()) <
+                                      MIN_CANDIDATE_SHARE * static_cast<float>(activeCount)) {
             break;
         }
         // Take the smallest remaining variation; seeds enclosed on both sides are dropped.

@@ -209,3 +209,14 @@ TEST(PointCreation, LayerPassGrowsFromACompletedFan) {
         EXPECT_EQ(std::count(flags->begin(), flags->end(), 1), 0);
     }
 }
+
+TEST(ConstructionDriver, NoActivePointsEndsSeedingAndStillCleansUp) {
+    TestCloud cloud(std::vector<Vector3>{});
+    ReconstructionState& state = cloud.state;
+    ::testing::internal::CaptureStdout();
+    state.constructSurface();
+    const std::string console = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(state.completedCount, 0);
+    EXPECT_NE(console.find("Performing Cleaning up functions\n"), std::string::npos);
+    EXPECT_NE(console.find("Timing for Surface Reconstruction = "), std::string::npos);
+}
