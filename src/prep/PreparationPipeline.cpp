@@ -1,54 +1,10 @@
 // The preparation stages in their fixed order, their timing line, and the prepared-point file.
-#include <charconv>
 #include <cstdio>
 #include <iostream>
 
 #include "prep/PointSetPreparation.h"
 #include "prep/ProcessTicks.h"
-
-namespace {
-
-// Buffered text output whose conversions give the same characters as printf "%lf" (fixed, six
-// decimals, correctly rounded) and "%d", at a fraction of the cost for a million records.
-struct TextWriter {
-    static constexpr size_t CAPACITY = 1 << 20;
-    static constexpr size_t RESERVE = 512; // more than the longest single conversion
-    std::FILE* file;
-    std::vector<char> buffer = std::vector<char>(CAPACITY);
-    size_t used = 0;
-    bool failed = false;
-
-    explicit TextWriter(std::FILE* target) : file(target) {}
-    void makeRoom() {
-        if (used + RESERVE > CAPACITY) {
-            flush();
-        }
-    }
-    void flush() {
-        if (used > 0 && std::fwrite(buffer.data(), 1, used, file) != used) {
-            failed = true;
-        }
-        used = 0;
-    }
-    void put(char c) {
-        makeRoom();
-        buffer[used++] = c;
-    }
-    void putFixed(double value) {
-        makeRoom();
-        char* begin = buffer.data() + used;
-        used =
-            std::to_chars(begin, buffer.data() + CAPACITY, value, std::chars_format::fixed, 6).ptr -
-            buffer.data();
-    }
-    void putInteger(int32_t value) {
-        makeRoom();
-        char* begin = buffer.data() + used;
-        used = std::to_chars(begin, buffer.data() + CAPACITY, value).ptr - buffer.data();
-    }
-};
-
-} // namespace
+#include "recon/TextWriter.h"
 
 bool PointSetPreparation::runPreparation() {
     const long startTicks = processTicks();
@@ -127,8 +83,7 @@ bool PointSetPreparation::writeNeighbourFile(const std::string& fileName) {
         }
         out.put('\n');
     }
-    out.flush();
-    const bool ok = !out.failed && std::ferror(file) == 0;
+    const bool ok = out.finish();
     if (std::fclose(file) != 0 || !ok) {
         std::cerr << "Cannot write the prepared-point file \"" << fileName << "\".\n";
         return false;

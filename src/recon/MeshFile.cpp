@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "recon/MeshBuilder.h"
+#include "recon/TextWriter.h"
 
 std::vector<MeshFace> collectMeshFaces(const ReconstructionState& state, int32_t count) {
     std::vector<MeshFace> faces;
@@ -61,29 +62,36 @@ bool MeshBuilder::writeMesh(const std::string& fileName) const {
                   << "\")\n";
         return false;
     }
-    std::fprintf(file, "ply\n");
-    std::fprintf(file, "format ascii 1.0\n");
-    std::fprintf(file, "comment made by anonymous\n");
-    std::fprintf(file, "element vertex %d\n", totalCount);
-    std::fprintf(file, "property float32 x\n");
-    std::fprintf(file, "property float32 y\n");
-    std::fprintf(file, "property float32 z\n");
-    std::fprintf(file, "element face %d\n", faceCount);
-    std::fprintf(file, "property list uint8 int32 vertex_index\n");
-    std::fprintf(file, "end_header\n");
+    TextWriter out(file);
+    out.putText("ply\nformat ascii 1.0\ncomment made by anonymous\nelement vertex ");
+    out.putInteger(totalCount);
+    out.putText("\nproperty float32 x\nproperty float32 y\nproperty float32 z\nelement face ");
+    out.putInteger(faceCount);
+    out.putText("\nproperty list uint8 int32 vertex_index\nend_header\n");
 
     std::cout << "Number of points: " << totalCount << "\n";
     std::cout << "Number of faces: " << faceCount << "\n\n";
 
     for (int32_t i = 0; i < totalCount; ++i) {
         const Vector3& position = vertices[i].position;
-        std::fprintf(file, "%f %f %f\n", position.x, position.y, position.z);
+        out.putFixed(position.x);
+        out.put(' ');
+        out.putFixed(position.y);
+        out.put(' ');
+        out.putFixed(position.z);
+        out.put('\n');
     }
     for (const MeshFace& face : faces) {
-        std::fprintf(file, "3 %d %d %d\n", face.next, face.member, face.owner);
+        out.putText("3 ");
+        out.putInteger(face.next);
+        out.put(' ');
+        out.putInteger(face.member);
+        out.put(' ');
+        out.putInteger(face.owner);
+        out.put('\n');
     }
 
-    const bool writeFailed = std::ferror(file) != 0;
+    const bool writeFailed = !out.finish();
     const bool closeFailed = std::fclose(file) != 0;
     if (writeFailed || closeFailed || std::rename(partialName.c_str(), fileName.c_str()) != 0) {
         std::remove(partialName.c_str());

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "recon/MeshBuilder.h"
+#include "recon/TextWriter.h"
 
 namespace {
 
@@ -18,9 +19,9 @@ std::FILE* createFile(const std::string& fileName) {
     return file;
 }
 
-// Closes the file; false (reported) when any write or the close failed.
-bool finishFile(std::FILE* file, const std::string& fileName) {
-    const bool writeFailed = std::ferror(file) != 0;
+// Flushes and closes the file; false (reported) when any write or the close failed.
+bool finishFile(std::FILE* file, TextWriter& out, const std::string& fileName) {
+    const bool writeFailed = !out.finish();
     const bool closeFailed = std::fclose(file) != 0;
     if (writeFailed || closeFailed) {
         std::cerr << "fanmesh: cannot write \"" << fileName << "\"\n";
@@ -29,11 +30,24 @@ bool finishFile(std::FILE* file, const std::string& fileName) {
     return true;
 }
 
-void writeNeighbourLine(std::FILE* file, const Vertex& record) {
-    for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
-        std::fprintf(file, "%d ", record.neighbours[k]);
+// The position and normal as six "%lf" values separated by blanks.
+void writeGeometry(TextWriter& out, const Vertex& record) {
+    const double values[6] = {record.position.x, record.position.y, record.position.z,
+                              record.normal.x,   record.normal.y,   record.normal.z};
+    for (int c = 0; c < 6; ++c) {
+        if (c > 0) {
+            out.put(' ');
+        }
+        out.putFixed(values[c]);
     }
-    std::fprintf(file, "\n");
+}
+
+void writeNeighbourLine(TextWriter& out, const Vertex& record) {
+    for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+        out.putInteger(record.neighbours[k]);
+        out.put(' ');
+    }
+    out.put('\n');
 }
 
 } // namespace
@@ -43,19 +57,28 @@ bool MeshBuilder::writeNeighboursOut(const std::string& fileName) const {
     if (file == nullptr) {
         return false;
     }
-    std::fprintf(file, "%d %d %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf\n", totalCount, topIndex,
-                 header[0], header[1], header[2], header[3], header[4], header[5], header[6],
-                 header[7], header[8], header[9], header[10]);
+    TextWriter out(file);
+    out.putInteger(totalCount);
+    out.put(' ');
+    out.putInteger(topIndex);
+    for (const double value : header) {
+        out.put(' ');
+        out.putFixed(value);
+    }
+    out.put('\n');
     for (int32_t i = 0; i < totalCount; ++i) {
         const Vertex& record = vertices[i];
-        std::fprintf(file, "%lf %lf %lf %lf %lf %lf\n", record.position.x, record.position.y,
-                     record.position.z, record.normal.x, record.normal.y, record.normal.z);
-        writeNeighbourLine(file, record);
-        std::fprintf(file, "%lf %lf %lf %lf", record.surfaceVariation, record.eigenvalues[0],
-                     record.eigenvalues[1], record.eigenvalues[2]);
-        std::fprintf(file, "\n");
+        writeGeometry(out, record);
+        out.put('\n');
+        writeNeighbourLine(out, record);
+        out.putFixed(record.surfaceVariation);
+        for (int c = 0; c < 3; ++c) {
+            out.put(' ');
+            out.putFixed(record.eigenvalues[c]);
+        }
+        out.put('\n');
     }
-    return finishFile(file, fileName);
+    return finishFile(file, out, fileName);
 }
 
 bool MeshBuilder::writePropagation(const std::string& fileName) {
@@ -63,29 +86,34 @@ bool MeshBuilder::writePropagation(const std::string& fileName) {
     if (file == nullptr) {
         return false;
     }
-    std::fprintf(file, "%d\n", totalCount);
+    TextWriter out(file);
+    out.putInteger(totalCount);
+    out.put('\n');
     for (int32_t i = 0; i < totalCount; ++i) {
         Vertex& record = vertices[i];
-        std::fprintf(file, "%lf %lf %lf %lf %lf %lf \n", record.position.x, record.position.y,
-                     record.position.z, record.normal.x, record.normal.y, record.normal.z);
-        writeNeighbourLine(file, record);
+        writeGeometry(out, record);
+        out.putText(" \n");
+        writeNeighbourLine(out, record);
         if (state.pointState[i] != 0) {
             for (int32_t k = 0; k < DUMPED_FAN_ENTRIES; ++k) {
-                std::fprintf(file, "%d ", k < record.triangleFanCount ? record.triangleFan[k] : -1);
+                out.putInteger(k < record.triangleFanCount ? record.triangleFan[k] : -1);
+                out.put(' ');
             }
         } else {
             // A point that was not completed has no accepted fan.
             record.triangleFanCount = 0;
             for (int32_t k = 0; k < DUMPED_FAN_ENTRIES; ++k) {
-                std::fprintf(file, "-1 ");
+                out.putText("-1 ");
             }
         }
-        std::fprintf(file, "\n");
+        out.put('\n');
     }
-    std::fprintf(file, "%d\n", state.completedCount);
+    out.putInteger(state.completedCount);
+    out.put('\n');
     const int32_t listed = static_cast<int32_t>(state.completionOrder.size());
     for (int32_t k = 0; k < state.completedCount && k < listed; ++k) {
-        std::fprintf(file, "%d\n", state.completionOrder[k]);
+        out.putInteger(state.completionOrder[k]);
+        out.put('\n');
     }
-    return finishFile(file, fileName);
+    return finishFile(file, out, fileName);
 }
