@@ -55,6 +55,10 @@ Vector3 difference(Vector3 a, Vector3 b) {
     return a;
 }
 
+double distanceBetweenPoints(Vector3 a, Vector3 b) {
+    return difference(a, b).length();
+}
+
 Vector3 crossProduct(Vector3 a, Vector3 b) {
     return a.cross(b);
 }

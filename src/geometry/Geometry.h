@@ -15,6 +15,8 @@ inline constexpr double PARALLEL_EPSILON = static_cast<double>(1e-6f);
 Vector3 difference(Vector3 a, Vector3 b);
 // a x b.
 Vector3 crossProduct(Vector3 a, Vector3 b);
+// Euclidean distance |a - b|.
+double distanceBetweenPoints(Vector3 a, Vector3 b);
 
 // Angle between u and v in radians, 0 to pi (0 if either vector has zero length).
 double angleBetween(Vector3 u, Vector3 v);

@@ -2,18 +2,8 @@
 // unit mean spacing.
 #include <cmath>
 
+#include "geometry/Geometry.h"
 #include "prep/PointSetPreparation.h"
-
-namespace {
-
-double distanceBetween(const Vector3& a, const Vector3& b) {
-    const double dx = a.x - b.x;
-    const double dy = a.y - b.y;
-    const double dz = a.z - b.z;
-    return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
-} // namespace
 
 void PointSetPreparation::centerPoints() {
     // Fixed start values: coordinates beyond +-1000000 are clipped in the box on that side.
@@ -76,8 +66,8 @@ void PointSetPreparation::computeSpacing() {
     double sum = 0.0;
     maxSpacing = 0.0;
     for (int32_t i = 0; i < keptCount; ++i) {
-        const double d =
-            distanceBetween(vertices[i].position, vertices[vertices[i].neighbours[0]].position);
+        const double d = distanceBetweenPoints(vertices[i].position,
+                                               vertices[vertices[i].neighbours[0]].position);
         sum += d;
         if (d > maxSpacing) {
             maxSpacing = d;

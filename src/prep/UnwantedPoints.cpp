@@ -3,18 +3,8 @@
 #include <cmath>
 #include <utility>
 
+#include "geometry/Geometry.h"
 #include "prep/PointSetPreparation.h"
-
-namespace {
-
-double distanceBetween(const Vector3& a, const Vector3& b) {
-    const double dx = a.x - b.x;
-    const double dy = a.y - b.y;
-    const double dz = a.z - b.z;
-    return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
-} // namespace
 
 void PointSetPreparation::swapPoints(int32_t first, int32_t second) {
     Vertex& a = vertices[first];
@@ -67,14 +57,15 @@ void PointSetPreparation::removeUnwantedPoints() {
             continue;
         }
         const Vertex& point = vertices[k];
-        const double reference = distanceBetween(
+        const double reference = distanceBetweenPoints(
             point.position, vertices[point.neighbours[NEIGHBOUR_COUNT - 1]].position);
         for (int32_t l = 0; l < NEIGHBOUR_COUNT; ++l) {
             const int32_t m = point.neighbours[l];
             if (flags[m]) {
                 continue;
             }
-            const double ratio = distanceBetween(point.position, vertices[m].position) / reference;
+            const double ratio =
+                distanceBetweenPoints(point.position, vertices[m].position) / reference;
             // A ratio that is not a number (all distances 0) ends the scan like a large one.
             if (ratio < ratioLimit) {
                 flags[m] = 1;
