@@ -82,39 +82,35 @@ bool endsWith(const std::string& text, const std::string& tail) {
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-TEST(Run, MissingPointFileShowsOnlyFileErrorAndCreatesNothing) {
-    RunDirectory directory;
-    const RunResult result = directory.run();
-    EXPECT_EQ(result.output, FILE_ERROR_TAIL);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(directory.files().empty());
-}
-
-TEST(Run, BadOrTooSmallPointFileIsAFileError) {
-    RunDirectory directory;
-    directory.writeSpherePoints(16);
-    RunResult result = directory.run();
-    EXPECT_TRUE(
-        endsWith(result.output, "Calculating Neighborhood Points" + FINISHED + FILE_ERROR_TAIL))
-        << result.output;
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(directory.files(), std::vector<std::string>{"rawPoints.txt"});
-
-    std::ofstream(directory.path / "rawPoints.txt") << "1 2 3\n4 5 six\n";
-    result = directory.run();
-    EXPECT_TRUE(endsWith(result.output, "Calculating Neighborhood Points" + FILE_ERROR_TAIL))
-        << result.output;
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(directory.files(), std::vector<std::string>{"rawPoints.txt"});
-}
-
-TEST(Run, UnknownArgumentIsRefusedBeforeAnythingRuns) {
-    RunDirectory directory;
-    directory.writeSpherePoints(100);
-    const RunResult result = directory.run("--keep-side-file");
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.output, "");
-    EXPECT_EQ(directory.files(), std::vector<std::string>{"rawPoints.txt"});
+TEST(Run, FailuresLeaveOnlyTheInputFile) {
+    const struct {
+        int points; // -1: no point file, 0: a bad line
+        std::string arguments, outputTail;
+        int status;
+    } cases[] = {
+        {-1, "", FILE_ERROR_TAIL, 1},
+        {16, "", "Calculating Neighborhood Points" + FINISHED + FILE_ERROR_TAIL, 1},
+        {0, "", "Calculating Neighborhood Points" + FILE_ERROR_TAIL, 1},
+        {100, "--keep-side-file", "", 2},
+    };
+    for (const auto& c : cases) {
+        RunDirectory directory;
+        if (c.points > 0) {
+            directory.writeSpherePoints(c.points);
+        } else if (c.points == 0) {
+            std::ofstream(directory.path / "rawPoints.txt") << "1 2 3\n4 5 six\n";
+        }
+        const RunResult result = directory.run(c.arguments);
+        if (c.points < 0) {
+            EXPECT_EQ(result.output, FILE_ERROR_TAIL);
+            EXPECT_TRUE(directory.files().empty());
+        } else {
+            EXPECT_TRUE(endsWith(result.output, c.outputTail)) << result.output;
+            EXPECT_EQ(c.outputTail.empty(), result.output.empty());
+            EXPECT_EQ(directory.files(), std::vector<std::string>{"rawPoints.txt"});
+        }
+        EXPECT_EQ(result.status, c.status) << c.points;
+    }
 }
 
 TEST(Run, ProgressDotsAndSideFileRemoval) {

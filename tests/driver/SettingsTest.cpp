@@ -22,54 +22,50 @@ Settings settingsFrom(const std::string& content) {
     return settings;
 }
 
-void expectSettings(const Settings& s, bool keep, int percent, int layers, bool removeFans) {
-    EXPECT_EQ(s.keepLargestComponent, keep);
-    EXPECT_EQ(s.unwantedPointPercent, percent);
-    EXPECT_EQ(s.configuredMaxLayers, layers);
-    EXPECT_EQ(s.removeInconsistentFans, removeFans);
-}
-
-TEST(Settings, MissingOrEmptyFileKeepsDefaults) {
-    expectSettings(readSettings("/nonexistent/configuration.txt"), true, 20, 999, true);
-    expectSettings(settingsFrom(""), true, 20, 999, true);
-    expectSettings(settingsFrom("/ only a comment\n\n\r\n"), true, 20, 999, true);
-}
-
-TEST(Settings, CommentAndEmptyLinesDoNotShiftPositions) {
-    expectSettings(settingsFrom("/ first\ntrue\n/ second\n\n20\n999\nfalse\n"), true, 20, 999,
-                   false);
-    expectSettings(settingsFrom("\n/x\nfalse\n\n\n35\n/y\n7\nfalse\nfalse\n"), false, 35, 7, false);
-    // CR LF line ends: the CR is part of the line end, both for "false" and empty lines.
-    expectSettings(settingsFrom("false\r\n\r\n/c\r\n12\r\n3\r\nfalse\r\n"), false, 12, 3, false);
-}
-
-TEST(Settings, OnlyTheExactFalseLineSwitchesOff) {
-    expectSettings(settingsFrom("False\n1\n2\n false\n"), true, 1, 2, true);
-    expectSettings(settingsFrom("false \n1\n2\n0\n"), true, 1, 2, true);
-    // No line end after the last "false": it stays on.
-    expectSettings(settingsFrom("false\n1\n2\nfalse"), false, 1, 2, true);
-}
-
-TEST(Settings, IntegersFollowScanfDecimalConversion) {
-    expectSettings(settingsFrom("true\n20abc\n  -5\ntrue\n"), true, 20, -5, true);
-    expectSettings(settingsFrom("true\nabc\n+40\ntrue\n"), true, 20, 40, true);
-    expectSettings(settingsFrom("true\n0\n99999999999\ntrue\n"), true, 0, INT_MAX, true);
-    // A line of blanks is a setting line: the integer keeps its default, positions move on.
-    expectSettings(settingsFrom("true\n   \n15\nfalse\n"), true, 20, 15, false);
-}
-
-TEST(Settings, FileEndingEarlyLeavesTheRestAtDefaults) {
-    expectSettings(settingsFrom("false\n"), false, 20, 999, true);
-    expectSettings(settingsFrom("true\n50\n"), true, 50, 999, true);
-}
-
-TEST(Settings, OverlongLineIsReadInPiecesThatCountAsLines) {
-    // The comment line is longer than one buffer: its second piece is a setting line.
+TEST(Settings, LinesAreReadByPosition) {
     const std::string longComment = "/" + std::string(5000, 'x') + "\n";
-    expectSettings(settingsFrom(longComment + "false\n30\n40\n"), true, 20, 30, true);
-    // A 4094-character comment plus its line end fits exactly in one piece.
-    const std::string fitting = "/" + std::string(4093, 'x') + "\n";
-    expectSettings(settingsFrom(fitting + "false\n30\n40\nfalse\n"), false, 30, 40, false);
+    const std::string fittingComment = "/" + std::string(4093, 'x') + "\n";
+    const struct {
+        std::string content;
+        bool keep;
+        int percent, layers;
+        bool removeFans;
+    } cases[] = {
+        {"", true, 20, 999, true},
+        {"/ only a comment\n\n\r\n", true, 20, 999, true},
+        {"/ first\ntrue\n/ second\n\n20\n999\nfalse\n", true, 20, 999, false},
+        {"\n/x\nfalse\n\n\n35\n/y\n7\nfalse\nfalse\n", false, 35, 7, false},
+        // CR LF line ends: the CR is part of the line end, for "false" and empty lines alike.
+        {"false\r\n\r\n/c\r\n12\r\n3\r\nfalse\r\n", false, 12, 3, false},
+        // Only the exact "false" line switches off; without a line end it stays on.
+        {"False\n1\n2\n false\n", true, 1, 2, true},
+        {"false \n1\n2\n0\n", true, 1, 2, true},
+        {"false\n1\n2\nfalse", false, 1, 2, true},
+        // Integers follow "%d": trailing letters ignored, signs, overflow saturates.
+        {"true\n20abc\n  -5\ntrue\n", true, 20, -5, true},
+        {"true\nabc\n+40\ntrue\n", true, 20, 40, true},
+        {"true\n0\n99999999999\ntrue\n", true, 0, INT_MAX, true},
+        // A line of blanks is a setting line: the integer keeps its default.
+        {"true\n   \n15\nfalse\n", true, 20, 15, false},
+        // Files ending early leave the rest at defaults.
+        {"false\n", false, 20, 999, true},
+        {"true\n50\n", true, 50, 999, true},
+        // An overlong comment is read in pieces; its second piece is a setting line.
+        {longComment + "false\n30\n40\n", true, 20, 30, true},
+        {fittingComment + "false\n30\n40\nfalse\n", false, 30, 40, false},
+    };
+    for (const auto& c : cases) {
+        const Settings s = settingsFrom(c.content);
+        const std::string shown = c.content.substr(0, 40);
+        EXPECT_EQ(s.keepLargestComponent, c.keep) << shown;
+        EXPECT_EQ(s.unwantedPointPercent, c.percent) << shown;
+        EXPECT_EQ(s.configuredMaxLayers, c.layers) << shown;
+        EXPECT_EQ(s.removeInconsistentFans, c.removeFans) << shown;
+    }
+    const Settings missing = readSettings("/nonexistent/configuration.txt");
+    EXPECT_TRUE(missing.keepLargestComponent && missing.removeInconsistentFans);
+    EXPECT_EQ(missing.unwantedPointPercent, 20);
+    EXPECT_EQ(missing.configuredMaxLayers, 999);
 }
 
 } // namespace
