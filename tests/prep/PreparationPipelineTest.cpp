@@ -3,21 +3,11 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "prep/PreparedSetSupport.h"
 
 namespace {
-
-std::vector<std::string> readLines(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 // A slightly jittered 10 x 8 x 7 grid (560 points), 40 of them with a near-duplicate placed
 // right after them.
@@ -25,17 +15,14 @@ std::vector<Vector3> pointsWithNearDuplicates() {
     const std::vector<Vector3> jitter = scatteredPoints(560, 21);
     std::vector<Vector3> points;
     for (int i = 0; i < 560; ++i) {
-        points.emplace_back(i % 10 + 0.05 * jitter[i].x, (i / 10) % 8 + 0.05 * jitter[i].y,
-                            i / 80 + 0.05 * jitter[i].z);
-    }
-    std::vector<Vector3> result;
-    for (size_t i = 0; i < points.size(); ++i) {
-        result.push_back(points[i]);
+        const Vector3 p(i % 10 + 0.05 * jitter[i].x, (i / 10) % 8 + 0.05 * jitter[i].y,
+                        i / 80 + 0.05 * jitter[i].z);
+        points.push_back(p);
         if (i % 14 == 0) {
-            result.emplace_back(points[i].x + 1e-4, points[i].y, points[i].z);
+            points.emplace_back(p.x + 1e-4, p.y, p.z);
         }
     }
-    return result;
+    return points;
 }
 
 } // namespace
@@ -103,28 +90,25 @@ TEST(PreparationPipeline, PreparesRecordsAndWritesTheFile) {
     }
 }
 
-TEST(PreparationPipeline, CoincidentPointsFailWithoutWritingTheFile) {
-    const std::string dir = scratchDirectory("pipeline-coincident");
-    PointSetPreparation prep;
-    fillPoints(prep, std::vector<Vector3>(40, Vector3(1, 2, 3)));
-    prep.neighbourFileName = dir + "euclideanNeighbours.txt";
-    prep.timingFileName = dir + "timingForNeighbours.txt";
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(prep.runPreparation());
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("spacing is zero"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(dir + "euclideanNeighbours.txt"));
-}
-
-TEST(PreparationPipeline, UncreatableNeighbourFileFails) {
-    const std::string dir = scratchDirectory("pipeline-unwritable");
-    PointSetPreparation prep;
-    fillPoints(prep, scatteredPoints(50, 8));
-    prep.neighbourFileName = dir + "missing/euclideanNeighbours.txt";
-    prep.timingFileName = dir + "timingForNeighbours.txt";
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(prep.runPreparation());
-    testing::internal::GetCapturedStdout();
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("euclideanNeighbours.txt"),
-              std::string::npos);
+TEST(PreparationPipeline, FailuresAreReportedWithoutWritingTheFile) {
+    const struct {
+        std::vector<Vector3> points;
+        std::string subfolder, message;
+    } cases[] = {
+        {std::vector<Vector3>(40, Vector3(1, 2, 3)), "", "spacing is zero"},
+        {scatteredPoints(50, 8), "missing/", "euclideanNeighbours.txt"},
+    };
+    for (const auto& c : cases) {
+        const std::string dir = scratchDirectory("pipeline-failure");
+        PointSetPreparation prep;
+        fillPoints(prep, c.points);
+        prep.neighbourFileName = dir + c.subfolder + "euclideanNeighbours.txt";
+        prep.timingFileName = dir + "timingForNeighbours.txt";
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(prep.runPreparation());
+        testing::internal::GetCapturedStdout();
+        EXPECT_NE(testing::internal::GetCapturedStderr().find(c.message), std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists(dir + c.subfolder + "euclideanNeighbours.txt"));
+    }
 }

@@ -1,7 +1,10 @@
-// Helpers for preparation tests: a record set built from positions, and a scratch directory.
+// Helpers for preparation tests: a record set built from positions, scratch directories,
+// deterministic scattered points and file lines.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -15,11 +18,8 @@ inline void fillPoints(PointSetPreparation& prep, const std::vector<Vector3>& po
         Vertex& v = prep.vertices[i];
         v.position = positions[i];
         v.normal = Vector3(0, 0, 0);
-        v.surfaceVariation = 0;
         v.eigenvalues[0] = v.eigenvalues[1] = v.eigenvalues[2] = 0;
-        for (int32_t l = 0; l < NEIGHBOUR_COUNT; ++l) {
-            v.neighbours[l] = 0;
-        }
+        std::fill(v.neighbours, v.neighbours + NEIGHBOUR_COUNT, 0);
     }
     prep.keptCount = prep.totalCount = n;
 }
@@ -32,18 +32,26 @@ inline std::string scratchDirectory(const std::string& name) {
     return dir.string() + "/";
 }
 
-// Deterministic points in [-1, 1]^3 (a 64-bit linear congruential sequence).
+// Deterministic values in [-1, 1] (a 64-bit linear congruential sequence).
+inline double nextScattered(uint64_t& seed) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(seed >> 11) * 0x1.0p-53 * 2.0 - 1.0;
+}
+
 inline std::vector<Vector3> scatteredPoints(int count, uint64_t seed) {
     std::vector<Vector3> points;
-    auto next = [&seed]() {
-        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<double>(seed >> 11) * 0x1.0p-53 * 2.0 - 1.0;
-    };
     for (int i = 0; i < count; ++i) {
-        const double x = next();
-        const double y = next();
-        const double z = next();
-        points.emplace_back(x, y, z);
+        const double x = nextScattered(seed), y = nextScattered(seed);
+        points.emplace_back(x, y, nextScattered(seed));
     }
     return points;
+}
+
+inline std::vector<std::string> readLines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
 }

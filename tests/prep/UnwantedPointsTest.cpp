@@ -1,8 +1,6 @@
 // Marking of near-duplicate points, their move to the tail and the rewrite of their lists.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "prep/PreparedSetSupport.h"
 
 namespace {
@@ -25,12 +23,9 @@ void buildStar(PointSetPreparation& prep, bool withDuplicate) {
     for (int i = 1; i <= 16; ++i) {
         positions.emplace_back(withDuplicate && i == 1 ? 0.0 : i, 0, 0);
     }
-    fillPoints(prep, positions);
+    fillPoints(prep, positions); // every list names only the origin
     for (int32_t i = 0; i < NEIGHBOUR_COUNT; ++i) {
         prep.vertices[0].neighbours[i] = i + 1;
-    }
-    for (int32_t i = 1; i <= 16; ++i) {
-        setList(prep, i, {}, 0);
     }
 }
 
@@ -53,12 +48,14 @@ TEST(UnwantedPoints, SixRecordExchangeRewritesRemovedLists) {
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(prep.vertices[i].position.x, expectedX[i]) << i;
     }
-    EXPECT_EQ(prep.vertices[5].neighbours[0], 1); // former record 4
-    EXPECT_EQ(prep.vertices[5].neighbours[1], 4); // former record 1
-    EXPECT_EQ(prep.vertices[5].neighbours[2], 3);
-    EXPECT_EQ(prep.vertices[4].neighbours[0], 1); // former record 1 named former 4
-    EXPECT_EQ(prep.vertices[4].neighbours[1], 0);
-    EXPECT_EQ(prep.vertices[1].neighbours[0], 5); // kept lists are not rewritten
+    // Removed lists name records by their new places (4 -> 1, 1 -> 4); kept lists stay.
+    const int32_t lists[3][3] = {{5, 3, 3}, {1, 0, 2}, {1, 4, 3}};
+    const int32_t records[3] = {1, 4, 5};
+    for (int r = 0; r < 3; ++r) {
+        for (int l = 0; l < 3; ++l) {
+            EXPECT_EQ(prep.vertices[records[r]].neighbours[l], lists[r][l]) << records[r] << l;
+        }
+    }
 }
 
 TEST(UnwantedPoints, RatioZeroOrNegativeRemovesNothingAboveOneRemovesAll) {
@@ -76,56 +73,4 @@ TEST(UnwantedPoints, RatioZeroOrNegativeRemovesNothingAboveOneRemovesAll) {
     prep.removeUnwantedPoints();
     EXPECT_EQ(prep.keptCount, 1); // the farthest neighbour has ratio exactly 1
     EXPECT_EQ(prep.vertices[16].position.x, 16);
-}
-
-TEST(UnwantedPoints, FlaggedRecordsSwapFrontToBackWithUnflaggedTail) {
-    uint64_t seed = 12345;
-    for (int trial = 0; trial < 400; ++trial) {
-        const int32_t n = 1 + trial % 23;
-        std::vector<uint8_t> flags(n);
-        int32_t removed = 0;
-        for (int32_t i = 0; i < n; ++i) {
-            seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-            flags[i] = (seed >> 60) < 5;
-            removed += flags[i];
-        }
-        if (removed == 0) {
-            continue;
-        }
-        std::vector<Vector3> positions;
-        for (int32_t i = 0; i < n; ++i) {
-            positions.emplace_back(i, 0, 0);
-        }
-        PointSetPreparation prep;
-        fillPoints(prep, positions);
-        std::vector<int32_t> map(n);
-        for (int32_t i = 0; i < n; ++i) {
-            map[i] = i;
-        }
-        prep.moveFlaggedToTail(flags, map, removed);
-
-        std::vector<int32_t> expected(n);
-        for (int32_t i = 0; i < n; ++i) {
-            expected[i] = i;
-        }
-        std::vector<int32_t> frontFlagged, backUnflagged;
-        for (int32_t i = 0; i < n - removed; ++i) {
-            if (flags[i]) {
-                frontFlagged.push_back(i);
-            }
-        }
-        for (int32_t i = n - 1; i >= n - removed; --i) {
-            if (!flags[i]) {
-                backUnflagged.push_back(i);
-            }
-        }
-        ASSERT_EQ(frontFlagged.size(), backUnflagged.size());
-        for (size_t s = 0; s < frontFlagged.size(); ++s) {
-            std::swap(expected[frontFlagged[s]], expected[backUnflagged[s]]);
-        }
-        for (int32_t i = 0; i < n; ++i) {
-            ASSERT_EQ(prep.vertices[i].position.x, expected[i]) << "trial " << trial;
-            ASSERT_EQ(map[i], expected[i]) << "trial " << trial;
-        }
-    }
 }
