@@ -159,7 +159,6 @@ TEST(LayerPasses, RingOfNeighbourFansClosesTheCentre) {
     EXPECT_EQ(state.completionOrder, (std::vector<int32_t>{0}));
     EXPECT_EQ(state.completedCount, 1);
     EXPECT_TRUE(meshtest::fanLinksConsistent(state));
-    EXPECT_TRUE(meshtest::everyFanMemberLinked(state));
 }
 
 TEST(PointCreation, LayerPassWithoutLinksOrOpenPointsCompletesNothing) {

@@ -3,10 +3,8 @@
 
 #include <algorithm>
 
-#include "repair/CleanupMeshes.h"
+#include "support/HexLattice.h"
 
-using cleanuptest::completeRings;
-using cleanuptest::range;
 using meshtest::fanAgreesWithCompletedMembers;
 using meshtest::fanLinksConsistent;
 using meshtest::HexLattice;
@@ -17,7 +15,7 @@ namespace {
 TEST(CleanupHoles, HexagonalHoleInPlanarPatchIsClosed) {
     const HexLattice lattice(3);
     TestCloud cloud(lattice.positions);
-    completeRings(cloud, lattice, range(7, 19)); // ring 2 only: the centre hexagon is a hole
+    lattice.completeRings(cloud, 7, 19); // ring 2 only: the centre hexagon is a hole
     ReconstructionState& state = cloud.state;
     state.activeCount = 19; // the outer rim stays out of the passes
     EXPECT_NEAR(state.earAngle(2, 1, 6), 120.0, 1e-9);
@@ -82,7 +80,7 @@ TEST(CleanupInsertion, OpenNeighbourRule) {
     for (const int32_t openCount : {3, 4}) {
         for (const bool saved : {false, true}) {
             TestCloud cloud(positions);
-            completeRings(cloud, lattice, range(0, 19));
+            lattice.completeRings(cloud, 0, 19);
             setNeighbours(cloud, openCount);
             cloud.records[37].inSavedFan = saved;
             cloud.state.insertEnclosedPoints();
@@ -110,7 +108,7 @@ TEST(CleanupInsertion, RemovedPointIsInsertedAndActivated) {
     positions.push_back(Vector3(0.5, -0.3, -0.2)); // 19, under the triangle (0, 6, 1)
     positions.push_back(Vector3(9.0, 9.0, 0.0));   // 20, over nothing
     TestCloud cloud(positions);
-    completeRings(cloud, lattice, range(0, 7));
+    lattice.completeRings(cloud, 0, 7);
     cloud.state.activeCount = 19;
     cloud.state.insertRemovedPoints();
     EXPECT_EQ(cloud.state.activeCount, 21);
@@ -120,30 +118,21 @@ TEST(CleanupInsertion, RemovedPointIsInsertedAndActivated) {
     EXPECT_TRUE(fanLinksConsistent(cloud.state));
 }
 
-// Two patches: completed rings 0..r-1 of a lattice of radius r, laid out side by side.
+// Two patches side by side, each completed except for its rim ring.
 std::vector<Vector3> sideBySide(const HexLattice& first, const HexLattice& second) {
     std::vector<Vector3> positions = first.positions;
     for (Vector3 p : second.positions) {
-        p.x += 50.0;
-        positions.push_back(p);
+        positions.push_back(Vector3(p.x + 50.0, p.y, p.z));
     }
     return positions;
-}
-
-void completePatches(TestCloud& cloud, int32_t firstRadius, int32_t secondRadius,
-                     const HexLattice& first, const HexLattice& second) {
-    const int32_t firstInner = 3 * firstRadius * (firstRadius - 1) + 1;
-    const int32_t secondInner = 3 * secondRadius * (secondRadius - 1) + 1;
-    const int32_t offset = static_cast<int32_t>(first.positions.size());
-    completeRings(cloud, first, range(0, firstInner));
-    completeRings(cloud, second, range(0, secondInner), offset);
 }
 
 TEST(CleanupLargestPiece, SmallerPieceIsWithdrawn) {
     const HexLattice small(3); // 37 points, 19 completed
     const HexLattice large(5); // 91 points, 61 completed
     TestCloud cloud(sideBySide(small, large));
-    completePatches(cloud, 3, 5, small, large);
+    small.completeRings(cloud, 0, 19);
+    large.completeRings(cloud, 0, 61, 37);
     cloud.state.keepLargestComponentPass();
     for (int32_t p = 0; p < 37; ++p) {
         EXPECT_EQ(cloud.state.pointState[p], 0) << p;
@@ -154,7 +143,8 @@ TEST(CleanupLargestPiece, SmallerPieceIsWithdrawn) {
     EXPECT_TRUE(fanLinksConsistent(cloud.state));
 
     TestCloud equal(sideBySide(small, small));
-    completePatches(equal, 3, 3, small, small);
+    small.completeRings(equal, 0, 19);
+    small.completeRings(equal, 0, 19, 37);
     equal.state.keepLargestComponentPass();
     for (int32_t p = 0; p < 19; ++p) {
         EXPECT_EQ(equal.state.pointState[p], 1) << p;

@@ -3,21 +3,33 @@
 
 #include <algorithm>
 
-#include "repair/CleanupMeshes.h"
+#include "support/HexLattice.h"
 
-using cleanuptest::completeRings;
-using cleanuptest::MeshSnapshot;
-using cleanuptest::range;
 using meshtest::fanLinksConsistent;
 using meshtest::HexLattice;
 using meshtest::TestCloud;
 
 namespace {
 
+// Fans, links and states of every point.
+struct MeshSnapshot {
+    std::vector<std::vector<int32_t>> fans, links;
+    std::vector<uint8_t> states;
+    explicit MeshSnapshot(const TestCloud& cloud) : states(cloud.state.pointState) {
+        for (int32_t p = 0; p < cloud.size(); ++p) {
+            fans.push_back(cloud.fan(p));
+            links.push_back(cloud.records[p].connectedPoints);
+        }
+    }
+    bool operator==(const MeshSnapshot& other) const {
+        return fans == other.fans && links == other.links && states == other.states;
+    }
+};
+
 TEST(CleanupLinks, ConsistentPatchPassesUnchanged) {
     const HexLattice lattice(3);
     TestCloud cloud(lattice.positions);
-    completeRings(cloud, lattice, range(0, 19)); // rings 0-2 complete, ring 3 is the rim
+    lattice.completeRings(cloud, 0, 19); // rings 0-2 complete, ring 3 is the rim
     ReconstructionState& state = cloud.state;
     const MeshSnapshot before(cloud);
     for (int32_t k = 0; k < state.activeCount; ++k) {
@@ -39,7 +51,7 @@ TEST(CleanupLinks, ContradictingFansAreWithdrawn) {
     std::vector<Vector3> positions = lattice.positions;
     positions.push_back(Vector3(0.0, 0.0, 5.0));
     TestCloud cloud(positions);
-    completeRings(cloud, lattice, range(0, 19));
+    lattice.completeRings(cloud, 0, 19);
     ReconstructionState& state = cloud.state;
     cloud.setFan(37, {0, 1, 2});
     // A stale link: 20 lists 3 although the fan of 3 does not hold 20.
@@ -55,7 +67,7 @@ TEST(CleanupLinks, ContradictingFansAreWithdrawn) {
 
     // The centre's fan turned the other way disagrees with every neighbour: only it goes.
     TestCloud reversed(lattice.positions);
-    completeRings(reversed, lattice, range(1, 19));
+    lattice.completeRings(reversed, 1, 19);
     std::vector<int32_t> ring = lattice.clockwiseRing(0);
     std::reverse(ring.begin(), ring.end());
     reversed.setFan(0, ring);
@@ -71,7 +83,7 @@ TEST(CleanupOpenPoints, ChainsAroundAnOpenPoint) {
     const HexLattice lattice(2);
     // One chain of fans around the centre: it stays.
     TestCloud single(lattice.positions);
-    completeRings(single, lattice, {1});
+    lattice.completeRings(single, {1});
     const MeshSnapshot before(single);
     EXPECT_EQ(single.state.openEndCount(0), 2);
     EXPECT_FALSE(single.state.withdrawOpenPoints());
@@ -79,7 +91,7 @@ TEST(CleanupOpenPoints, ChainsAroundAnOpenPoint) {
 
     // Two separate chains (opposite ring points): both fans are withdrawn.
     TestCloud split(lattice.positions);
-    completeRings(split, lattice, {1, 4});
+    lattice.completeRings(split, {1, 4});
     EXPECT_EQ(split.state.openEndCount(0), 4);
     EXPECT_TRUE(split.state.withdrawOpenPoints());
     EXPECT_EQ(split.state.pointState[1], 0);
@@ -89,7 +101,7 @@ TEST(CleanupOpenPoints, ChainsAroundAnOpenPoint) {
 
     // A closed ring: withdrawn by the withdrawal pass, closed by the open-point repair.
     TestCloud ring(lattice.positions);
-    completeRings(ring, lattice, range(1, 7));
+    lattice.completeRings(ring, 1, 7);
     EXPECT_EQ(ring.state.openEndCount(0), 0);
     ring.state.repairOpenPoint(0);
     ASSERT_EQ(ring.state.pointState[0], 1);
@@ -105,7 +117,7 @@ TEST(CleanupOpenPoints, ChainsAroundAnOpenPoint) {
     EXPECT_TRUE(fanLinksConsistent(ring.state));
 
     TestCloud ringWithdrawn(lattice.positions);
-    completeRings(ringWithdrawn, lattice, range(1, 7));
+    lattice.completeRings(ringWithdrawn, 1, 7);
     EXPECT_TRUE(ringWithdrawn.state.withdrawOpenPoints());
     for (int32_t p = 1; p < 7; ++p) {
         EXPECT_EQ(ringWithdrawn.state.pointState[p], 0) << p;

@@ -1,6 +1,6 @@
 // Test support: a small hand-made point cloud attached to a ReconstructionState (without
-// building any octree), fan setters that go around the editing operations, and checkers
-// for the invariants every fan edit must keep (reverse links, working fan copy, bounds).
+// building any octree), fan setters that go around the editing operations, and the checker
+// for the invariants every fan edit must keep (links, working fan copy, bounds).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,10 +9,9 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
-#include <sstream>
-#include <string>
 #include <vector>
 
+#include "geometry/Geometry.h"
 #include "recon/ReconstructionState.h"
 
 namespace meshtest {
@@ -26,19 +25,37 @@ struct TestCloud {
     ReconstructionState state;
 
     explicit TestCloud(const std::vector<Vector3>& positions) : records(positions.size()) {
-        const int32_t n = static_cast<int32_t>(positions.size());
+        const int32_t n = size();
         for (int32_t i = 0; i < n; ++i) {
             Vertex& record = records[i];
             record.position = positions[i];
             record.normal = Vector3(0.0, 0.0, 1.0);
             record.layerMark = Vector3(0.0, 0.0, 0.0);
-            record.triangleFanCount = 0;
-            record.surfaceVariation = 0.0;
             record.eigenvalues[0] = record.eigenvalues[1] = record.eigenvalues[2] = 0.0;
             std::fill(record.triangleFan, record.triangleFan + MAX_FAN_SIZE, -1);
         }
         for (int32_t i = 0; i < n; ++i) {
-            setNearestNeighbours(i);
+            // The other points by increasing distance (index breaks ties).
+            std::vector<int32_t> others;
+            for (int32_t j = 0; j < n; ++j) {
+                if (j != i) {
+                    others.push_back(j);
+                }
+            }
+            auto distance2 = [&](int32_t j) {
+                const Vector3 d = difference(records[j].position, records[i].position);
+                return d.dot(d);
+            };
+            std::stable_sort(others.begin(), others.end(),
+                             [&](int32_t a, int32_t b) { return distance2(a) < distance2(b); });
+            if (others.empty()) {
+                others.push_back(i);
+            }
+            for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+                records[i].neighbours[k] = others[static_cast<size_t>(k) % others.size()];
+            }
+            const int32_t last = records[i].neighbours[NEIGHBOUR_COUNT - 1];
+            records[i].neighbourhoodRadius = std::sqrt(distance2(last));
         }
         attachTo(state);
     }
@@ -46,51 +63,18 @@ struct TestCloud {
     // Points another state at these records as a hand-over without removed records would,
     // without building its octree; pointState is cleared.
     void attachTo(ReconstructionState& target) {
-        const int32_t n = size();
         target.vertices = records.data();
-        target.activeCount = n;
-        target.totalCount = n;
+        target.activeCount = target.totalCount = size();
         target.searchRadius = 2.5;
         target.halfSearchRadius = 1.25;
-        target.pointState.assign(static_cast<size_t>(n), 0);
+        target.pointState.assign(records.size(), 0);
     }
 
     int32_t size() const { return static_cast<int32_t>(records.size()); }
 
-    // Neighbours of i: the other points by increasing distance (index breaks ties).
-    void setNearestNeighbours(int32_t i) {
-        const int32_t n = size();
-        std::vector<int32_t> others;
-        for (int32_t j = 0; j < n; ++j) {
-            if (j != i) {
-                others.push_back(j);
-            }
-        }
-        const Vector3 centre = records[i].position;
-        auto distance2 = [&](int32_t j) {
-            const Vector3& q = records[j].position;
-            const double dx = q.x - centre.x, dy = q.y - centre.y, dz = q.z - centre.z;
-            return dx * dx + dy * dy + dz * dz;
-        };
-        std::stable_sort(others.begin(), others.end(),
-                         [&](int32_t a, int32_t b) { return distance2(a) < distance2(b); });
-        if (others.empty()) {
-            others.push_back(i);
-        }
-        for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
-            records[i].neighbours[k] = others[static_cast<size_t>(k) % others.size()];
-        }
-        const Vector3 far = records[records[i].neighbours[NEIGHBOUR_COUNT - 1]].position;
-        const double dx = far.x - centre.x, dy = far.y - centre.y, dz = far.z - centre.z;
-        records[i].neighbourhoodRadius = std::sqrt(dx * dx + dy * dy + dz * dz);
-    }
-
     // Installs fan as the accepted fan of p without the editing operations: triangleFan,
     // triangleFanCount and currentTriangleFan are set, p is appended to connectedPoints of
     // every member, and pointState of p becomes 1 when completed is true.
-    void setFan(int32_t p, std::initializer_list<int32_t> fan, bool completed = true) {
-        setFan(p, std::vector<int32_t>(fan), completed);
-    }
     void setFan(int32_t p, const std::vector<int32_t>& fan, bool completed = true) {
         Vertex& record = records[p];
         record.triangleFanCount = static_cast<int32_t>(fan.size());
@@ -102,7 +86,6 @@ struct TestCloud {
         state.pointState[p] = completed ? 1 : 0;
     }
 
-    // The accepted fan of p as a list.
     std::vector<int32_t> fan(int32_t p) const {
         const Vertex& record = records[p];
         return std::vector<int32_t>(record.triangleFan,
@@ -110,74 +93,69 @@ struct TestCloud {
     }
 };
 
-// Every connectedPoints entry of q names a point p whose fan contains q, counted as a
-// multiset (p is listed in q's links exactly as often as q occurs in p's fan); every fan
-// holds 0 to MAX_FAN_SIZE distinct in-range entries; for accepted fans (pointState
-// non-zero) currentTriangleFan equals the first triangleFanCount entries of triangleFan.
+// Every fan holds 0 to MAX_FAN_SIZE distinct in-range entries; for accepted fans (pointState
+// non-zero) currentTriangleFan equals the fan; links and fans match as multisets: q lists p
+// in its links exactly as often as q occurs in p's fan (both directions are checked).
 inline ::testing::AssertionResult fanLinksConsistent(const ReconstructionState& state) {
     const int32_t n = state.totalCount;
+    auto listed = [&](int32_t q, int32_t p) {
+        const std::vector<int32_t>& links = state.vertices[q].connectedPoints;
+        return std::count(links.begin(), links.end(), p);
+    };
     for (int32_t p = 0; p < n; ++p) {
         const Vertex& record = state.vertices[p];
-        if (record.triangleFanCount < 0 || record.triangleFanCount > MAX_FAN_SIZE) {
+        const int32_t count = record.triangleFanCount;
+        if (count < 0 || count > MAX_FAN_SIZE) {
+            return ::testing::AssertionFailure() << "point " << p << " has fan count " << count;
+        }
+        const std::vector<int32_t> fan(record.triangleFan, record.triangleFan + count);
+        for (int32_t i = 0; i < count; ++i) {
+            const int32_t q = fan[i];
+            if (q < 0 || q >= n || std::count(fan.begin(), fan.end(), q) != 1) {
+                return ::testing::AssertionFailure()
+                       << "fan of " << p << " holds " << q << " out of range or twice";
+            }
+            if (listed(q, p) != 1) {
+                return ::testing::AssertionFailure()
+                       << "fan of " << p << " holds " << q << " but its links list " << p << " "
+                       << listed(q, p) << " time(s)";
+            }
+        }
+        if (state.pointState[p] != 0 && record.currentTriangleFan != fan) {
             return ::testing::AssertionFailure()
-                   << "point " << p << " has fan count " << record.triangleFanCount;
+                   << "working fan of accepted point " << p << " differs from its fan";
         }
-        for (int32_t i = 0; i < record.triangleFanCount; ++i) {
-            const int32_t member = record.triangleFan[i];
-            if (member < 0 || member >= n) {
+        for (const int32_t owner : record.connectedPoints) {
+            const Vertex* o = owner >= 0 && owner < n ? &state.vertices[owner] : nullptr;
+            if (o == nullptr || std::count(o->triangleFan, o->triangleFan + o->triangleFanCount,
+                                           p) != listed(p, owner)) {
                 return ::testing::AssertionFailure()
-                       << "fan of " << p << " holds out-of-range entry " << member;
-            }
-            for (int32_t j = 0; j < i; ++j) {
-                if (record.triangleFan[j] == member) {
-                    return ::testing::AssertionFailure()
-                           << "fan of " << p << " holds " << member << " twice";
-                }
-            }
-        }
-        if (state.pointState[p] != 0) {
-            const std::vector<int32_t> expected(record.triangleFan,
-                                                record.triangleFan + record.triangleFanCount);
-            if (record.currentTriangleFan != expected) {
-                return ::testing::AssertionFailure()
-                       << "working fan of accepted point " << p << " differs from its fan";
-            }
-        }
-    }
-    for (int32_t q = 0; q < n; ++q) {
-        const std::vector<int32_t>& links = state.vertices[q].connectedPoints;
-        for (const int32_t p : links) {
-            if (p < 0 || p >= n) {
-                return ::testing::AssertionFailure()
-                       << "links of " << q << " hold out-of-range entry " << p;
-            }
-            const Vertex& owner = state.vertices[p];
-            const auto inFan =
-                std::count(owner.triangleFan, owner.triangleFan + owner.triangleFanCount, q);
-            const auto listed = std::count(links.begin(), links.end(), p);
-            if (inFan != listed) {
-                return ::testing::AssertionFailure()
-                       << "links of " << q << " list " << p << " " << listed
-                       << " time(s) but the fan of " << p << " holds " << q << " " << inFan
-                       << " time(s)";
+                       << "links of " << p << " list " << owner << " without a matching fan";
             }
         }
     }
     return ::testing::AssertionSuccess();
 }
 
-// The converse link check: every member q of every fan of p lists p in its links.
-inline ::testing::AssertionResult everyFanMemberLinked(const ReconstructionState& state) {
-    for (int32_t p = 0; p < state.totalCount; ++p) {
-        const Vertex& record = state.vertices[p];
-        for (int32_t i = 0; i < record.triangleFanCount; ++i) {
-            const std::vector<int32_t>& links =
-                state.vertices[record.triangleFan[i]].connectedPoints;
-            if (std::find(links.begin(), links.end(), p) == links.end()) {
-                return ::testing::AssertionFailure()
-                       << "fan of " << p << " holds " << record.triangleFan[i]
-                       << " but its links do not list " << p;
-            }
+// Cyclic successor of key in a fan list, -1 when absent.
+inline int32_t nextIn(const std::vector<int32_t>& fan, int32_t key) {
+    const auto found = std::find(fan.begin(), fan.end(), key);
+    return found == fan.end() ? -1
+                              : fan[(static_cast<size_t>(found - fan.begin()) + 1) % fan.size()];
+}
+
+// The fans of p and of every completed member agree: each triangle (p, u, w) stands as
+// (u, w, p) in the fan of u whenever u holds p.
+inline ::testing::AssertionResult fanAgreesWithCompletedMembers(const TestCloud& cloud, int32_t p) {
+    const std::vector<int32_t> fan = cloud.fan(p);
+    for (const int32_t u : fan) {
+        const std::vector<int32_t> other = cloud.fan(u);
+        if (cloud.state.pointState[u] == 1 &&
+            std::find(other.begin(), other.end(), p) != other.end() &&
+            nextIn(other, nextIn(fan, u)) != p) {
+            return ::testing::AssertionFailure()
+                   << "triangle (" << p << ", " << u << ", " << nextIn(fan, u)
+                   << ") is not matched in the fan of " << u;
         }
     }
     return ::testing::AssertionSuccess();
