@@ -5,19 +5,11 @@
 #include <algorithm>
 
 #include "support/HexLattice.h"
-#include "support/MeshInvariants.h"
 
 using meshtest::HexLattice;
 using meshtest::TestCloud;
 
 namespace {
-
-void completeWithRingFans(const HexLattice& lattice, TestCloud& cloud,
-                          const std::vector<int32_t>& points) {
-    for (const int32_t p : points) {
-        cloud.setFan(p, lattice.clockwiseRing(p));
-    }
-}
 
 // The centre's fan is the ring 1..6, published, completed and agreeing with every owner.
 void expectRingFanCompleted(const TestCloud& cloud) {
@@ -36,10 +28,10 @@ TEST(EnclosedCompletion, RingOfFansFillsTheCentre) {
     const HexLattice lattice(2);
     TestCloud cloud(lattice.positions);
     EXPECT_FALSE(cloud.state.isEnclosed(0)); // nothing reaches the centre yet
-    completeWithRingFans(lattice, cloud, {1, 2, 3, 4});
+    lattice.completeRings(cloud, {1, 2, 3, 4});
     EXPECT_FALSE(cloud.state.isEnclosed(0)); // the fans leave a gap between 5 and 6
     // Fans of 1 and 5 both hold 6, so the triangles (0, 5, 6) and (0, 6, 1) close the ring.
-    completeWithRingFans(lattice, cloud, {5});
+    lattice.completeRings(cloud, {5});
     ASSERT_TRUE(cloud.state.isEnclosed(0));
     ASSERT_TRUE(cloud.state.fillEnclosedFan(0));
     expectRingFanCompleted(cloud);
@@ -60,7 +52,7 @@ TEST(EnclosedCompletion, SingleConnectedPointIsNeverFilled) {
 TEST(EnclosedCompletion, FlowMergeOnlyAcrossAJoinedGap) {
     const HexLattice lattice(3);
     TestCloud cloud(lattice.positions);
-    completeWithRingFans(lattice, cloud, {1, 2, 3, 4});
+    lattice.completeRings(cloud, {1, 2, 3, 4});
     // The open ends 5 and 6 are not joined anywhere.
     EXPECT_FALSE(cloud.state.isEnclosed(0));
     EXPECT_FALSE(cloud.state.isFlowMerge(0));
@@ -72,8 +64,18 @@ TEST(EnclosedCompletion, FlowMergeOnlyAcrossAJoinedGap) {
     ASSERT_GE(q, 0);
     const std::vector<int32_t> ringOfQ = lattice.clockwiseRing(q);
     ASSERT_EQ(meshtest::nextIn(ringOfQ, 5), 6);
-    completeWithRingFans(lattice, cloud, {q});
+    lattice.completeRings(cloud, {q});
     EXPECT_FALSE(cloud.state.isEnclosed(0));
     ASSERT_TRUE(cloud.state.isFlowMerge(0));
     expectRingFanCompleted(cloud);
+}
+
+TEST(EnclosedCompletion, LayerPassClosesTheCentreFromNeighbourFans) {
+    const HexLattice lattice(2);
+    TestCloud cloud(lattice.positions);
+    lattice.completeRings(cloud, {1, 2, 3, 4, 5});
+    cloud.state.closeFromNeighbourFans();
+    expectRingFanCompleted(cloud);
+    EXPECT_EQ(cloud.state.completionOrder, (std::vector<int32_t>{0}));
+    EXPECT_EQ(cloud.state.completedCount, 1);
 }

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
-
 // Moves one component of v by single ulps around its start until lo <= measure(v) <= hi.
 template <typename Measure>
 bool nudgeInto(Vector3& v, double Vector3::*component, double lo, double hi, Measure measure) {
@@ -38,7 +36,7 @@ struct AngleFixture {
     // lo to hi (120 and 15 themselves are not the result of any angle computation).
     void placeCandidate(double lo, double hi) {
         const double degrees = 0.5 * (lo + hi);
-        Vector3 n(std::cos(degrees * PI / 180.0), std::sin(degrees * PI / 180.0), 0.0);
+        Vector3 n(std::cos(degrees * M_PI / 180.0), std::sin(degrees * M_PI / 180.0), 0.0);
         ASSERT_TRUE(nudgeInto(n, &Vector3::y, lo, hi, [&](const Vector3& q) {
             return vertexAngleDeg(Vector3(0, 0, 0), Vector3(1, 0, 0), q);
         }));
@@ -46,7 +44,7 @@ struct AngleFixture {
     }
     void placeCandidateApprox(double degrees) {
         cloud.records[2].position =
-            Vector3(std::cos(degrees * PI / 180.0), std::sin(degrees * PI / 180.0), 0.0);
+            Vector3(std::cos(degrees * M_PI / 180.0), std::sin(degrees * M_PI / 180.0), 0.0);
     }
     void setWorkingFanLength(std::size_t length) {
         cloud.records[0].currentTriangleFan.assign(length, 3);
@@ -69,7 +67,7 @@ bool dihedralPasses(const Vector3& tn, double* dihedral = nullptr) {
 
 // The previous normal (0, 0, 1) turned about the x axis by degrees.
 Vector3 turned(double degrees) {
-    const double t = degrees * PI / 180.0;
+    const double t = degrees * M_PI / 180.0;
     return Vector3(0.0, -std::sin(t), std::cos(t));
 }
 
@@ -170,17 +168,17 @@ TEST(FanCriteria, HiddenNeighbourIsSwappedForTheNearerCorner) {
 }
 
 TEST(FanCriteria, NormalTestRefusesAFoldedFan) {
-    // Square fan (east, north, west, south) and the same with a member at 135 degrees put
+    // Square fan (east, north, west, south), and the same with a member at 135 degrees put
     // after west, so that triangle (west, it) winds the other way.
-    meshtest::TestCloud cloud{{Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0),
-                               Vector3(-1, 0, 0), Vector3(0, -1, 0), Vector3(-0.7071, 0.7071, 0)}};
-    ReconstructionState& state = cloud.state;
+    const std::vector<Vector3> points{Vector3(0, 0, 0),  Vector3(1, 0, 0),
+                                      Vector3(0, 1, 0),  Vector3(-1, 0, 0),
+                                      Vector3(0, -1, 0), Vector3(-0.7071, 0.7071, 0)};
+    meshtest::TestCloud cloud(points);
     cloud.setFan(0, {1, 2, 3, 4}, false);
-    EXPECT_TRUE(state.normalTest(0));
+    EXPECT_TRUE(cloud.state.normalTest(0));
     EXPECT_NEAR(cloud.records[0].normal.z, -1.0, 1e-12);
 
-    meshtest::TestCloud folded{{Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0),
-                                Vector3(-1, 0, 0), Vector3(0, -1, 0), Vector3(-0.7071, 0.7071, 0)}};
+    meshtest::TestCloud folded(points);
     folded.setFan(0, {1, 2, 3, 5, 4}, false);
     EXPECT_FALSE(folded.state.normalTest(0));
     EXPECT_NEAR(folded.state.fanAngleSum(0), 90.0 + 90.0 + 45.0 + 135.0 + 90.0, 1e-3);

@@ -2,21 +2,45 @@
 // the choice among start points, the retry from an activating point and the trace.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
-#include "grow/FanNeighbourhood.h"
-
-using fantest::HexNeighbourhood;
+#include "support/MeshInvariants.h"
 
 namespace {
+
+// 0: centre; 1..6: distance 1 at 0, 60, ..., 300 degrees; 7..12: distance sqrt(3) at 30,
+// 90, ..., 330 degrees; 13..18: distance 2 at 0, 60, ..., 300 degrees, the outer points at
+// height lift.
+std::vector<Vector3> hexagonalPositions(double lift = 0.1) {
+    std::vector<Vector3> positions{Vector3(0.0, 0.0, 0.0)};
+    const double radii[3] = {1.0, std::sqrt(3.0), 2.0};
+    for (int ring = 0; ring < 3; ++ring) {
+        for (int i = 0; i < 6; ++i) {
+            const double t = (ring == 1 ? M_PI / 6.0 : 0.0) + i * M_PI / 3.0;
+            positions.emplace_back(radii[ring] * std::cos(t), radii[ring] * std::sin(t),
+                                   ring == 0 ? 0.0 : lift);
+        }
+    }
+    return positions;
+}
+
+// The hexagonal cloud with point 1 completed: its fan runs counter-clockwise seen from +z
+// around (1, 0, 0) and holds the centre between points 2 and 6.
+struct HexNeighbourhood : meshtest::TestCloud {
+    explicit HexNeighbourhood(const std::vector<Vector3>& positions = hexagonalPositions())
+        : TestCloud(positions) {
+        setFan(1, {13, 7, 2, 0, 6, 12});
+    }
+};
 
 const std::vector<int32_t> CLOCKWISE_RING{1, 6, 5, 4, 3, 2};
 
 // The hexagon with its inner ring lifted in a zigzag, so that every fan around the centre
 // folds; point 4 gets an accepted fan too, so the centre has two start points.
 std::vector<Vector3> zigzagPositions() {
-    std::vector<Vector3> positions = fantest::hexagonalPositions();
+    std::vector<Vector3> positions = hexagonalPositions();
     const double heights[6] = {0.0, 0.5, -0.5, 0.5, 0.0, -0.5};
     for (int i = 0; i < 6; ++i) {
         positions[1 + i].z = heights[i];
@@ -48,7 +72,7 @@ TEST(FanSearch, RegularNeighbourhoodClosesTheRingStartingAtTheStartPoint) {
 
     // The other orientation walks the ring the other way round (the outer points are
     // mirrored so that they again lie on the side the fan faces).
-    HexNeighbourhood other(fantest::hexagonalPositions(-0.1));
+    HexNeighbourhood other(hexagonalPositions(-0.1));
     ASSERT_TRUE(other.state.constructFan(0, 1, false));
     EXPECT_EQ(other.fan(0), (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
 
