@@ -1,8 +1,9 @@
 // generate_sample: writes a synthetic point cloud in the "rawPoints.txt" format
 // ("%f %f %f" per line) to standard output, sampled uniformly by surface area from a
-// torus (R = 3, r = 1), a sphere (radius 5) or two separate spheres (radius 5, centres
-// 16 apart). The generator has its own seeded PRNG, so a seed always gives the same file.
-// Points are sampled independently, so the storage order is already random.
+// torus (R = 3, r = 1), its upper half (z > 0, an open surface), a sphere (radius 5) or
+// two separate spheres (radius 5, centres 16 apart). The generator has its own seeded PRNG, so a
+// seed always gives the same file. Points are sampled independently, so the storage order is
+// already random.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -62,8 +63,9 @@ void sampleTorus(SplitMix64& random, double& x, double& y, double& z) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: generate_sample <torus|sphere|twospheres> <count> <seed>\n"
-                         "  writes <count> points, one \"x y z\" line each, to standard output\n");
+    std::fprintf(stderr,
+                 "usage: generate_sample <torus|halftorus|sphere|twospheres> <count> <seed>\n"
+                 "  writes <count> points, one \"x y z\" line each, to standard output\n");
     return 2;
 }
 
@@ -89,9 +91,11 @@ int main(int argc, char** argv) {
         return usage();
     }
     const bool torus = std::strcmp(shape, "torus") == 0;
+    // The upper half (z > 0) of the torus: an open surface with two boundary circles.
+    const bool halfTorus = std::strcmp(shape, "halftorus") == 0;
     const bool sphere = std::strcmp(shape, "sphere") == 0;
     const bool twoSpheres = std::strcmp(shape, "twospheres") == 0;
-    if (!torus && !sphere && !twoSpheres) {
+    if (!torus && !halfTorus && !sphere && !twoSpheres) {
         return usage();
     }
     SplitMix64 random{seed};
@@ -99,6 +103,10 @@ int main(int argc, char** argv) {
         double x, y, z;
         if (torus) {
             sampleTorus(random, x, y, z);
+        } else if (halfTorus) {
+            do {
+                sampleTorus(random, x, y, z);
+            } while (!(z > 0.0));
         } else {
             // Two spheres take turns point by point, so both get half of the points.
             const double centreX =

@@ -14,8 +14,6 @@ constexpr float MIN_CANDIDATE_SHARE = 0.1f;
 constexpr float COMPLETED_SHARE = 0.9f;
 // A growth ends after this many consecutive layers without a new completion.
 constexpr int32_t STAGNANT_LAYER_LIMIT = 2;
-// Consecutive successful hole-closing rounds that end the hole closing.
-constexpr int32_t CLOSE_HOLES_STREAK = 2;
 } // namespace
 
 void ReconstructionState::orderSeedCandidates(std::vector<double>& candidates,
@@ -145,21 +143,7 @@ void ReconstructionState::constructSurface() {
     checkFanAgreement();
     while (withdrawOpenPoints()) {
     }
-    int32_t streak = 0;
-    do {
-        const int32_t completedBefore = completedCount;
-        const int64_t withdrawnBefore = withdrawnFanCount;
-        const bool closedAll = closeHoles();
-        streak = closedAll ? streak + 1 : 0;
-        while (withdrawOpenPoints()) {
-        }
-        // A failed round that neither completed nor withdrew a fan leaves the mesh as it
-        // was, so every further round would fail the same way: stop instead of looping.
-        if (!closedAll && completedCount == completedBefore &&
-            withdrawnFanCount == withdrawnBefore) {
-            break;
-        }
-    } while (streak < CLOSE_HOLES_STREAK);
+    closeHolesRounds();
     insertEnclosedPoints();
     insertRemovedPoints();
     for (int32_t k = 0; k < activeCount; ++k) {

@@ -51,8 +51,8 @@ struct ReconstructionState {
     // ---- recon: state, hand-over ----
     void setOptions(bool keepLargest, bool removeInconsistent, int32_t maxLayerSetting);
     // Takes over the prepared records: records from keptCount on are the removed ones.
-    void attachPoints(Vertex* records, int32_t count, int32_t keptCount, double xMax,
-                      double yMax, double zMax, double radius);
+    void attachPoints(Vertex* records, int32_t count, int32_t keptCount, double xMax, double yMax,
+                      double zMax, double radius);
     Vector3 randomVector();
     // Seeds the state's generator; construction seeds it with RANDOM_SEED.
     void seedRandom(uint32_t seed) { random.seed(seed); }
@@ -169,13 +169,14 @@ struct ReconstructionState {
     std::vector<int32_t> mergeTrail; // reused walk trail of mergePoint
 
     // ---- grow: enclosed and flow-merge completion ----
-    // One entry of the rim list around a point: a fan owner or one end of its fan next to the point.
+    // One entry of the rim list around a point: a fan owner or one end of its fan next to the
+    // point.
     struct RimEntry {
         int32_t point;
         uint8_t kind; // 0 owner, 1 previous end, 2 next end
     };
-    std::vector<RimEntry> rimList;  // reused working list
-    std::vector<uint8_t> rimTaken;  // per connected point: already placed in the fan
+    std::vector<RimEntry> rimList; // reused working list
+    std::vector<uint8_t> rimTaken; // per connected point: already placed in the fan
     void buildRimList(int32_t p);
     bool rimEntryOpen(size_t index) const;
     bool isEnclosed(int32_t p);
@@ -240,6 +241,9 @@ struct ReconstructionState {
     void checkFanAgreement();
     bool withdrawOpenPoints();
     bool closeHoles();
+    // Alternates closeHoles with open-point withdrawal until two successive rounds closed
+    // every hole (or a failed round changed nothing, which would repeat forever).
+    void closeHolesRounds();
     void insertEnclosedPoints();
     void insertRemovedPoints();
     void removeInconsistentFansPass();

@@ -6,11 +6,6 @@
 #include "geometry/Geometry.h"
 #include "recon/ReconstructionState.h"
 
-namespace {
-// Hole-closing rounds stop after this many successive rounds that closed every hole.
-constexpr int32_t CLOSED_ROUNDS_NEEDED = 2;
-} // namespace
-
 // Whether the fan of p holds a triangle whose normal points against the normal of p.
 static bool facesAgainstNormal(const ReconstructionState& state, int32_t p) {
     const Vertex& record = state.vertices[p];
@@ -35,6 +30,8 @@ void ReconstructionState::removeInconsistentFansPass() {
     std::vector<uint8_t> listed(static_cast<size_t>(totalCount), 0);
     std::vector<int32_t> bad;
     std::vector<int32_t> neighbours;
+    // Bad points found by the previous round; -1 before the first round.
+    int64_t previousBadCount = -1;
     for (;;) {
         bad.clear();
         neighbours.clear();
@@ -56,9 +53,14 @@ void ReconstructionState::removeInconsistentFansPass() {
         for (const int32_t u : neighbours) {
             listed[static_cast<size_t>(u)] = 0;
         }
-        if (bad.empty()) {
+        // Holes re-closed by a round can fold again where the surface is open: when a
+        // round finds no fewer bad points than the one before, further rounds would only
+        // carry the same folds deeper into the mesh, so the pass stops.
+        if (bad.empty() ||
+            (previousBadCount >= 0 && static_cast<int64_t>(bad.size()) >= previousBadCount)) {
             return;
         }
+        previousBadCount = static_cast<int64_t>(bad.size());
         for (const int32_t p : bad) {
             withdrawFan(p);
         }
@@ -67,20 +69,7 @@ void ReconstructionState::removeInconsistentFansPass() {
         }
         while (withdrawOpenPoints()) {
         }
-        int32_t streak = 0;
-        do {
-            const int32_t completedBefore = completedCount;
-            const int64_t withdrawnBefore = withdrawnFanCount;
-            const bool closedAll = closeHoles();
-            streak = closedAll ? streak + 1 : 0;
-            while (withdrawOpenPoints()) {
-            }
-            // A failed round that changed nothing would fail the same way forever.
-            if (!closedAll && completedCount == completedBefore &&
-                withdrawnFanCount == withdrawnBefore) {
-                break;
-            }
-        } while (streak < CLOSED_ROUNDS_NEEDED);
+        closeHolesRounds();
         list.swap(neighbours);
     }
 }

@@ -8,6 +8,9 @@
 
 namespace {
 
+// Hole-closing rounds stop after this many successive rounds that closed every hole.
+constexpr int32_t CLOSED_ROUNDS_NEEDED = 2;
+
 // Work data of one closeHoles call: per-point marks allocated once and reset by the
 // entries each trace touched.
 struct HoleWork {
@@ -305,4 +308,22 @@ bool ReconstructionState::closeHoles() {
         resetLoop(work);
     }
     return allClosed;
+}
+
+void ReconstructionState::closeHolesRounds() {
+    int32_t streak = 0;
+    do {
+        const int32_t completedBefore = completedCount;
+        const int64_t withdrawnBefore = withdrawnFanCount;
+        const bool closedAll = closeHoles();
+        streak = closedAll ? streak + 1 : 0;
+        while (withdrawOpenPoints()) {
+        }
+        // A failed round that neither completed nor withdrew a fan leaves the mesh as it
+        // was, so every further round would fail the same way: stop instead of looping.
+        if (!closedAll && completedCount == completedBefore &&
+            withdrawnFanCount == withdrawnBefore) {
+            break;
+        }
+    } while (streak < CLOSED_ROUNDS_NEEDED);
 }
