@@ -122,3 +122,14 @@ TEST(EndToEnd, InconsistentFanRemovalCanBeSwitchedOff) {
     const double facesOff = dir.check()["faces"];
     EXPECT_GT(facesOff, facesOn);
 }
+
+TEST(EndToEnd, OpenSurfaceKeepsItsPoints) {
+    // An open half torus: hole closing puts lids on its two rims, and the inconsistent-fan
+    // removal must not keep re-opening and re-folding them until the surface is eaten away.
+    RunDirectory dir("halftorus", 3000, 3);
+    dir.run();
+    auto figures = dir.check();
+    EXPECT_GE(figures["used fraction"], 0.97);
+    EXPECT_EQ(figures["edges with more than two faces"], 0);
+    EXPECT_GE(figures["consistent interior fraction"], 0.99);
+}
