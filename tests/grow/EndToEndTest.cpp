@@ -11,18 +11,15 @@
 #include <sstream>
 #include <string>
 
+#include "support/TextFiles.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 const std::string BIN = FANMESH_BINARY_DIR;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using meshtest::readFile;
 
 // A fresh working directory holding a generated "rawPoints.txt".
 struct RunDirectory {

@@ -66,7 +66,7 @@ TEST(Neighbourhood, TimingFileHoldsTheLastSearchOnly) {
     prep.timingFileName = dir + "timingForNeighbours.txt";
     ASSERT_TRUE(prep.computeNeighbours());
     ASSERT_TRUE(prep.computeNeighbours());
-    const std::vector<std::string> lines = readLines(prep.timingFileName);
+    const std::vector<std::string> lines = fileLines(prep.timingFileName);
     ASSERT_EQ(lines.size(), 6u);
     const char* const starts[5] = {
         "Start: Current date and time are: ", "End: Current date and time are: ", "start = ",

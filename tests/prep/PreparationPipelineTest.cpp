@@ -65,7 +65,7 @@ TEST(PreparationPipeline, PreparesRecordsAndWritesTheFile) {
         EXPECT_LE(prep.vertices[i].neighbours[0], 0); // negated (0 stays 0)
     }
 
-    const std::vector<std::string> lines = readLines(fileName);
+    const std::vector<std::string> lines = fileLines(fileName);
     ASSERT_EQ(lines.size(), 1u + 3u * n);
     std::istringstream header(lines[0]);
     int32_t count = 0, top = 0;

@@ -1,14 +1,16 @@
-// Helpers for preparation tests: a record set built from positions, scratch directories,
-// deterministic scattered points and file lines.
+// Helpers for preparation tests: a record set built from positions, scratch directories and
+// deterministic scattered points.
 #pragma once
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "prep/PointSetPreparation.h"
+#include "support/TextFiles.h"
+
+using meshtest::fileLines;
 
 // Records at the given positions, all kept, with zero normal and eigen data as after loading.
 inline void fillPoints(PointSetPreparation& prep, const std::vector<Vector3>& positions) {
@@ -45,13 +47,4 @@ inline std::vector<Vector3> scatteredPoints(int count, uint64_t seed) {
         points.emplace_back(x, y, nextScattered(seed));
     }
     return points;
-}
-
-inline std::vector<std::string> readLines(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
 }

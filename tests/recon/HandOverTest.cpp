@@ -20,8 +20,7 @@ std::vector<Vector3> gridPoints(int count) {
 }
 
 double distance(const Vector3& a, const Vector3& b) {
-    return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) +
-                     (a.z - b.z) * (a.z - b.z));
+    return difference(a, b).length();
 }
 
 } // namespace
@@ -79,9 +78,8 @@ TEST(HandOver, RemovedRecordsGetTheirNeighboursBack) {
     }
 }
 
-TEST(HandOver, RandomVectorsAreReproducibleAndInTheUnitCube) {
-    ReconstructionState first;
-    ReconstructionState second;
+TEST(HandOver, RandomVectorsAreReproducible) {
+    ReconstructionState first, second;
     first.seedRandom(RANDOM_SEED);
     second.seedRandom(RANDOM_SEED);
     const Vector3 v = first.randomVector();
@@ -92,11 +90,5 @@ TEST(HandOver, RandomVectorsAreReproducibleAndInTheUnitCube) {
         EXPECT_EQ(v.x, 6334 * (1.0 / 32767.0));
     }
     const Vector3 w = second.randomVector();
-    EXPECT_EQ(v.x, w.x);
-    EXPECT_EQ(v.z, w.z);
-    for (int i = 0; i < 20000; ++i) {
-        const Vector3 r = first.randomVector();
-        ASSERT_TRUE(r.x >= 0.0 && r.x <= 1.0 && r.y >= 0.0 && r.y <= 1.0 && r.z >= 0.0 &&
-                    r.z <= 1.0);
-    }
+    EXPECT_TRUE(v.x == w.x && v.y == w.y && v.z == w.z);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -68,14 +69,8 @@ void expectValidTree(const Octree& root, const std::vector<Vertex>& records,
 // for the answer to be well defined, else 0 or 1.
 int referenceHit(const std::vector<const Octree*>& leaves, Vector3 o, Vector3 d,
                  const std::vector<uint8_t>& marks) {
-    if (std::fabs(d.x) < 1e-6) {
-        d.x = 1e-7;
-    }
-    if (std::fabs(d.y) < 1e-6) {
-        d.y = 1e-7;
-    }
-    if (std::fabs(d.z) < 1e-6) {
-        d.z = 1e-7;
+    for (double* component : {&d.x, &d.y, &d.z}) {
+        *component = std::fabs(*component) < 1e-6 ? 1e-7 : *component;
     }
     const auto slab = [](double lo, double hi, double origin, double dir, double& t0, double& t1) {
         t0 = (lo - origin) / dir;
@@ -157,9 +152,8 @@ TEST(Octree, MidPlanePointGoesUpAndCoincidentPointsTerminate) {
     Octree tree;
     tree.buildAll(records.data(), 3, 2.5);
     ASSERT_FALSE(tree.isLeaf);
-    const Octree* child = tree.children[4 + 0 + 1];
     std::vector<const Octree*> leaves;
-    collectLeaves(*child, leaves);
+    collectLeaves(*tree.children[4 + 0 + 1], leaves);
     int found = 0;
     for (const Octree* leaf : leaves) {
         found += static_cast<int>(std::count(leaf->points.begin(), leaf->points.end(), 2));
@@ -168,10 +162,7 @@ TEST(Octree, MidPlanePointGoesUpAndCoincidentPointsTerminate) {
     expectValidTree(tree, records, {0, 1, 2});
 
     // 17 coincident points of radius 0 plus a distant one: splitting must end.
-    records.clear();
-    for (int i = 0; i < 17; ++i) {
-        records.push_back(makeRecord(1, 1, 1, 0.0));
-    }
+    records.assign(17, makeRecord(1, 1, 1, 0.0));
     records.push_back(makeRecord(30, -4, 2, 0.0));
     tree.reset();
     tree.buildAll(records.data(), 18, 2.5);
@@ -195,9 +186,7 @@ TEST(Octree, BuildForHoldsOnlyListedPointsAndAddressesTheirIndices) {
                                      coordinate(random) * 0.2, radius(random)));
     }
     std::vector<int32_t> all(3000);
-    for (int i = 0; i < 3000; ++i) {
-        all[i] = i;
-    }
+    std::iota(all.begin(), all.end(), 0);
     Octree whole;
     whole.buildAll(records.data(), 3000, 2.5);
     expectValidTree(whole, records, all);

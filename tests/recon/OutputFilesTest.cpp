@@ -4,33 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "recon/MeshBuilder.h"
 #include "support/MeshInvariants.h"
+#include "support/TextFiles.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        result.push_back(line);
-    }
-    return result;
-}
+using meshtest::fileLines;
+using meshtest::readFile;
 
 // Runs each test in its own empty working directory.
 class OutputFiles : public ::testing::Test {
@@ -119,12 +105,12 @@ TEST_F(OutputFiles, NothingCompletedGivesHeaderAndVerticesOnly) {
     ASSERT_TRUE(writeOutputs(builder));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "Number of points: 3\nNumber of faces: 0\n\n");
-    const std::vector<std::string> mesh = lines(readFile("outOFFFile.ply"));
+    const std::vector<std::string> mesh = fileLines("outOFFFile.ply");
     ASSERT_EQ(mesh.size(), 13u);
     EXPECT_EQ(mesh[7], "element face 0");
     EXPECT_EQ(mesh[10], "0.500000 -1.000000 2.000000");
 
-    const std::vector<std::string> fans = lines(readFile("propagation.txt"));
+    const std::vector<std::string> fans = fileLines("propagation.txt");
     ASSERT_EQ(fans.size(), 1u + 3u * 3u + 1u);
     EXPECT_EQ(fans[0], "3");
     EXPECT_EQ(fans[1], "0.500000 -1.000000 2.000000 0.000000 0.000000 1.000000 ");
@@ -158,15 +144,15 @@ TEST_F(OutputFiles, FanDumpCutsLongFansButTheMeshKeepsAllTriangles) {
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "Number of points: 21\nNumber of faces: 20\n\n");
 
-    const std::vector<std::string> dump = lines(readFile("propagation.txt"));
+    const std::vector<std::string> dump = fileLines("propagation.txt");
     EXPECT_EQ(dump[3], "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 ");
     EXPECT_EQ(cloud.records[5].triangleFanCount, 0);
     EXPECT_EQ(dump[dump.size() - 2], "1");
     EXPECT_EQ(dump.back(), "0");
-    const std::vector<std::string> mesh = lines(readFile("outOFFFile.ply"));
+    const std::vector<std::string> mesh = fileLines("outOFFFile.ply");
     EXPECT_EQ(mesh.back(), "3 1 20 0");
 
-    const std::vector<std::string> records = lines(readFile("euclideanNeighboursOut.txt"));
+    const std::vector<std::string> records = fileLines("euclideanNeighboursOut.txt");
     ASSERT_EQ(records.size(), 1u + 21u * 3u);
     EXPECT_EQ(records[3], "0.000000 0.000000 0.000000 0.000000");
 }
