@@ -2,57 +2,36 @@
 // byte-identical output across runs, and the effect of the settings file on construction.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 
-#include "support/TextFiles.h"
+#include "support/RunDirectory.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+// A run directory holding a generated "rawPoints.txt".
+struct SampleRun : meshtest::RunDirectory {
+    SampleRun(const std::string& shape, int count, int seed) { generate(shape, count, seed); }
 
-const std::string BIN = FANMESH_BINARY_DIR;
-
-using meshtest::readFile;
-
-// A fresh working directory holding a generated "rawPoints.txt".
-struct RunDirectory {
-    fs::path path;
-
-    RunDirectory(const std::string& shape, int count, int seed) {
-        std::string pattern = (fs::temp_directory_path() / "fanmesh-e2e-XXXXXX").string();
-        path = mkdtemp(pattern.data());
-        shell(BIN + "/generate_sample " + shape + " " + std::to_string(count) + " " +
-              std::to_string(seed) + " > rawPoints.txt");
-    }
-    ~RunDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-
-    int shell(const std::string& command) const {
-        return std::system(("cd '" + path.string() + "' && " + command).c_str());
-    }
     void writeSettings(const std::string& text) const {
         std::ofstream(path / "configuration.txt") << text;
     }
-    // Runs the program without console input; returns its console output.
     std::string run() const {
-        EXPECT_EQ(shell("'" + BIN + "/fanmesh' < /dev/null > console.txt"), 0);
-        return readFile(path / "console.txt");
+        std::string console;
+        EXPECT_EQ(RunDirectory::run(console), 0);
+        return console;
     }
-    std::string mesh() const { return readFile(path / "outOFFFile.ply"); }
+    std::string mesh() const { return meshtest::readFile(path / "outOFFFile.ply"); }
     // The figures mesh_check reports, by name.
     std::map<std::string, double> check() const {
-        EXPECT_EQ(shell("'" + BIN + "/mesh_check' rawPoints.txt outOFFFile.ply > check.txt"), 0);
+        EXPECT_EQ(
+            shell("'" FANMESH_BINARY_DIR "/mesh_check' rawPoints.txt outOFFFile.ply > check.txt"),
+            0);
         std::map<std::string, double> figures;
-        std::istringstream lines(readFile(path / "check.txt"));
+        std::istringstream lines(meshtest::readFile(path / "check.txt"));
         std::string line;
         while (std::getline(lines, line)) {
             const size_t colon = line.find(':');
@@ -67,7 +46,7 @@ struct RunDirectory {
 } // namespace
 
 TEST(EndToEnd, TorusIsClosedConsistentAndReproducible) {
-    RunDirectory dir("torus", 3000, 7);
+    SampleRun dir("torus", 3000, 7);
     const std::string console = dir.run();
     EXPECT_NE(console.find("Constructing Surface ."), std::string::npos);
     EXPECT_NE(console.find("\n\nPerforming Cleaning up functions\n"), std::string::npos);
@@ -85,7 +64,7 @@ TEST(EndToEnd, TorusIsClosedConsistentAndReproducible) {
 }
 
 TEST(EndToEnd, SettingsSteerSeedsLayersAndCleanUp) {
-    RunDirectory dir("twospheres", 4000, 3);
+    SampleRun dir("twospheres", 4000, 3);
     // Default: both spheres are built, and only the larger piece is kept.
     dir.run();
     auto figures = dir.check();
@@ -111,7 +90,7 @@ TEST(EndToEnd, SettingsSteerSeedsLayersAndCleanUp) {
 
 TEST(EndToEnd, InconsistentFanRemovalCanBeSwitchedOff) {
     // On this sample the removal pass takes out one fan; switched off, that fan stays.
-    RunDirectory dir("torus", 3000, 1);
+    SampleRun dir("torus", 3000, 1);
     dir.run();
     const double facesOn = dir.check()["faces"];
     dir.writeSettings("true\n20\n999\nfalse\n");
@@ -123,7 +102,7 @@ TEST(EndToEnd, InconsistentFanRemovalCanBeSwitchedOff) {
 TEST(EndToEnd, OpenSurfaceKeepsItsPoints) {
     // An open half torus: hole closing puts lids on its two rims, and the inconsistent-fan
     // removal must not keep re-opening and re-folding them until the surface is eaten away.
-    RunDirectory dir("halftorus", 3000, 3);
+    SampleRun dir("halftorus", 3000, 3);
     dir.run();
     auto figures = dir.check();
     EXPECT_GE(figures["used fraction"], 0.97);
