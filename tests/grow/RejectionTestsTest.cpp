@@ -18,35 +18,32 @@ std::vector<Vector3> hexagon() {
 }
 
 TEST(PostTest, AgreeingAndDisagreeingFans) {
-    {
+    // Fans set on the hexagon around 0, and the expected post test of 0 and of 1. A
+    // completed 1 must hold the two triangles at the edge 0-1 in the same turn as the fan
+    // of 0; a third fan claiming that edge next to the two triangles spoils it.
+    const std::vector<int32_t> ring{1, 2, 3, 4, 5, 6};
+    const struct {
+        int32_t owner;
+        std::vector<int32_t> fan;
+        bool completed, centreFull, centrePasses, onePasses;
+    } cases[] = {
+        {-1, {}, true, true, true, false},        {1, {2, 0, 6}, true, true, true, true},
+        {1, {6, 0, 2}, true, true, false, false}, {4, {0, 1}, false, true, false, false},
+        {-1, {}, true, false, false, false},
+    };
+    for (const auto& c : cases) {
         TestCloud cloud(hexagon());
-        cloud.setFan(0, {1, 2, 3, 4, 5, 6});
-        EXPECT_TRUE(cloud.state.postTest(0));
-        // A completed member whose fan holds the two triangles at the edge 0-1.
-        cloud.setFan(1, {2, 0, 6});
-        EXPECT_TRUE(cloud.state.postTest(0));
-        EXPECT_TRUE(cloud.state.postTest(1));
-    }
-    {
-        // The same member with its fan reversed: both fans hold the edge 0-1 alike.
-        TestCloud cloud(hexagon());
-        cloud.setFan(0, {1, 2, 3, 4, 5, 6});
-        cloud.setFan(1, {6, 0, 2});
-        EXPECT_FALSE(cloud.state.postTest(0));
-        EXPECT_FALSE(cloud.state.postTest(1));
-    }
-    {
-        TestCloud cloud(hexagon());
-        cloud.setFan(0, {1, 2});
-        EXPECT_FALSE(cloud.state.postTest(0));
-    }
-    {
-        // A third fan claiming the edge 0-1 next to the two triangles of the fan of 0.
-        TestCloud cloud(hexagon());
-        cloud.setFan(0, {1, 2, 3, 4, 5, 6});
-        cloud.setFan(4, {0, 1}, false);
-        EXPECT_FALSE(cloud.state.edgeOwnersAgree(0, 1));
-        EXPECT_FALSE(cloud.state.postTest(0));
+        cloud.setFan(0, c.centreFull ? ring : std::vector<int32_t>{1, 2});
+        if (c.owner >= 0) {
+            cloud.setFan(c.owner, c.fan, c.completed);
+        }
+        EXPECT_EQ(cloud.state.postTest(0), c.centrePasses) << c.owner;
+        if (c.owner == 1) {
+            EXPECT_EQ(cloud.state.postTest(1), c.onePasses);
+        }
+        if (c.owner == 4) {
+            EXPECT_FALSE(cloud.state.edgeOwnersAgree(0, 1));
+        }
     }
 }
 
