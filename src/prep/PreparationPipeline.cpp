@@ -64,12 +64,7 @@ bool PointSetPreparation::writeNeighbourFile(const std::string& fileName) {
         const Vertex& v = vertices[i];
         const double geometry[6] = {v.position.x, v.position.y, v.position.z,
                                     v.normal.x,   v.normal.y,   v.normal.z};
-        for (int c = 0; c < 6; ++c) {
-            if (c > 0) {
-                out.put(' ');
-            }
-            out.putFixed(geometry[c]);
-        }
+        out.putFixedRow(geometry, 6);
         out.put('\n');
         for (int32_t l = 0; l < NEIGHBOUR_COUNT; ++l) {
             out.putInteger(v.neighbours[l]);

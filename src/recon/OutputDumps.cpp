@@ -34,12 +34,7 @@ bool finishFile(std::FILE* file, TextWriter& out, const std::string& fileName) {
 void writeGeometry(TextWriter& out, const Vertex& record) {
     const double values[6] = {record.position.x, record.position.y, record.position.z,
                               record.normal.x,   record.normal.y,   record.normal.z};
-    for (int c = 0; c < 6; ++c) {
-        if (c > 0) {
-            out.put(' ');
-        }
-        out.putFixed(values[c]);
-    }
+    out.putFixedRow(values, 6);
 }
 
 void writeNeighbourLine(TextWriter& out, const Vertex& record) {

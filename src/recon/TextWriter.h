@@ -51,6 +51,15 @@ struct TextWriter {
             std::to_chars(begin, buffer.data() + CAPACITY, value, std::chars_format::fixed, 6).ptr -
             buffer.data();
     }
+    // Values as "%lf" separated by single blanks (no blank before the first or after the last).
+    void putFixedRow(const double* values, int count) {
+        for (int c = 0; c < count; ++c) {
+            if (c > 0) {
+                put(' ');
+            }
+            putFixed(values[c]);
+        }
+    }
     void putInteger(int32_t value) {
         makeRoom();
         char* begin = buffer.data() + used;
