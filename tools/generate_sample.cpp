@@ -1,9 +1,9 @@
 // generate_sample: writes a synthetic point cloud in the "rawPoints.txt" format
 // ("%f %f %f" per line) to standard output, sampled uniformly by surface area from a
 // torus (R = 3, r = 1), its upper half (z > 0, an open surface), a sphere (radius 5) or
-// two separate spheres (radius 5, centres 16 apart). The generator has its own seeded PRNG, so a
-// seed always gives the same file. Points are sampled independently, so the storage order is
-// already random.
+// two separate spheres (radius 5, centres 16 apart), or a cube of side 10. The generator has its
+// own seeded PRNG, so a seed always gives the same file. Points are sampled independently, so the
+// storage order is already random.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +17,7 @@ constexpr double TORUS_MAJOR_RADIUS = 3.0;
 constexpr double TORUS_MINOR_RADIUS = 1.0;
 constexpr double SPHERE_RADIUS = 5.0;
 constexpr double TWO_SPHERE_OFFSET = 8.0; // centres at x = -8 and x = +8
+constexpr double CUBE_HALF_SIDE = 5.0;
 
 // splitmix64: small, fast and fully determined by the seed.
 struct SplitMix64 {
@@ -62,9 +63,27 @@ void sampleTorus(SplitMix64& random, double& x, double& y, double& z) {
     }
 }
 
+// Uniform on the surface of an axis-aligned cube centred at the origin: a face chosen with
+// equal probability (the faces have equal areas), then a uniform point on it. The faces are
+// exactly planar, as in models sampled from CAD data.
+void sampleCube(SplitMix64& random, double& x, double& y, double& z) {
+    const int face = static_cast<int>(random.uniform() * 6.0);
+    const double a = CUBE_HALF_SIDE * (2.0 * random.uniform() - 1.0);
+    const double b = CUBE_HALF_SIDE * (2.0 * random.uniform() - 1.0);
+    const double side = (face % 2 == 0) ? -CUBE_HALF_SIDE : CUBE_HALF_SIDE;
+    double coordinates[3];
+    const int axis = face / 2;
+    coordinates[axis] = side;
+    coordinates[(axis + 1) % 3] = a;
+    coordinates[(axis + 2) % 3] = b;
+    x = coordinates[0];
+    y = coordinates[1];
+    z = coordinates[2];
+}
+
 int usage() {
     std::fprintf(stderr,
-                 "usage: generate_sample <torus|halftorus|sphere|twospheres> <count> <seed>\n"
+                 "usage: generate_sample <torus|halftorus|sphere|twospheres|cube> <count> <seed>\n"
                  "  writes <count> points, one \"x y z\" line each, to standard output\n");
     return 2;
 }
@@ -95,7 +114,8 @@ int main(int argc, char** argv) {
     const bool halfTorus = std::strcmp(shape, "halftorus") == 0;
     const bool sphere = std::strcmp(shape, "sphere") == 0;
     const bool twoSpheres = std::strcmp(shape, "twospheres") == 0;
-    if (!torus && !halfTorus && !sphere && !twoSpheres) {
+    const bool cube = std::strcmp(shape, "cube") == 0;
+    if (!torus && !halfTorus && !sphere && !twoSpheres && !cube) {
         return usage();
     }
     SplitMix64 random{seed};
@@ -103,6 +123,8 @@ int main(int argc, char** argv) {
         double x, y, z;
         if (torus) {
             sampleTorus(random, x, y, z);
+        } else if (cube) {
+            sampleCube(random, x, y, z);
         } else if (halfTorus) {
             do {
                 sampleTorus(random, x, y, z);

@@ -42,7 +42,10 @@ bool ReconstructionState::searchingAndReplacingHiddenPointsByConvexity(int32_t a
         const Vector3& pm = vertices[m].position;
         const Vector3& pu = vertices[u].position;
         const Vector3& pt = vertices[t].position;
-        if (signedDistanceToTrianglePlane(pa, pm, pu, pt) >= 0.0) {
+        // Only a neighbour strictly on the hidden side is swapped in: on an exactly planar
+        // patch every neighbour lies in the fan's plane, and counting those as hidden would
+        // swap points back and forth until the fan is refused.
+        if (signedDistanceToTrianglePlane(pa, pm, pu, pt) > 0.0) {
             const Vector3 x = linePlaneHitPoint(pa, pm, pu, v.normal, pt);
             const double angleM = angleBetweenDeg(difference(pm, pa), difference(x, pa));
             const double angleU = angleBetweenDeg(difference(x, pa), difference(pu, pa));
