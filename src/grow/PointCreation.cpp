@@ -242,10 +242,9 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
                             std::cout << "This point " << m << " failed convexity test. \n";
                         }
                     }
-                }
-                // A queued point, also one queued just above, whose fan is still not flat
-                // is retried from the newly completed point.
-                if (queued[mi] == 1 && mv.fanFlatness > REFINE_FLATNESS) {
+                } else if (mv.fanFlatness > REFINE_FLATNESS) {
+                    // Already queued by an earlier activation and still not flat: retry
+                    // its fan from the newly completed point.
                     if (refineFan(m, h, levelFlipping)) {
                         if (globalConvexityTest(m, tree, false)) {
                             candidateQueue.update(m, std::fabs(mv.fanFlatness));
