@@ -130,10 +130,8 @@ void ReconstructionState::completeAssembledFan(int32_t p, int32_t count) {
         addConnection(record.triangleFan[i], p);
     }
     pointState[p] = 1;
-    // Improve the triangles around p; the fan may shrink while flipping.
-    for (int32_t i = 0; i < record.triangleFanCount; ++i) {
-        tryFlip(p, record.triangleFan[i]);
-    }
+    // Improve the triangles around p.
+    flipAgainstMembers(p);
     updateClosedFanNormal(p);
 }
 

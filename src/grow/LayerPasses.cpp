@@ -124,10 +124,8 @@ void ReconstructionState::closeFromNeighbourFans() {
         updateClosedFanNormal(p);
         completionOrder.push_back(p);
         completedCount = static_cast<int32_t>(completionOrder.size());
-        // Improve the triangles around p; the fan may change while flipping.
-        for (int32_t i = 0; i < v.triangleFanCount; ++i) {
-            tryFlip(p, v.triangleFan[i]);
-        }
+        // Improve the triangles around p.
+        flipAgainstMembers(p);
     }
 }
 

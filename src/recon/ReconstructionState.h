@@ -123,6 +123,9 @@ struct ReconstructionState {
     static constexpr double EDGE_POINT_ANGLE = 10.0;       // degrees, point lying on a fan edge
     bool flipEdge(int32_t a, int32_t b);
     bool tryFlip(int32_t a, int32_t b);
+    // Tries tryFlip(a, m) for every member m of a's fan as it stands on entry, in order; a
+    // flip may drop a member from the fan, and a member gone by its turn is refused.
+    void flipAgainstMembers(int32_t a);
     void flipStep(int32_t a);
     void insertNearEdgePoints(int32_t a);
     void flipAroundPoint(int32_t p);

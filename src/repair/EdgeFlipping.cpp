@@ -90,6 +90,18 @@ bool ReconstructionState::tryFlip(int32_t a, int32_t b) {
     return false;
 }
 
+void ReconstructionState::flipAgainstMembers(int32_t a) {
+    // Work from a copy: flipping the edge a-m takes m out of a's fan and shifts the members
+    // after it, which a walk over the live fan would then step past.
+    const Vertex& va = vertices[a];
+    int32_t members[MAX_FAN_SIZE];
+    const int32_t count = va.triangleFanCount;
+    std::copy(va.triangleFan, va.triangleFan + count, members);
+    for (int32_t i = 0; i < count; ++i) {
+        tryFlip(a, members[i]);
+    }
+}
+
 void ReconstructionState::flipStep(int32_t a) {
     Vertex& va = vertices[a];
     for (int32_t i = 0; i < va.triangleFanCount; ++i) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "support/HexLattice.h"
 
@@ -78,4 +79,31 @@ TEST(EnclosedCompletion, LayerPassClosesTheCentreFromNeighbourFans) {
     expectRingFanCompleted(cloud);
     EXPECT_EQ(cloud.state.completionOrder, (std::vector<int32_t>{0}));
     EXPECT_EQ(cloud.state.completedCount, 1);
+}
+
+TEST(EnclosedCompletion, EveryMemberIsTriedForAFlipAfterTheFanIsRead) {
+    // The centre's fan is read as 2 1 6 5 4 3. Members 1 and 6 stick out far to the right,
+    // so the edge 0-1 flips to 2-6, after which 0-6 flips to 2-5; 6 has moved into 1's
+    // place in the fan by then but must still be tried.
+    auto polar = [](double radius, double degrees) {
+        const double t = degrees * M_PI / 180.0;
+        return Vector3(radius * std::cos(t), radius * std::sin(t), 0.0);
+    };
+    const HexLattice lattice(2);
+    std::vector<Vector3> positions = lattice.positions;
+    positions[1] = polar(2.5, 15.0);
+    positions[5] = polar(1.0, 300.0);
+    positions[6] = polar(2.5, 345.0);
+    for (const bool fromLayerPass : {false, true}) {
+        TestCloud cloud(positions);
+        lattice.completeRings(cloud, {1, 2, 3, 4, 5});
+        if (fromLayerPass) {
+            cloud.state.closeFromNeighbourFans();
+        } else {
+            ASSERT_TRUE(cloud.state.fillEnclosedFan(0));
+        }
+        EXPECT_EQ(cloud.fan(0), (std::vector<int32_t>{2, 5, 4, 3})) << fromLayerPass;
+        EXPECT_EQ(meshtest::nextIn(cloud.fan(2), 5), 0) << fromLayerPass; // 2 took both new edges
+        EXPECT_TRUE(meshtest::fanLinksConsistent(cloud.state));
+    }
 }
