@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     };
     const Clock::time_point loadStart = Clock::now();
     PointSetPreparation preparation;
+    preparation.console = &std::cout;
     if (!preparation.loadPoints(argv[1])) {
         std::fprintf(stderr, "cannot load %s\n", argv[1]);
         return 1;
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     }
     const Clock::time_point prepStart = Clock::now();
     if (!preparation.runPreparation()) {
+        std::fprintf(stderr, "%s\n", preparation.failure.c_str());
         return 1;
     }
     std::cout << "points " << preparation.totalCount << ", kept " << preparation.keptCount

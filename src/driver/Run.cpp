@@ -8,10 +8,8 @@
 #include <cstring>
 #include <iostream>
 
+#include "api/ReconstructionRun.h"
 #include "driver/Settings.h"
-#include "prep/PointSetPreparation.h"
-#include "recon/MeshBuilder.h"
-#include "recon/Vertex.h"
 
 namespace {
 
@@ -19,9 +17,6 @@ constexpr int EXIT_OK = 0;
 constexpr int EXIT_INPUT_ERROR = 1;
 constexpr int EXIT_USAGE = 2;
 constexpr int EXIT_OUTPUT_ERROR = 1;
-
-// The neighbour search needs every point to have NEIGHBOUR_COUNT other points.
-constexpr int32_t MIN_POINT_COUNT = NEIGHBOUR_COUNT + 1;
 
 const char* const TRANSIENT_SIDE_FILES[] = {
     "euclideanNeighbours.txt", "euclideanNeighboursOut.txt", "propagation.txt", "stats.txt",
@@ -65,24 +60,6 @@ void waitForEnter() {
     } while (c != '\n' && c != EOF);
 }
 
-// Hands the prepared records to the builder, grows the surface and writes the output
-// files; false when one of the builder's files could not be written.
-bool reconstruct(PointSetPreparation& preparation, MeshBuilder& builder, const Settings& settings) {
-    builder.setHandOver(preparation.handOverCount, preparation.handOverTop, preparation.keptCount,
-                        preparation.handOverHeader);
-    builder.vertices = preparation.vertices.data();
-    builder.prepareConstruction();
-    bool written = builder.setOutputFileNames("");
-    if (written) {
-        builder.setOptions(settings.keepLargestComponent, settings.removeInconsistentFans,
-                           settings.configuredMaxLayers);
-        builder.attachRecords(); // also builds the octree over all records
-        written = builder.build();
-    }
-    builder.closeFiles();
-    return written;
-}
-
 int reportFileError() {
     std::cout << std::flush;
     std::printf("\nFile error\n");
@@ -99,25 +76,23 @@ int runFanmesh(int argc, char** argv) {
     }
 
     const Settings settings = readSettings();
-    PointSetPreparation preparation;
-    MeshBuilder builder; // destroyed before the preparation, whose records it borrows
-
-    if (!preparation.loadPoints("rawPoints.txt")) {
+    ReconstructionRun run;
+    run.preparation.console = &std::cout;
+    if (!run.preparation.loadPoints("rawPoints.txt") ||
+        run.preparation.totalCount < MIN_POINT_COUNT) {
         return reportFileError();
     }
-    if (preparation.totalCount < MIN_POINT_COUNT) {
-        return reportFileError();
-    }
-    preparation.setSideFileNames("");
-    preparation.unwantedRatio = static_cast<float>(settings.unwantedPointPercent * 0.01);
 
     int status = EXIT_OK;
-    if (preparation.runPreparation()) {
-        if (!reconstruct(preparation, builder, settings)) {
+    const std::string sideFilePrefix;
+    if (run.run(settings, &std::cout, &sideFilePrefix)) {
+        if (!run.builder.writeMesh("outOFFFile.ply")) {
+            std::cerr << "fanmesh: " << run.builder.failure << "\n";
             status = EXIT_OUTPUT_ERROR;
         }
     } else {
-        status = EXIT_INPUT_ERROR;
+        std::cerr << "fanmesh: " << run.failure << "\n";
+        status = run.preparation.failure.empty() ? EXIT_OUTPUT_ERROR : EXIT_INPUT_ERROR;
     }
 
     std::cout << std::flush;

@@ -3,7 +3,7 @@
 // clean-up passes in their fixed order.
 #include <algorithm>
 #include <ctime>
-#include <iostream>
+#include <ostream>
 
 #include "recon/ReconstructionState.h"
 
@@ -29,7 +29,9 @@ void ReconstructionState::orderSeedCandidates(std::vector<double>& candidates,
 }
 
 void ReconstructionState::constructSurface() {
-    std::cout << "Constructing Surface ";
+    if (console != nullptr) {
+        *console << "Constructing Surface ";
+    }
     seedRandom(RANDOM_SEED);
     maxLayers = configuredMaxLayers;
     layerVector = randomVector();
@@ -98,7 +100,9 @@ void ReconstructionState::constructSurface() {
             closeFromNeighbourFans();
             insertUncoveredPoints();
             // Make the progress marks of this layer visible.
-            std::cout.flush();
+            if (console != nullptr) {
+                console->flush();
+            }
             if (completedCount > completedLimit) {
                 break;
             }
@@ -131,8 +135,10 @@ void ReconstructionState::constructSurface() {
         return;
     }
 
-    std::cout << "\n\n"
-              << "Performing Cleaning up functions\n";
+    if (console != nullptr) {
+        *console << "\n\n"
+                 << "Performing Cleaning up functions\n";
+    }
     for (int32_t k = 0; k < activeCount; ++k) {
         if (pointState[static_cast<size_t>(k)] == 1) {
             checkCompletedLinks(k);
@@ -159,5 +165,8 @@ void ReconstructionState::constructSurface() {
     // clock() counts CLOCKS_PER_SEC ticks per second.
     reconstructionSeconds =
         static_cast<double>(std::clock() - startTicks) / static_cast<double>(CLOCKS_PER_SEC);
-    std::cout << "Timing for Surface Reconstruction = " << reconstructionSeconds << " seconds.\n\n";
+    if (console != nullptr) {
+        *console << "Timing for Surface Reconstruction = " << reconstructionSeconds
+                 << " seconds.\n\n";
+    }
 }

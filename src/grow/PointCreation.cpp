@@ -201,8 +201,8 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
         queued[static_cast<size_t>(h)] = 0;
         pointState[static_cast<size_t>(h)] = 1;
         hv.layerMark = layerVector;
-        if (completedCount % PROGRESS_STEP == 0) {
-            std::cout << ".";
+        if (completedCount % PROGRESS_STEP == 0 && console != nullptr) {
+            *console << ".";
         }
         completionOrder.push_back(h);
         completedCount = static_cast<int32_t>(completionOrder.size());

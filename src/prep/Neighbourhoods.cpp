@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
-#include <iostream>
+#include <mutex>
+#include <string>
 #include <utility>
 
 #include "prep/PointSetPreparation.h"
@@ -82,19 +83,25 @@ void PointSetPreparation::computeSpatialOrder() {
 
 bool PointSetPreparation::computeNeighbours() {
     if (keptCount < SEARCH_COUNT) {
-        std::cerr << "Too few points: at least " << SEARCH_COUNT
-                  << " are needed to find 16 neighbours of every point, but only " << keptCount
-                  << " remain.\n";
+        failure = "too few points: at least " + std::to_string(SEARCH_COUNT) +
+                  " are needed to find 16 neighbours of every point, but only " +
+                  std::to_string(keptCount) + " remain";
         return false;
     }
-    timingFile = std::fopen(timingFileName.c_str(), "w");
-    if (timingFile == nullptr) {
-        std::cerr << "Cannot create the timing file \"" << timingFileName << "\".\n";
-        return false;
+    // The timing file is written only when it is named.
+    if (!timingFileName.empty()) {
+        timingFile = std::fopen(timingFileName.c_str(), "w");
+        if (timingFile == nullptr) {
+            failure = "cannot create the timing file \"" + timingFileName + "\"";
+            return false;
+        }
+        writeStamp(timingFile, "Start");
     }
-    writeStamp(timingFile, "Start");
     const long startTicks = processTicks();
 
+    // The search library keeps its search state in globals: one search at a time.
+    static std::mutex searchLibraryLock;
+    const std::lock_guard<std::mutex> searchGuard(searchLibraryLock);
     ANNpoint queryPoint = annAllocPt(SEARCH_DIMENSION, 0.0);
     ANNpointArray points = annAllocPts(keptCount, SEARCH_DIMENSION);
     ANNidxArray resultIndices = new ANNidx[SEARCH_COUNT];
@@ -137,14 +144,16 @@ bool PointSetPreparation::computeNeighbours() {
     annDeallocPt(queryPoint);
     annClose();
 
-    writeStamp(timingFile, "End");
     const long finishTicks = processTicks();
-    std::fprintf(timingFile, "start = %d\n", static_cast<int>(startTicks));
-    std::fprintf(timingFile, "finish = %d\n", static_cast<int>(finishTicks));
-    std::fprintf(timingFile, "CLOCKS_PER_SEC = %d\n", PROCESS_TICKS_PER_SECOND);
-    std::fprintf(timingFile, "detailed timing = %f\n",
-                 static_cast<double>(finishTicks - startTicks) * 0.001);
-    std::fclose(timingFile);
-    timingFile = nullptr;
+    if (timingFile != nullptr) {
+        writeStamp(timingFile, "End");
+        std::fprintf(timingFile, "start = %d\n", static_cast<int>(startTicks));
+        std::fprintf(timingFile, "finish = %d\n", static_cast<int>(finishTicks));
+        std::fprintf(timingFile, "CLOCKS_PER_SEC = %d\n", PROCESS_TICKS_PER_SECOND);
+        std::fprintf(timingFile, "detailed timing = %f\n",
+                     static_cast<double>(finishTicks - startTicks) * 0.001);
+        std::fclose(timingFile);
+        timingFile = nullptr;
+    }
     return true;
 }

@@ -148,12 +148,15 @@ bool PointSetPreparation::loadPoints(const std::string& fileName) {
     std::vector<char> readBuffer(1 << 20);
     std::setvbuf(file, readBuffer.data(), _IOFBF, readBuffer.size());
 
-    std::cout << "fanmesh: triangle mesh reconstruction from unorganised points\n"
-              << "Surface grown as triangle fans over the point cloud\n\n"
-              << std::string(80, '-') << "\n"
-              << "Calculating Neighborhood Points" << std::flush;
+    if (console != nullptr) {
+        *console << "fanmesh: triangle mesh reconstruction from unorganised points\n"
+                 << "Surface grown as triangle fans over the point cloud\n\n"
+                 << std::string(80, '-') << "\n"
+                 << "Calculating Neighborhood Points" << std::flush;
+    }
 
-    std::vector<RawPoint> points;
+    std::vector<double> coordinates; // three per point
+    int32_t pointCount = 0;
     char line[POINT_LINE_BUFFER_SIZE];
     while (!std::feof(file)) {
         if (std::fgets(line, POINT_LINE_BUFFER_SIZE, file) == nullptr) {
@@ -186,24 +189,31 @@ bool PointSetPreparation::loadPoints(const std::string& fileName) {
             keptCount = 0;
             return false;
         }
-        if (points.size() >= static_cast<std::size_t>(INT32_MAX)) {
+        if (pointCount == INT32_MAX) {
             std::fclose(file);
             keptCount = 0;
             return false;
         }
-        points.push_back(point);
-        if (points.size() % POINTS_PER_DOT == 0) {
-            std::cout << "." << std::flush;
+        coordinates.insert(coordinates.end(), {point.x, point.y, point.z});
+        ++pointCount;
+        if (pointCount % POINTS_PER_DOT == 0 && console != nullptr) {
+            *console << "." << std::flush;
         }
     }
     std::fclose(file);
-    std::cout << "\nFinished Calculating Neighbors\n" << std::flush;
+    if (console != nullptr) {
+        *console << "\nFinished Calculating Neighbors\n" << std::flush;
+    }
 
-    if (points.empty()) {
+    if (pointCount == 0) {
         keptCount = 0;
         return false;
     }
-    const int32_t count = static_cast<int32_t>(points.size());
+    storePoints(coordinates.data(), pointCount);
+    return true;
+}
+
+void PointSetPreparation::storePoints(const double* xyz, int32_t count) {
     keptCount = count;
     totalCount = count;
     std::vector<Vertex>().swap(vertices);
@@ -215,9 +225,12 @@ bool PointSetPreparation::loadPoints(const std::string& fileName) {
         vertex.normal.set(0.0, 0.0, 0.0);
         vertex.surfaceVariation = 0.0;
         vertex.eigenvalues[0] = vertex.eigenvalues[1] = vertex.eigenvalues[2] = 0.0;
-        vertex.position.set(points[i].x, points[i].y, points[i].z);
+        vertex.position.set(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]);
     }
-    return true;
+    inputIndex.resize(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i) {
+        inputIndex[i] = i;
+    }
 }
 
 void PointSetPreparation::setSideFileNames(const std::string& prefix) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,9 +27,21 @@ struct PointSetPreparation {
     int32_t handOverCount = 0;
     int32_t handOverTop = 0;
     float handOverHeader[11] = {};
+    // Progress and timing lines go here; null prints nothing.
+    std::ostream* console = nullptr;
+    // Why the last failed operation failed (one line, no line end); empty otherwise.
+    std::string failure;
+    // Input point index of every record: records are reordered when points are removed.
+    std::vector<int32_t> inputIndex;
 
     // ---- point input ----
+    // Reads the point file (banner and reading progress on console) into the records.
     bool loadPoints(const std::string& fileName);
+    // Allocates one record per point of xyz (count x 3 doubles, row after row) and copies
+    // the positions in; every other field starts at zero. The input order is the record order.
+    void storePoints(const double* xyz, int32_t count);
+    // Names the two side files with the prefix and creates the timing file empty. Without a
+    // call (empty names) the preparation writes no file at all.
     void setSideFileNames(const std::string& prefix);
 
     // ---- centring, spacing and scaling ----
@@ -41,7 +54,8 @@ struct PointSetPreparation {
     // neighbour search); any permutation of 0 .. keptCount - 1 is valid for per-point work.
     std::vector<int32_t> spatialOrder;
     // Exact 16 nearest kept neighbours of every kept point, nearest first. False (nothing
-    // searched) when fewer than 17 points are kept or the timing file cannot be created.
+    // searched, reason in failure) when fewer than 17 points are kept or the timing file
+    // is named but cannot be created.
     bool computeNeighbours();
     // Fills spatialOrder for the current kept positions.
     void computeSpatialOrder();
@@ -61,6 +75,8 @@ struct PointSetPreparation {
     static int qlImplicit(double d[3], double e[3], double z[3][3], int n, double macheps);
 
     // ---- preparation pipeline ----
+    // Runs the stages; false with the reason in failure. The prepared-point file is written
+    // only when it is named (setSideFileNames).
     bool runPreparation();
     bool writeNeighbourFile(const std::string& fileName);
 };

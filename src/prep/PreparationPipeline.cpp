@@ -1,6 +1,6 @@
 // The preparation stages in their fixed order, their timing line, and the prepared-point file.
 #include <cstdio>
-#include <iostream>
+#include <ostream>
 
 #include "prep/PointSetPreparation.h"
 #include "prep/ProcessTicks.h"
@@ -21,30 +21,33 @@ bool PointSetPreparation::runPreparation() {
     // Scaling divides by the mean spacing; a set whose kept points all coincide with their
     // nearest neighbours has no scale and no surface.
     if (meanSpacing == 0.0) {
-        std::cerr << "All points coincide: the point spacing is zero; cannot build a mesh.\n";
+        failure = "all points coincide: the point spacing is zero; cannot build a mesh";
         return false;
     }
     scalePoints();
     computeEigenvectors();
     const long finishTicks = processTicks();
     preparationSeconds = static_cast<double>(finishTicks - startTicks) * 0.001;
-    std::cout << "Timing for Neighborhood Calculation = " << preparationSeconds << " seconds.\n\n";
-    const bool written = writeNeighbourFile(neighbourFileName);
-    neighbourFileName.clear();
-    timingFileName.clear();
-    return written;
-}
-
-bool PointSetPreparation::writeNeighbourFile(const std::string& fileName) {
+    if (console != nullptr) {
+        *console << "Timing for Neighborhood Calculation = " << preparationSeconds
+                 << " seconds.\n\n";
+    }
     // Removed records carry negated neighbour entries from here on (an entry 0 stays 0).
     for (int32_t i = keptCount; i < totalCount; ++i) {
         for (int32_t l = 0; l < NEIGHBOUR_COUNT; ++l) {
             vertices[i].neighbours[l] = -vertices[i].neighbours[l];
         }
     }
+    const bool written = neighbourFileName.empty() || writeNeighbourFile(neighbourFileName);
+    neighbourFileName.clear();
+    timingFileName.clear();
+    return written;
+}
+
+bool PointSetPreparation::writeNeighbourFile(const std::string& fileName) {
     std::FILE* file = std::fopen(fileName.c_str(), "w");
     if (file == nullptr) {
-        std::cerr << "Cannot create the prepared-point file \"" << fileName << "\".\n";
+        failure = "cannot create the prepared-point file \"" + fileName + "\"";
         return false;
     }
     // Header: "%d %d" then eleven "%lf", blank-separated; per record the position-and-normal
@@ -80,7 +83,7 @@ bool PointSetPreparation::writeNeighbourFile(const std::string& fileName) {
     }
     const bool ok = out.finish();
     if (std::fclose(file) != 0 || !ok) {
-        std::cerr << "Cannot write the prepared-point file \"" << fileName << "\".\n";
+        failure = "cannot write the prepared-point file \"" + fileName + "\"";
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 // Detection of points that lie much closer to a neighbour than the local spacing, and their
 // move to the tail of the record array.
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -12,6 +13,9 @@ void PointSetPreparation::swapPoints(int32_t first, int32_t second) {
     std::swap(a.position, b.position);
     for (int32_t i = 0; i < NEIGHBOUR_COUNT; ++i) {
         std::swap(a.neighbours[i], b.neighbours[i]);
+    }
+    if (static_cast<size_t>(std::max(first, second)) < inputIndex.size()) {
+        std::swap(inputIndex[first], inputIndex[second]);
     }
 }
 

@@ -1,8 +1,6 @@
 // MeshBuilder: hand-over values, side-file names, options and the build sequence.
 #include "recon/MeshBuilder.h"
 
-#include <iostream>
-
 MeshBuilder::~MeshBuilder() {
     if (statsFile != nullptr) {
         std::fclose(statsFile);
@@ -35,7 +33,7 @@ bool MeshBuilder::setOutputFileNames(const std::string& prefix) {
     }
     statsFile = std::fopen(statsFileName.c_str(), "w");
     if (statsFile == nullptr) {
-        std::cerr << "fanmesh: cannot create \"" << statsFileName << "\"\n";
+        fail("cannot create \"" + statsFileName + "\"");
         return false;
     }
     std::fprintf(statsFile, "Model: %s", modelName.c_str());
@@ -56,12 +54,26 @@ void MeshBuilder::attachRecords() {
 
 bool MeshBuilder::build() {
     state.setOptions(keepLargestComponent, removeInconsistentFans, configuredMaxLayers);
+    state.console = console;
     state.constructSurface();
-    // Each writer reports its own failure; the later files are still attempted.
-    bool written = writeNeighboursOut(neighboursOutFileName);
-    written = writePropagation(propagationFileName) && written;
-    written = writeMesh(meshFileName) && written;
-    return written;
+    // A point that was not completed has no accepted fan.
+    for (int32_t i = 0; i < totalCount; ++i) {
+        if (state.pointState[i] == 0) {
+            vertices[i].triangleFanCount = 0;
+        }
+    }
+    if (neighboursOutFileName.empty()) {
+        return true;
+    }
+    // Each writer records its failure; the later file is still attempted.
+    const bool written = writeNeighboursOut(neighboursOutFileName);
+    return writePropagation(propagationFileName) && written;
+}
+
+void MeshBuilder::fail(const std::string& reason) {
+    if (failure.empty()) {
+        failure = reason;
+    }
 }
 
 void MeshBuilder::closeFiles() {

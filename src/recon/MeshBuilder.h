@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,10 @@ struct MeshBuilder {
     double header[HAND_OVER_HEADER_SIZE] = {};
     // Number of kept records; records from this index on are the removed ones.
     int32_t keptCount = 0;
+    // Progress lines of the construction and the mesh counts go here; null prints nothing.
+    std::ostream* console = nullptr;
+    // The first file failure (one line naming the file); empty when none happened.
+    std::string failure;
 
     MeshBuilder() = default;
     ~MeshBuilder();
@@ -48,22 +53,26 @@ struct MeshBuilder {
     void setHandOver(int32_t count, int32_t top, int32_t kept,
                      const float (&headerValues)[HAND_OVER_HEADER_SIZE]);
     void prepareConstruction();
-    // Builds the file names from prefix and opens the statistics file; false (with a
-    // message on stderr) when it cannot be created.
+    // Builds the file names from prefix and opens the statistics file; false (reason in
+    // failure) when it cannot be created. Without a call the build writes no side file.
     bool setOutputFileNames(const std::string& prefix);
     void setOptions(bool keepLargest, bool removeInconsistent, int32_t maxLayerSetting);
     // Hands the records to the state, which also builds the all-points octree.
     void attachRecords();
-    // Runs the construction and writes the record dump, the fan dump and the mesh; false
-    // when an output file could not be written (each failure is reported on stderr).
+    // Runs the construction and, when the side files are named, writes the record dump and
+    // the fan dump; false (reason in failure) when a dump could not be written.
     bool build();
     void closeFiles();
 
     // ---- output files ----
-    bool writeNeighboursOut(const std::string& fileName) const;
+    bool writeNeighboursOut(const std::string& fileName);
     bool writePropagation(const std::string& fileName);
-    // Writes the mesh to a temporary name and renames it into place once complete.
-    bool writeMesh(const std::string& fileName) const;
+    // Writes the mesh in the prepared coordinates as ASCII PLY to a temporary name and
+    // renames it into place once complete; prints the point and face counts on console.
+    // False (reason in failure, no file left) when it cannot be written.
+    bool writeMesh(const std::string& fileName);
+    // Keeps the first failure reason.
+    void fail(const std::string& reason);
 };
 
 // Faces of the accepted fans of all completed points, each distinct corner set once, in

@@ -3,7 +3,7 @@
 // renamed into place only when complete.
 #include <algorithm>
 #include <cstdio>
-#include <iostream>
+#include <ostream>
 
 #include "recon/MeshBuilder.h"
 #include "recon/TextWriter.h"
@@ -51,15 +51,14 @@ std::vector<MeshFace> collectMeshFaces(const ReconstructionState& state, int32_t
     return faces;
 }
 
-bool MeshBuilder::writeMesh(const std::string& fileName) const {
+bool MeshBuilder::writeMesh(const std::string& fileName) {
     const std::vector<MeshFace> faces = collectMeshFaces(state, totalCount);
     const int32_t faceCount = static_cast<int32_t>(faces.size());
 
     const std::string partialName = fileName + ".partial";
     std::FILE* file = std::fopen(partialName.c_str(), "w");
     if (file == nullptr) {
-        std::cerr << "fanmesh: cannot create \"" << fileName << "\" (temporary \"" << partialName
-                  << "\")\n";
+        fail("cannot create \"" + fileName + "\" (temporary \"" + partialName + "\")");
         return false;
     }
     TextWriter out(file);
@@ -69,8 +68,10 @@ bool MeshBuilder::writeMesh(const std::string& fileName) const {
     out.putInteger(faceCount);
     out.putText("\nproperty list uint8 int32 vertex_index\nend_header\n");
 
-    std::cout << "Number of points: " << totalCount << "\n";
-    std::cout << "Number of faces: " << faceCount << "\n\n";
+    if (console != nullptr) {
+        *console << "Number of points: " << totalCount << "\n"
+                 << "Number of faces: " << faceCount << "\n\n";
+    }
 
     for (int32_t i = 0; i < totalCount; ++i) {
         const Vector3& position = vertices[i].position;
@@ -95,7 +96,7 @@ bool MeshBuilder::writeMesh(const std::string& fileName) const {
     const bool closeFailed = std::fclose(file) != 0;
     if (writeFailed || closeFailed || std::rename(partialName.c_str(), fileName.c_str()) != 0) {
         std::remove(partialName.c_str());
-        std::cerr << "fanmesh: cannot write \"" << fileName << "\"\n";
+        fail("cannot write \"" + fileName + "\"");
         return false;
     }
     return true;

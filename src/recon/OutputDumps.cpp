@@ -2,7 +2,6 @@
 // eigen data) and the fan dump (the same records with their accepted fans, cut at 16
 // entries, followed by the completion order).
 #include <cstdio>
-#include <iostream>
 
 #include "recon/MeshBuilder.h"
 #include "recon/TextWriter.h"
@@ -11,23 +10,11 @@ namespace {
 
 constexpr int32_t DUMPED_FAN_ENTRIES = 16;
 
-std::FILE* createFile(const std::string& fileName) {
-    std::FILE* file = std::fopen(fileName.c_str(), "w");
-    if (file == nullptr) {
-        std::cerr << "fanmesh: cannot create \"" << fileName << "\"\n";
-    }
-    return file;
-}
-
-// Flushes and closes the file; false (reported) when any write or the close failed.
-bool finishFile(std::FILE* file, TextWriter& out, const std::string& fileName) {
+// Flushes and closes the file; false when any write or the close failed.
+bool finishFile(std::FILE* file, TextWriter& out) {
     const bool writeFailed = !out.finish();
     const bool closeFailed = std::fclose(file) != 0;
-    if (writeFailed || closeFailed) {
-        std::cerr << "fanmesh: cannot write \"" << fileName << "\"\n";
-        return false;
-    }
-    return true;
+    return !writeFailed && !closeFailed;
 }
 
 // The position and normal as six "%lf" values separated by blanks.
@@ -47,9 +34,10 @@ void writeNeighbourLine(TextWriter& out, const Vertex& record) {
 
 } // namespace
 
-bool MeshBuilder::writeNeighboursOut(const std::string& fileName) const {
-    std::FILE* file = createFile(fileName);
+bool MeshBuilder::writeNeighboursOut(const std::string& fileName) {
+    std::FILE* file = std::fopen(fileName.c_str(), "w");
     if (file == nullptr) {
+        fail("cannot create \"" + fileName + "\"");
         return false;
     }
     TextWriter out(file);
@@ -73,12 +61,17 @@ bool MeshBuilder::writeNeighboursOut(const std::string& fileName) const {
         }
         out.put('\n');
     }
-    return finishFile(file, out, fileName);
+    if (!finishFile(file, out)) {
+        fail("cannot write \"" + fileName + "\"");
+        return false;
+    }
+    return true;
 }
 
 bool MeshBuilder::writePropagation(const std::string& fileName) {
-    std::FILE* file = createFile(fileName);
+    std::FILE* file = std::fopen(fileName.c_str(), "w");
     if (file == nullptr) {
+        fail("cannot create \"" + fileName + "\"");
         return false;
     }
     TextWriter out(file);
@@ -110,5 +103,9 @@ bool MeshBuilder::writePropagation(const std::string& fileName) {
         out.putInteger(state.completionOrder[k]);
         out.put('\n');
     }
-    return finishFile(file, out, fileName);
+    if (!finishFile(file, out)) {
+        fail("cannot write \"" + fileName + "\"");
+        return false;
+    }
+    return true;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <vector>
 
 #include "geometry/Vector3.h"
@@ -33,6 +34,9 @@ struct ReconstructionState {
     bool keepLargestComponent = true;
     bool removeInconsistentFans = true;
     int32_t configuredMaxLayers = 999;
+
+    // Progress lines of the construction go here; null prints nothing.
+    std::ostream* console = nullptr;
 
     // Diagnostics: a point index whose processing is traced to standard output (-1: none).
     int32_t tracePoint = -1;

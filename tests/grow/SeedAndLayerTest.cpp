@@ -2,6 +2,8 @@
 // small hand-made clouds in the plane z = 0 with normals (0, 0, 1).
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include <algorithm>
 #include <cmath>
 
@@ -150,9 +152,10 @@ TEST(PointCreation, LayerPassGrowsFromACompletedFan) {
     state.completedCount = 1;
     state.layerVector = Vector3(0.25, 0.5, 0.75);
 
-    ::testing::internal::CaptureStdout();
+    std::ostringstream progress;
+    state.console = &progress;
     state.processLayer(false);
-    const std::string console = ::testing::internal::GetCapturedStdout();
+    const std::string console = progress.str();
 
     EXPECT_GT(state.completedCount, 7);
     EXPECT_EQ(state.completedCount, static_cast<int32_t>(state.completionOrder.size()));
@@ -175,9 +178,10 @@ TEST(PointCreation, LayerPassGrowsFromACompletedFan) {
 TEST(ConstructionDriver, NoActivePointsEndsSeedingAndStillCleansUp) {
     TestCloud cloud(std::vector<Vector3>{});
     ReconstructionState& state = cloud.state;
-    ::testing::internal::CaptureStdout();
+    std::ostringstream progress;
+    state.console = &progress;
     state.constructSurface();
-    const std::string console = ::testing::internal::GetCapturedStdout();
+    const std::string console = progress.str();
     EXPECT_EQ(state.completedCount, 0);
     EXPECT_NE(console.find("Performing Cleaning up functions\n"), std::string::npos);
     EXPECT_NE(console.find("Timing for Surface Reconstruction = "), std::string::npos);

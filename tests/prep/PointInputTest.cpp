@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -24,6 +25,7 @@ LoadResult load(PointSetPreparation& preparation, const std::string& content) {
     EXPECT_GE(fd, 0);
     EXPECT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
     close(fd);
+    preparation.console = &std::cout;
     ::testing::internal::CaptureStdout();
     const bool ok = preparation.loadPoints(path);
     LoadResult result{ok, ::testing::internal::GetCapturedStdout()};

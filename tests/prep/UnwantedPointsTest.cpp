@@ -41,8 +41,11 @@ TEST(UnwantedPoints, SixRecordExchangeRewritesRemovedLists) {
     setList(prep, 3, {}, 2);
     setList(prep, 4, {5}, 3); // flags 5 (ratio 0.02)
     setList(prep, 5, {4, 1}, 3);
+    prep.inputIndex = {0, 1, 2, 3, 4, 5};
     prep.removeUnwantedPoints();
     EXPECT_EQ(prep.keptCount, 4);
+    // Every record still knows which input point it holds.
+    EXPECT_EQ(prep.inputIndex, (std::vector<int32_t>{0, 4, 2, 3, 1, 5}));
     EXPECT_EQ(prep.totalCount, 6);
     const double expectedX[6] = {0, 10, 1, 5, 0.1, 10.1}; // order 0, 4, 2, 3, 1, 5
     for (int i = 0; i < 6; ++i) {
