@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "geometry/Geometry.h"
 #include "support/HexLattice.h"
@@ -173,6 +174,53 @@ TEST(PointCreation, LayerPassGrowsFromACompletedFan) {
          {&state.creationRejected, &state.creationPending, &state.creationQueued}) {
         EXPECT_EQ(std::count(flags->begin(), flags->end(), 1), 0);
     }
+}
+
+TEST(PointCreation, FirstActivationIsNotRefinedByTheSameCompletion) {
+    // A creased ramp: rising from x = -1 and folded along y = 0, so that some fans reached
+    // from the first completed ring point are far from flat.
+    const HexLattice lattice(4);
+    std::vector<Vector3> positions = lattice.positions;
+    for (Vector3& v : positions) {
+        v.z = (v.x > -1.0 ? 0.7 * (v.x + 1.0) : 0.0) + 0.21 * std::fabs(v.y);
+    }
+    // One completion after the seed: the following candidate is only published.
+    int32_t nonFlatFirstActivations = 0;
+    for (int32_t m = 0; m < static_cast<int32_t>(positions.size()); ++m) {
+        TestCloud cloud(positions);
+        ReconstructionState& state = cloud.state;
+        cloud.setFan(0, lattice.clockwiseRing(0));
+        state.completionOrder = {0};
+        state.completedCount = 1;
+        state.completedLimit = 2;
+        state.tracePoint = m;
+        ::testing::internal::CaptureStdout();
+        state.processLayer(false);
+        const std::string trace = ::testing::internal::GetCapturedStdout();
+        ASSERT_EQ(state.completionOrder.size(), 3u);
+
+        const std::string header = "First timer: This point " + std::to_string(m) + " is ACTIVATED";
+        const size_t first = trace.find(header);
+        if (first == std::string::npos) {
+            continue;
+        }
+        // Up to the next activation trace: the fan of m is searched once, from the point
+        // whose completion activated it, and not searched again from that same point.
+        const size_t next = trace.find("ACTIVATED", first + header.size());
+        const std::string section = trace.substr(first, next - first);
+        const std::string search = "Start of Log: For point = " + std::to_string(m);
+        size_t searches = 0;
+        for (size_t at = section.find(search); at != std::string::npos;
+             at = section.find(search, at + 1)) {
+            ++searches;
+        }
+        EXPECT_EQ(searches, 1u) << "point " << m;
+        if (cloud.records[m].fanFlatness > 400.0 &&
+            section.find("passed convexity test") != std::string::npos) {
+            ++nonFlatFirstActivations;
+        }
+    }
+    EXPECT_GT(nonFlatFirstActivations, 0);
 }
 
 TEST(ConstructionDriver, NoActivePointsEndsSeedingAndStillCleansUp) {
