@@ -161,33 +161,39 @@ struct BodyReader {
         }
         return std::string_view(data + begin, position - begin);
     }
-    // Parses an ASCII value of the given type; false with the reason set when it is malformed.
-    bool asciiValue(std::string_view word, PlyType type, double& value, const char* role,
-                    const PlyElement& element, uint64_t index) {
+    // Parses an ASCII value of the given type; false when it is malformed or out of range.
+    static bool asciiValue(std::string_view word, PlyType type, double& value) {
         const char* begin = word.data();
         const char* end = begin + word.size();
         if (begin != end && *begin == '+') {
             ++begin;
         }
         // from_chars takes no '+'; a '+' must not be followed by a second sign.
-        bool ok = begin != end && !(begin != word.data() && *begin == '-');
-        if (ok && plyIsFloat(type)) {
+        if (begin == end || (begin != word.data() && *begin == '-')) {
+            return false;
+        }
+        if (plyIsFloat(type)) {
             const auto [stop, status] = std::from_chars(begin, end, value);
-            ok = status == std::errc() && stop == end;
-        } else if (ok) {
-            int64_t integer = 0;
-            const auto [stop, status] = std::from_chars(begin, end, integer);
-            const IntegerRange range = rangeOf(type);
-            ok = status == std::errc() && stop == end && integer >= range.low &&
-                 integer <= range.high;
-            value = static_cast<double>(integer);
+            return status == std::errc() && stop == end;
         }
-        if (!ok) {
-            fail(word.empty() ? "too few values for element " + instance(element, index)
-                              : "bad " + std::string(role) + " " + quoted(word) + " in element " +
-                                    instance(element, index));
+        int64_t integer = 0;
+        const auto [stop, status] = std::from_chars(begin, end, integer);
+        const IntegerRange range = rangeOf(type);
+        value = static_cast<double>(integer);
+        return status == std::errc() && stop == end && integer >= range.low &&
+               integer <= range.high;
+    }
+    // Reads the next value of the line into value; on failure sets the reason.
+    bool asciiNext(PlyType type, double& value, const char* role, const PlyProperty& property,
+                   const PlyElement& element, uint64_t index) {
+        const std::string_view word = nextWord();
+        if (asciiValue(word, type, value)) {
+            return true;
         }
-        return ok;
+        fail(word.empty() ? "too few values for element " + instance(element, index)
+                          : "bad " + std::string(role) + " " + quoted(word) + " for property " +
+                                quoted(property.name) + " of element " + instance(element, index));
+        return false;
     }
     bool asciiElement(const PlyElement& element, uint64_t index, double* xyz) {
         skipEmptyLines();
@@ -199,21 +205,18 @@ struct BodyReader {
             const PlyProperty& property = element.properties[k];
             double value = 0.0;
             if (property.isList) {
-                if (!asciiValue(nextWord(), property.countType, value, "list count", element,
-                                index)) {
+                if (!asciiNext(property.countType, value, "list count", property, element, index)) {
                     return false;
                 }
                 for (double item = 0; item < value; ++item) {
                     double ignored;
-                    if (!asciiValue(nextWord(), property.type, ignored, "list item", element,
-                                    index)) {
+                    if (!asciiNext(property.type, ignored, "list item", property, element, index)) {
                         return false;
                     }
                 }
                 continue;
             }
-            const std::string role = "value of property " + quoted(property.name);
-            if (!asciiValue(nextWord(), property.type, value, role.c_str(), element, index)) {
+            if (!asciiNext(property.type, value, "value", property, element, index)) {
                 return false;
             }
             if (xyz != nullptr) {
@@ -354,11 +357,11 @@ PointReadResult readPlyPoints(const char* data, std::size_t size, const std::str
 }
 
 PointReadResult readPlyFile(const std::string& path) {
-    std::vector<char> bytes;
+    FileBytes bytes;
     PointReadResult result;
-    result.error = readFileBytes(path, bytes);
+    result.error = bytes.open(path);
     if (result.ok()) {
-        result = readPlyPoints(bytes.data(), bytes.size(), path);
+        result = readPlyPoints(bytes.data, bytes.size, path);
     }
     return result;
 }

@@ -156,14 +156,15 @@ TEST(PlyReader, RefusesBadFilesNamingTheFileAndTheFault) {
          "cloud.ply: line 8: too few values for element \"vertex\" 0 of 1"},
         {header1 + "1 2 3 4\n", "line 8: too many values for element \"vertex\" 0 of 1"},
         {header1 + "1 2 3\n4\n", "line 9: 2 bytes of unexpected data after the last element"},
-        {header1 + "1 2.5.1 3\n", "line 8: bad value of property \"y\" \"2.5.1\""},
-        {header1 + "1 2 +-3\n", "bad value of property \"z\" \"+-3\""},
+        {header1 + "1 2.5.1 3\n",
+         "line 8: bad value \"2.5.1\" for property \"y\" of element \"vertex\" 0 of 1"},
+        {header1 + "1 2 +-3\n", "bad value \"+-3\" for property \"z\""},
         {header1 + "1 2 inf\n", "line 8: coordinate z of vertex 0 is not a finite number"},
         {header1 + "1 2 1e39\n", "coordinate z of vertex 0 is not a finite number"},
         {ascii + "element vertex 2\n" + xyz + "end_header\n\n\n1 2 3            \n",
          "line 11: truncated: the file ends before element \"vertex\" 1 of 2"},
         {ascii + "element vertex 1\n" + xyz + "property uchar red\nend_header\n1 2 3 256\n",
-         "bad value of property \"red\" \"256\""},
+         "bad value \"256\" for property \"red\""},
         {ascii + "element vertex 1\n" + xyz +
              "element face 1\nproperty list uchar int v\n"
              "end_header\n1 2 3\n3 1 2\n",
