@@ -3,6 +3,7 @@
 // "%d", at a fraction of the cost for a million records.
 #pragma once
 
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +17,7 @@ struct TextWriter {
     std::vector<char> buffer = std::vector<char>(CAPACITY);
     size_t used = 0;
     bool failed = false;
+    int errorNumber = 0; // errno of the first failed write
 
     explicit TextWriter(std::FILE* target) : file(target) {}
     ~TextWriter() { flush(); }
@@ -29,6 +31,9 @@ struct TextWriter {
     }
     void flush() {
         if (used > 0 && std::fwrite(buffer.data(), 1, used, file) != used) {
+            if (!failed) {
+                errorNumber = errno;
+            }
             failed = true;
         }
         used = 0;
@@ -59,6 +64,12 @@ struct TextWriter {
             }
             putFixed(values[c]);
         }
+    }
+    // The shortest text that reads back as exactly the same double.
+    void putShortest(double value) {
+        makeRoom();
+        char* begin = buffer.data() + used;
+        used = std::to_chars(begin, buffer.data() + CAPACITY, value).ptr - buffer.data();
     }
     void putInteger(int32_t value) {
         makeRoom();
