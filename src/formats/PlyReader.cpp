@@ -15,6 +15,11 @@
 
 namespace {
 
+// "name: problem", or "name, line N: what" for a problem "line N: what".
+std::string located(const std::string& name, const std::string& problem) {
+    return name + (problem.rfind("line ", 0) == 0 ? ", " : ": ") + problem;
+}
+
 constexpr double LARGEST_COORDINATE = 3.4028234663852886e38;
 constexpr uint64_t MAX_VERTICES = 2147483647;
 
@@ -329,7 +334,7 @@ PointReadResult readPlyPoints(const char* data, std::size_t size, const std::str
         problem = checkVertexElement(header, vertex, slot);
     }
     if (!problem.empty()) {
-        result.error = name + ": " + problem;
+        result.error = located(name, problem);
         return result;
     }
     BodyReader reader{
@@ -351,7 +356,7 @@ PointReadResult readPlyPoints(const char* data, std::size_t size, const std::str
     }
     if (!reader.error.empty()) {
         result.coordinates = std::vector<double>();
-        result.error = name + ": " + reader.error;
+        result.error = located(name, reader.error);
     }
     return result;
 }

@@ -11,7 +11,8 @@
 //   data, size  the whole file; nothing outside data[0, size) is read, and no terminating
 //               NUL is needed (safe on arbitrary bytes)
 //   name        names the file in error messages
-// Returns the coordinates in vertex order, or an error "name: [line N: ]what is wrong".
+// Returns the coordinates in vertex order, or an error "name, line N: what is wrong" (or
+// "name: what is wrong" when no single line is at fault).
 // x, y and z must be scalar float/float32/double/float64 properties of the one "vertex"
 // element; their values must be finite and at most 3.4028234663852886e38 in magnitude.
 // ASCII values are taken as written (a float property keeps all its decimal digits).
