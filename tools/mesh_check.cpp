@@ -6,35 +6,15 @@
 // of edges with more than two faces, the fraction of interior edges whose two faces
 // are consistently oriented, the number of connected components and of boundary
 // loops. Exit status: 0 when both files could be read, 1 otherwise.
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <numeric>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-namespace {
+#include "report/MeshFigures.h"
 
-struct DisjointSets {
-    std::vector<int32_t> parent;
-    explicit DisjointSets(int32_t n) : parent(n) { std::iota(parent.begin(), parent.end(), 0); }
-    int32_t find(int32_t i) {
-        while (parent[i] != i) {
-            parent[i] = parent[parent[i]];
-            i = parent[i];
-        }
-        return i;
-    }
-    void join(int32_t a, int32_t b) {
-        a = find(a);
-        b = find(b);
-        if (a != b) {
-            parent[std::max(a, b)] = std::min(a, b);
-        }
-    }
-};
+namespace {
 
 // Counts the point lines of a point file: lines of at least six characters, up to the
 // first shorter line.
@@ -107,57 +87,20 @@ int main(int argc, char** argv) {
     }
     const size_t faceCount = faces.size() / 3;
 
-    // Undirected edge -> (faces using it, faces using it from low to high index).
-    std::unordered_map<uint64_t, std::pair<int32_t, int32_t>> edges;
-    edges.reserve(faceCount * 2);
-    std::vector<uint8_t> used(vertexCount, 0);
-    DisjointSets components(vertexCount);
-    for (size_t f = 0; f < faceCount; ++f) {
-        for (int k = 0; k < 3; ++k) {
-            const int32_t a = faces[3 * f + k];
-            const int32_t b = faces[3 * f + (k + 1) % 3];
-            used[a] = 1;
-            components.join(a, b);
-            const uint64_t key = (static_cast<uint64_t>(std::min(a, b)) << 32) |
-                                 static_cast<uint32_t>(std::max(a, b));
-            auto& entry = edges[key];
-            entry.first += 1;
-            entry.second += a < b ? 1 : 0;
-        }
-    }
-    long boundaryEdges = 0, nonManifoldEdges = 0, interiorEdges = 0, consistentEdges = 0;
-    DisjointSets loops(vertexCount);
-    std::vector<uint8_t> onBoundary(vertexCount, 0);
-    for (const auto& [key, entry] : edges) {
-        if (entry.first == 1) {
-            ++boundaryEdges;
-            const auto a = static_cast<int32_t>(key >> 32);
-            const auto b = static_cast<int32_t>(key & 0xffffffffu);
-            onBoundary[a] = onBoundary[b] = 1;
-            loops.join(a, b);
-        } else if (entry.first == 2) {
-            ++interiorEdges;
-            consistentEdges += entry.second == 1 ? 1 : 0;
-        } else {
-            ++nonManifoldEdges;
-        }
-    }
-    long usedCount = 0, componentCount = 0, loopCount = 0;
-    for (int32_t i = 0; i < vertexCount; ++i) {
-        usedCount += used[i];
-        componentCount += used[i] && components.find(i) == i ? 1 : 0;
-        loopCount += onBoundary[i] && loops.find(i) == i ? 1 : 0;
-    }
+    const MeshFigures figures = computeMeshFigures(vertexCount, faces);
     std::printf("points: %ld\n", pointCount);
     std::printf("vertices: %d\n", vertexCount);
     std::printf("faces: %zu\n", faceCount);
     std::printf("used fraction: %.6f\n",
-                pointCount > 0 ? static_cast<double>(usedCount) / pointCount : 0.0);
-    std::printf("boundary edges: %ld\n", boundaryEdges);
-    std::printf("edges with more than two faces: %ld\n", nonManifoldEdges);
+                pointCount > 0 ? static_cast<double>(figures.usedVertices) / pointCount : 0.0);
+    std::printf("boundary edges: %ld\n", static_cast<long>(figures.boundaryEdges));
+    std::printf("edges with more than two faces: %ld\n",
+                static_cast<long>(figures.nonManifoldEdges));
     std::printf("consistent interior fraction: %.6f\n",
-                interiorEdges > 0 ? static_cast<double>(consistentEdges) / interiorEdges : 1.0);
-    std::printf("components: %ld\n", componentCount);
-    std::printf("boundary loops: %ld\n", loopCount);
+                figures.interiorEdges > 0
+                    ? static_cast<double>(figures.consistentEdges) / figures.interiorEdges
+                    : 1.0);
+    std::printf("components: %ld\n", static_cast<long>(figures.components));
+    std::printf("boundary loops: %ld\n", static_cast<long>(figures.boundaryLoops));
     return 0;
 }

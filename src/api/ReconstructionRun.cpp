@@ -2,6 +2,7 @@
 #include "api/ReconstructionRun.h"
 
 #include <chrono>
+#include <cmath>
 
 namespace {
 
@@ -57,4 +58,68 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
         return false;
     }
     return true;
+}
+
+std::vector<int32_t> ReconstructionRun::facesInRecordOrder() const {
+    std::vector<int32_t> corners;
+    corners.reserve(faces.size() * 3);
+    for (const MeshFace& face : faces) {
+        corners.insert(corners.end(), {face.next, face.member, face.owner});
+    }
+    return corners;
+}
+
+std::vector<int32_t> ReconstructionRun::facesInInputOrder() const {
+    std::vector<int32_t> corners = facesInRecordOrder();
+    for (int32_t& corner : corners) {
+        corner = preparation.inputIndex[corner];
+    }
+    return corners;
+}
+
+std::vector<double> ReconstructionRun::normalsInInputOrder() const {
+    std::vector<double> normals(static_cast<size_t>(pointCount()) * 3);
+    for (int32_t r = 0; r < pointCount(); ++r) {
+        const Vector3& normal = preparation.vertices[r].normal;
+        double* target = &normals[static_cast<size_t>(preparation.inputIndex[r]) * 3];
+        target[0] = normal.x;
+        target[1] = normal.y;
+        target[2] = normal.z;
+    }
+    return normals;
+}
+
+std::vector<double> ReconstructionRun::preparedPositionsInInputOrder() const {
+    std::vector<double> positions(static_cast<size_t>(pointCount()) * 3);
+    for (int32_t r = 0; r < pointCount(); ++r) {
+        const Vector3& position = preparation.vertices[r].position;
+        double* target = &positions[static_cast<size_t>(preparation.inputIndex[r]) * 3];
+        target[0] = position.x;
+        target[1] = position.y;
+        target[2] = position.z;
+    }
+    return positions;
+}
+
+std::vector<double> ReconstructionRun::preparedPositionsInRecordOrder() const {
+    std::vector<double> positions;
+    positions.reserve(static_cast<size_t>(pointCount()) * 3);
+    for (int32_t r = 0; r < pointCount(); ++r) {
+        const Vector3& position = preparation.vertices[r].position;
+        positions.insert(positions.end(), {position.x, position.y, position.z});
+    }
+    return positions;
+}
+
+std::string checkPoints(const double* xyz, std::size_t count) {
+    constexpr double LARGEST_FLOAT = 3.4028234663852886e38;
+    for (std::size_t i = 0; i < count * 3; ++i) {
+        const double value = xyz[i];
+        if (!std::isfinite(value) || std::fabs(value) > LARGEST_FLOAT) {
+            return "point " + std::to_string(i / 3 + 1) + " (counting from 1): a coordinate " +
+                   (std::isfinite(value) ? "is beyond the single-precision range (about 3.4e38)"
+                                         : "is not a finite number");
+        }
+    }
+    return "";
 }

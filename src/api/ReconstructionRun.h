@@ -44,4 +44,20 @@ struct ReconstructionRun {
 
     // Number of records (points read, removed ones included).
     int32_t pointCount() const { return preparation.totalCount; }
+
+    // The faces as written to a mesh file, 3 corners per face: in record indices (the
+    // prepared order), or in input indices (vertex i is input point i).
+    std::vector<int32_t> facesInRecordOrder() const;
+    std::vector<int32_t> facesInInputOrder() const;
+    // 3 values per point in the input's order: the records' normals, or their prepared
+    // positions.
+    std::vector<double> normalsInInputOrder() const;
+    std::vector<double> preparedPositionsInInputOrder() const;
+    // 3 values per record in record order: the prepared positions.
+    std::vector<double> preparedPositionsInRecordOrder() const;
 };
+
+// Checks points before a run: every coordinate finite and within the single-precision range
+// (as the point file reader demands). Returns the reason for the first bad point ("point 5
+// (counting from 1): ..."), or an empty text when all are good.
+std::string checkPoints(const double* xyz, std::size_t count);

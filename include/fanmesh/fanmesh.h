@@ -1,0 +1,94 @@
+// fanmesh: triangle mesh reconstruction from an unorganised 3-D point cloud, as a library.
+//
+// One call turns points held in memory into a triangle mesh over those same points:
+//
+//   #include <fanmesh/fanmesh.h>
+//   std::vector<double> xyz = ...;                        // n points, x y z after each other
+//   fanmesh::Result mesh = fanmesh::reconstruct(xyz.data(), xyz.size() / 3);
+//   // mesh.faces[3 * f + k]: corner k of face f, an index into the input points
+//
+// The call reads and writes no file, prints nothing and keeps no state between calls: the
+// same points and options give the same result on every call, from any thread, and the
+// same faces as the command line `fanmesh INPUT -o OUTPUT` on the same points.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace fanmesh {
+
+// Version of the library, "major.minor.patch".
+const char* version();
+
+// Options of a reconstruction; each field is named after the command-line option that sets
+// it, and the defaults are the command line's.
+struct Options {
+    // --all-components: keep every connected part of the surface (by default only the
+    // largest part is kept).
+    bool allComponents = false;
+    // --unwanted-percent N: a neighbour of a point is dropped as a near-duplicate when it lies
+    // closer than N percent of the distance to the point's 16th nearest neighbour; 0 or less
+    // drops nothing.
+    int unwantedPercent = 20;
+    // --max-layers N: the construction stops once its layer number exceeds N.
+    int maxLayers = 999;
+    // --keep-inconsistent-fans: keep points whose fan holds a triangle facing against the
+    // point's normal (by default they are removed in a final pass).
+    bool keepInconsistentFans = false;
+    // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
+    bool preparedCoordinates = false;
+};
+
+// Figures of a finished reconstruction.
+struct Report {
+    int64_t pointsRead = 0;         // input points
+    int64_t pointsUsed = 0;         // input points that are a corner of at least one face
+    int64_t faces = 0;              // triangles
+    int64_t components = 0;         // connected parts of the mesh
+    int64_t boundaryLoops = 0;      // closed chains of edges that have only one face
+    int64_t nonManifoldEdges = 0;   // edges shared by more than two faces
+    double preparationSeconds = 0;  // wall-clock time of neighbours, normals and scaling
+    double constructionSeconds = 0; // wall-clock time of growing and cleaning the surface
+};
+
+// The mesh over the input points.
+struct Result {
+    // 3 x face-count indices into the input points, one triangle after the other, in the
+    // order and orientation the mesh file of the command line has.
+    std::vector<int32_t> faces;
+    // 3 x point-count values: the unit normal the run estimated for every input point, in
+    // the input's order; (0, 0, 0) for a point that never got one.
+    std::vector<double> normals;
+    // 3 x point-count values when Options::preparedCoordinates is set (empty otherwise): every
+    // input point, in the input's order, centred on its bounding box and scaled so that the
+    // mean distance to the nearest neighbour is 1.
+    std::vector<double> preparedCoordinates;
+    Report report;
+};
+
+// The error of a reconstruction that could not be done; what() is the message the command
+// line prints for the same points (without the file name).
+struct Error : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Reconstructs a triangle mesh over points.
+//   xyz      pointCount x 3 doubles, x y z of one point after the other (contiguous);
+//            may be null when pointCount is 0
+//   count    number of points
+//   options  the run's options (defaults as on the command line)
+// Returns the faces over the input points, the per-point normals and the report figures.
+// Throws Error when there are fewer than 17 points, a coordinate is not finite or beyond the
+// single-precision range, more than 2^31 - 1 points are given, or all points coincide.
+// A run that completes without any face is not an error: Result::faces is then empty.
+Result reconstruct(const double* xyz, std::size_t count, const Options& options = {});
+
+// The same for a span of pointCount x 3 doubles; a span whose size is not a multiple of 3
+// throws Error.
+Result reconstruct(std::span<const double> xyz, const Options& options = {});
+
+} // namespace fanmesh

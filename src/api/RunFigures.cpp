@@ -1,0 +1,27 @@
+// RunFigures: options to settings, and the report figures of a finished run.
+#include "api/RunFigures.h"
+
+#include "report/MeshFigures.h"
+
+Settings settingsOf(const fanmesh::Options& options) {
+    Settings settings;
+    settings.keepLargestComponent = !options.allComponents;
+    settings.unwantedPointPercent = options.unwantedPercent;
+    settings.configuredMaxLayers = options.maxLayers;
+    settings.removeInconsistentFans = !options.keepInconsistentFans;
+    return settings;
+}
+
+fanmesh::Report reportOf(const ReconstructionRun& run, const std::vector<int32_t>& faces) {
+    const MeshFigures figures = computeMeshFigures(run.pointCount(), faces);
+    fanmesh::Report report;
+    report.pointsRead = run.pointCount();
+    report.pointsUsed = figures.usedVertices;
+    report.faces = figures.faceCount;
+    report.components = figures.components;
+    report.boundaryLoops = figures.boundaryLoops;
+    report.nonManifoldEdges = figures.nonManifoldEdges;
+    report.preparationSeconds = run.preparationSeconds;
+    report.constructionSeconds = run.constructionSeconds;
+    return report;
+}
