@@ -1,48 +1,28 @@
-// Run sequence: settings, point input and preparation, reconstruction, removal of the
-// transient side files and the wait for Enter. Console output shares stdout between
+// Run sequence: the command line picks the mode; without an input path: settings, point
+// input and preparation, reconstruction, removal of the transient side files and the wait
+// for Enter. Console output shares stdout between
 // printf (error line and prompt) and std::cout (everything else); std::cout stays
 // synchronised with stdio so both keep their order.
 #include "driver/Run.h"
 
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 
 #include "api/ReconstructionRun.h"
+#include "driver/CommandLine.h"
+#include "driver/PathMode.h"
 #include "driver/Settings.h"
 
 namespace {
 
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_INPUT_ERROR = 1;
-constexpr int EXIT_USAGE = 2;
 constexpr int EXIT_OUTPUT_ERROR = 1;
 
 const char* const TRANSIENT_SIDE_FILES[] = {
     "euclideanNeighbours.txt", "euclideanNeighboursOut.txt", "propagation.txt", "stats.txt",
     "timingForNeighbours.txt",
 };
-
-struct RunOptions {
-    bool keepSideFiles = false;
-};
-
-// The only option is --keep-side-files; anything else is refused.
-bool parseArguments(int argc, char** argv, RunOptions& options) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--keep-side-files") == 0) {
-            options.keepSideFiles = true;
-        } else {
-            std::cerr << "fanmesh: unknown argument '" << argv[i] << "'\n"
-                      << "usage: fanmesh [--keep-side-files]\n"
-                      << "  Reads rawPoints.txt (and configuration.txt if present) in the\n"
-                      << "  current directory and writes the mesh to outOFFFile.ply.\n"
-                      << "  --keep-side-files  keep the intermediate text files\n";
-            return false;
-        }
-    }
-    return true;
-}
 
 void removeSideFiles() {
     for (const char* name : TRANSIENT_SIDE_FILES) {
@@ -70,9 +50,13 @@ int reportFileError() {
 } // namespace
 
 int runFanmesh(int argc, char** argv) {
-    RunOptions options;
-    if (!parseArguments(argc, argv, options)) {
-        return EXIT_USAGE;
+    CommandLine options;
+    const int parsed = parseCommandLine(argc, argv, options);
+    if (parsed >= 0) {
+        return parsed;
+    }
+    if (!options.input.empty()) {
+        return runPathMode(options);
     }
 
     const Settings settings = readSettings();

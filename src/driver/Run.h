@@ -1,5 +1,5 @@
-// Run: the program's run sequence in the current working directory, from the settings
-// file to the final wait for the Enter key.
+// Run: the program's entry sequence: path mode on named files, or the run in the current
+// working directory, from the settings file to the final wait for the Enter key.
 #pragma once
 
 // Runs fanmesh; returns the process exit status: 0 success, 1 bad input or file error,

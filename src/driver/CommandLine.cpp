@@ -1,0 +1,92 @@
+// Command-line parsing with CLI11: options, their defaults and value checks, and the
+// separation of the two modes.
+#include "driver/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+#include <climits>
+
+#include "fanmesh/fanmesh.h"
+
+namespace {
+
+constexpr int EXIT_USAGE = 2;
+
+// Options that only make sense with an input path.
+const char* const PATH_MODE_OPTIONS[] = {
+    "--output",
+    "--binary",
+    "--prepared-coordinates",
+    "--side-files",
+    "--config",
+    "--all-components",
+    "--unwanted-percent",
+    "--max-layers",
+    "--keep-inconsistent-fans",
+    "--quiet",
+    "--report",
+};
+
+} // namespace
+
+int parseCommandLine(int argc, char** argv, CommandLine& line) {
+    CLI::App app{"fanmesh: triangle mesh reconstruction from an unorganised point cloud.\n"
+                 "Without INPUT it reads rawPoints.txt (and configuration.txt) in the current\n"
+                 "folder and writes outOFFFile.ply there.",
+                 "fanmesh"};
+    app.set_version_flag("--version", std::string("fanmesh ") + fanmesh::version());
+    app.add_option("INPUT", line.input,
+                   "point file: .ply (ASCII or binary), or .xyz/.txt/.pts text with three "
+                   "numbers per line");
+    app.add_option("-o,--output", line.output,
+                   "mesh file: .ply, .obj or .off (default: INPUT with .mesh.ply for its "
+                   "extension, beside INPUT)");
+    app.add_flag("--binary", line.binary, "write a .ply mesh as binary little endian");
+    app.add_flag("--prepared-coordinates", line.preparedCoordinates,
+                 "write the vertices centred, scaled and in the run's order instead of the "
+                 "input's coordinates and order");
+    app.add_option("--side-files", line.sideFileFolder,
+                   "write the intermediate side files into this folder");
+    app.add_option("--config", line.configFile,
+                   "read the settings from a file in the configuration.txt format; options "
+                   "given on the command line win");
+    app.add_flag("--all-components", line.allComponents,
+                 "keep every connected part of the surface, not only the largest");
+    app.add_option("--unwanted-percent", line.unwantedPercent,
+                   "drop a neighbour closer than this percentage of the distance to the "
+                   "16th neighbour (default 20)")
+        ->check(CLI::Range(0, 100));
+    app.add_option("--max-layers", line.maxLayers,
+                   "stop growing once the layer number exceeds this (default 999)")
+        ->check(CLI::Range(1, INT_MAX));
+    app.add_flag("--keep-inconsistent-fans", line.keepInconsistentFans,
+                 "keep points whose fan faces against their normal");
+    app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
+    app.add_option("--report", line.reportFile, "also write the run report as JSON to this file");
+    app.add_flag("--keep-side-files", line.keepSideFiles,
+                 "without INPUT: keep the intermediate side files in the current folder");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? 0 : EXIT_USAGE;
+    }
+    line.allComponentsGiven = app.count("--all-components") > 0;
+    line.unwantedPercentGiven = app.count("--unwanted-percent") > 0;
+    line.maxLayersGiven = app.count("--max-layers") > 0;
+    line.keepInconsistentFansGiven = app.count("--keep-inconsistent-fans") > 0;
+    if (line.input.empty()) {
+        for (const char* name : PATH_MODE_OPTIONS) {
+            if (app.get_option(name)->count() > 0) {
+                std::cerr << "fanmesh: " << name << " needs an INPUT file\n"
+                          << "Run with --help for more information.\n";
+                return EXIT_USAGE;
+            }
+        }
+    } else if (line.keepSideFiles) {
+        std::cerr << "fanmesh: --keep-side-files is for the run without INPUT; use "
+                     "--side-files FOLDER\n"
+                  << "Run with --help for more information.\n";
+        return EXIT_USAGE;
+    }
+    return -1;
+}

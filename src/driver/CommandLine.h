@@ -1,0 +1,33 @@
+// CommandLine: the program's arguments. Without an input path the program runs in the
+// current folder as it always has (rawPoints.txt in, outOFFFile.ply out); with one it runs
+// in path mode on that file.
+#pragma once
+
+#include <string>
+
+struct CommandLine {
+    std::string input;  // path mode when not empty
+    std::string output; // empty: the input's name with ".mesh.ply" for its extension
+    bool binary = false;
+    bool preparedCoordinates = false;
+    std::string sideFileFolder; // path mode: write the side files here when not empty
+    std::string configFile;
+    // The four settings; each *Given tells whether the command line named it (it then wins
+    // over the settings file).
+    bool allComponents = false;
+    bool allComponentsGiven = false;
+    int unwantedPercent = 20;
+    bool unwantedPercentGiven = false;
+    int maxLayers = 999;
+    bool maxLayersGiven = false;
+    bool keepInconsistentFans = false;
+    bool keepInconsistentFansGiven = false;
+    bool quiet = false;
+    std::string reportFile;
+    bool keepSideFiles = false; // no-argument mode only
+};
+
+// Parses argv. Returns -1 when the program should go on with `line` filled in; otherwise the
+// exit status to end with at once: 0 after --help or --version (printed on standard output),
+// 2 after a bad command line (the reason and a hint on standard error).
+int parseCommandLine(int argc, char** argv, CommandLine& line);

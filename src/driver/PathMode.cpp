@@ -1,0 +1,192 @@
+// PathMode: reading by input extension, the settings from file and command line, the one
+// pipeline with progress on standard error, the mesh writer and the run report.
+#include "driver/PathMode.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+
+#include "api/ReconstructionRun.h"
+#include "api/RunFigures.h"
+#include "driver/Settings.h"
+#include "formats/MeshWriter.h"
+#include "formats/PlyReader.h"
+#include "formats/ReplacingFile.h"
+#include "report/RunReport.h"
+
+namespace {
+
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_INPUT_ERROR = 1;
+constexpr int EXIT_USAGE = 2;
+
+int fail(int status, const std::string& message) {
+    std::cerr << "fanmesh: " << message << "\n";
+    return status;
+}
+
+std::string lowerExtension(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+// INPUT with its extension replaced by ".mesh.ply", in INPUT's folder.
+std::string defaultOutputPath(const std::string& input) {
+    std::filesystem::path path(input);
+    path.replace_extension(".mesh.ply");
+    return path.string();
+}
+
+// The settings file (when named) overridden by the settings given on the command line.
+bool settingsOf(const CommandLine& line, Settings& settings, std::string& error) {
+    if (!line.configFile.empty()) {
+        std::FILE* file = std::fopen(line.configFile.c_str(), "r");
+        if (file == nullptr) {
+            error = line.configFile + ": cannot open: " + std::strerror(errno);
+            return false;
+        }
+        std::fclose(file);
+        settings = readSettings(line.configFile.c_str());
+    }
+    if (line.allComponentsGiven) {
+        settings.keepLargestComponent = !line.allComponents;
+    }
+    if (line.unwantedPercentGiven) {
+        settings.unwantedPointPercent = line.unwantedPercent;
+    }
+    if (line.maxLayersGiven) {
+        settings.configuredMaxLayers = line.maxLayers;
+    }
+    if (line.keepInconsistentFansGiven) {
+        settings.removeInconsistentFans = !line.keepInconsistentFans;
+    }
+    return true;
+}
+
+// Reads INPUT by its extension into the run's records and keeps the input coordinates.
+bool readInput(const std::string& input, ReconstructionRun& run, std::vector<double>& coordinates,
+               std::string& error) {
+    const std::string extension = lowerExtension(input);
+    if (extension == ".ply") {
+        PointReadResult points = readPlyFile(input);
+        if (!points.ok()) {
+            error = points.error;
+            return false;
+        }
+        coordinates = std::move(points.coordinates);
+        if (coordinates.size() / 3 > static_cast<size_t>(INT32_MAX)) {
+            error = input + ": more than 2147483647 points";
+            return false;
+        }
+        if (!coordinates.empty()) {
+            run.preparation.storePoints(coordinates.data(),
+                                        static_cast<int32_t>(coordinates.size() / 3));
+        }
+        return true;
+    }
+    if (extension != ".xyz" && extension != ".txt" && extension != ".pts") {
+        error = input + ": unknown point format \"" + extension +
+                "\" (expected .ply, .xyz, .txt or .pts)";
+        return false;
+    }
+    std::FILE* file = std::fopen(input.c_str(), "r");
+    if (file == nullptr) {
+        error = input + ": cannot open: " + std::strerror(errno);
+        return false;
+    }
+    std::fclose(file);
+    if (!run.preparation.loadPoints(input)) {
+        error = input + ": " +
+                (run.preparation.failure.empty()
+                     ? "not a point file: every line must hold three decimal numbers within "
+                       "the single-precision range, and at least one point is needed"
+                     : run.preparation.failure);
+        return false;
+    }
+    coordinates.reserve(static_cast<size_t>(run.pointCount()) * 3);
+    for (const Vertex& record : run.preparation.vertices) {
+        coordinates.insert(coordinates.end(),
+                           {record.position.x, record.position.y, record.position.z});
+    }
+    return true;
+}
+
+} // namespace
+
+int runPathMode(const CommandLine& line) {
+    const std::string output = line.output.empty() ? defaultOutputPath(line.input) : line.output;
+    MeshFormat format;
+    if (!meshFormatForPath(output, line.binary, format)) {
+        return fail(EXIT_USAGE, output + ": unknown mesh format \"" + lowerExtension(output) +
+                                    "\" (expected .ply, .obj or .off)");
+    }
+    Settings settings;
+    std::string error;
+    if (!settingsOf(line, settings, error)) {
+        return fail(EXIT_INPUT_ERROR, error);
+    }
+
+    ReconstructionRun run;
+    std::vector<double> coordinates; // the input points as read, three per point
+    if (!readInput(line.input, run, coordinates, error)) {
+        return fail(EXIT_INPUT_ERROR, error);
+    }
+
+    std::string sideFilePrefix;
+    if (!line.sideFileFolder.empty()) {
+        std::error_code created;
+        std::filesystem::create_directories(line.sideFileFolder, created);
+        if (created) {
+            return fail(EXIT_INPUT_ERROR,
+                        line.sideFileFolder + ": cannot create the folder: " + created.message());
+        }
+        sideFilePrefix = (std::filesystem::path(line.sideFileFolder) / "").string();
+    }
+    // Progress only for a person watching: not with --quiet, nor into a file or pipe.
+    std::ostream* progress = !line.quiet && isatty(STDERR_FILENO) ? &std::cerr : nullptr;
+    if (!run.run(settings, progress, line.sideFileFolder.empty() ? nullptr : &sideFilePrefix)) {
+        return fail(EXIT_INPUT_ERROR, line.input + ": " + run.failure);
+    }
+
+    const std::vector<int32_t> inputFaces = run.facesInInputOrder();
+    if (line.preparedCoordinates) {
+        const std::vector<double> prepared = run.preparedPositionsInRecordOrder();
+        const std::vector<int32_t> faces = run.facesInRecordOrder();
+        error = writeMesh(output, format, prepared.data(), prepared.size() / 3, faces.data(),
+                          faces.size() / 3);
+    } else {
+        error = writeMesh(output, format, coordinates.data(), coordinates.size() / 3,
+                          inputFaces.data(), inputFaces.size() / 3);
+    }
+    if (!error.empty()) {
+        return fail(EXIT_INPUT_ERROR, error);
+    }
+
+    const fanmesh::Report report = reportOf(run, inputFaces);
+    const std::string text = runReportText(report);
+    if (!line.quiet) {
+        std::cerr << text;
+    } else if (const size_t warning = text.find("warning:"); warning != std::string::npos) {
+        std::cerr << text.substr(warning);
+    }
+    if (!line.reportFile.empty()) {
+        ReplacingFile file;
+        error = file.open(line.reportFile);
+        if (error.empty()) {
+            const std::string json = runReportJson(report, line.input, output);
+            const bool written = std::fwrite(json.data(), 1, json.size(), file.file) == json.size();
+            error = file.commit(written ? 0 : errno);
+        }
+        if (!error.empty()) {
+            return fail(EXIT_INPUT_ERROR, error);
+        }
+    }
+    return EXIT_OK;
+}
