@@ -46,7 +46,7 @@ std::string errorOf(const std::vector<double>& xyz, std::size_t count) {
 TEST(Reconstruct, ResultIsInTheInputsOrderAndCoordinates) {
     std::vector<double> xyz = sphere(600);
     // Near-duplicates of points 10 and 20 are dropped, which reorders the run's records.
-    xyz.insert(xyz.end(), {xyz[30] + 1e-4, xyz[31], xyz[32], xyz[60], xyz[61] + 1e-4, xyz[62]});
+    xyz.insert(xyz.begin(), {xyz[30] + 1e-4, xyz[31], xyz[32], xyz[60], xyz[61] + 1e-4, xyz[62]});
     fanmesh::Options options;
     options.preparedCoordinates = true;
     const fanmesh::Result result = fanmesh::reconstruct(xyz, options);
@@ -60,6 +60,14 @@ TEST(Reconstruct, ResultIsInTheInputsOrderAndCoordinates) {
     std::set<int32_t> used(result.faces.begin(), result.faces.end());
     EXPECT_EQ(static_cast<int64_t>(used.size()), result.report.pointsUsed);
     EXPECT_LT(*used.rbegin(), static_cast<int32_t>(n));
+    // Faces join near input points (spacing about 0.7 on this sphere of radius 5).
+    int longEdges = 0;
+    for (std::size_t f = 0; f < result.faces.size(); ++f) {
+        const double* a = &xyz[3 * result.faces[f]];
+        const double* b = &xyz[3 * result.faces[f % 3 == 2 ? f - 2 : f + 1]];
+        longEdges += std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]) > 2.0;
+    }
+    EXPECT_EQ(longEdges, 0);
 
     // Prepared point i is input point i moved and scaled by one common map.
     ASSERT_EQ(result.preparedCoordinates.size(), xyz.size());

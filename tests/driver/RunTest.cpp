@@ -73,4 +73,33 @@ TEST(Run, ProgressDotsAndSideFileRemoval) {
     EXPECT_TRUE(std::filesystem::exists(directory.path / "timingForNeighbours.txt"));
 }
 
+// The whole transcript of a folder run, with its two timings masked, stays as it is.
+TEST(Run, FolderRunTranscriptIsPinned) {
+    RunDirectory directory;
+    directory.generate("sphere", 500, 1);
+    std::string output;
+    ASSERT_EQ(directory.run(output), 0);
+    for (const std::string label : {"Calculation = ", "Reconstruction = "}) {
+        const size_t start = output.find(label);
+        ASSERT_NE(start, std::string::npos) << label;
+        const size_t end = output.find(" seconds.", start);
+        output.replace(start + label.size(), end - start - label.size(), "T");
+    }
+    EXPECT_EQ(output, "fanmesh: triangle mesh reconstruction from unorganised points\n"
+                      "Surface grown as triangle fans over the point cloud\n\n" +
+                          std::string(80, '-') +
+                          "\nCalculating Neighborhood Points.\n"
+                          "Finished Calculating Neighbors\n"
+                          "Timing for Neighborhood Calculation = T seconds.\n\n"
+                          "Constructing Surface ....\n\n"
+                          "Performing Cleaning up functions\n"
+                          "Timing for Surface Reconstruction = T seconds.\n\n"
+                          "Number of points: 500\nNumber of faces: 996\n\n"
+                          "Press [Enter] to continue");
+    const std::vector<std::string> mesh = meshtest::fileLines(directory.path / "outOFFFile.ply");
+    ASSERT_EQ(mesh.size(), 10u + 500u + 996u);
+    EXPECT_EQ(mesh[3], "element vertex 500");
+    EXPECT_EQ(mesh[4], "property float32 x");
+}
+
 } // namespace
