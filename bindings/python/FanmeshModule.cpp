@@ -1,0 +1,186 @@
+// The Python module "fanmesh": NumPy points in, NumPy faces and normals out, through the
+// library call fanmesh::reconstruct. This layer only checks and converts arrays; the
+// reconstruction itself is the library's, with the interpreter lock released while it runs.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fanmesh/fanmesh.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// Points as the library takes them: n x 3 float64 values, one row after the other.
+using PointArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+// What reconstruct_full returns: NumPy arrays over the library's result vectors.
+struct PythonResult {
+    py::array faces;                // (face count, 3) int32
+    py::array normals;              // (point count, 3) float64
+    py::object preparedCoordinates; // (point count, 3) float64, or None
+    fanmesh::Report report;
+};
+
+// Shape of an array as Python writes it, e.g. "(5,)" or "(4, 2)".
+std::string shapeText(const py::array& array) {
+    std::string text = "(";
+    for (py::ssize_t axis = 0; axis < array.ndim(); ++axis) {
+        text += (axis > 0 ? ", " : "") + std::to_string(array.shape(axis));
+    }
+    return text + (array.ndim() == 1 ? ",)" : ")");
+}
+
+// Checks the points argument and returns it as C-contiguous float64 values.
+//   points  an (n, 3) NumPy array of float64 or float32 values, C-contiguous or not, or any
+//           object NumPy turns into one (a list of rows, for example)
+// Returns the array itself when it is already C-contiguous native float64 (no copy), and one
+// converted copy otherwise. Throws fanmesh::Error (raised as ValueError) for another number
+// of dimensions or columns, or for values that are not float64 or float32.
+PointArray pointArrayOf(const py::handle& points) {
+    const py::array array = py::isinstance<py::array>(points)
+                                ? py::reinterpret_borrow<py::array>(points)
+                                : py::array(py::module_::import("numpy").attr("asarray")(points));
+    if (array.ndim() != 2 || array.shape(1) != 3) {
+        throw fanmesh::Error("points must be an array of shape (n, 3), not " + shapeText(array));
+    }
+    const py::dtype type = array.dtype();
+    if (type.kind() != 'f' || (type.itemsize() != 8 && type.itemsize() != 4)) {
+        throw fanmesh::Error("points must hold float64 or float32 values, not " +
+                             type.attr("name").cast<std::string>());
+    }
+    return PointArray::ensure(array);
+}
+
+// A (rows, 3) NumPy array that takes over the values without copying them.
+template <typename T> py::array rowsOf(std::vector<T>&& values) {
+    const auto rows = static_cast<py::ssize_t>(values.size() / 3);
+    auto* owned = new std::vector<T>(std::move(values));
+    const py::capsule owner(owned, [](void* held) { delete static_cast<std::vector<T>*>(held); });
+    return py::array_t<T>({rows, py::ssize_t{3}}, owned->data(), owner);
+}
+
+// Runs the library call on checked points, without the interpreter lock.
+fanmesh::Result reconstructPoints(const py::handle& points, const fanmesh::Options& options) {
+    const PointArray array = pointArrayOf(points);
+    const double* xyz = array.data();
+    const auto count = static_cast<std::size_t>(array.shape(0));
+    py::gil_scoped_release unlocked;
+    return fanmesh::reconstruct(xyz, count, options);
+}
+
+fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
+                           bool keepInconsistentFans, bool preparedCoordinates) {
+    fanmesh::Options options;
+    options.allComponents = allComponents;
+    options.unwantedPercent = unwantedPercent;
+    options.maxLayers = maxLayers;
+    options.keepInconsistentFans = keepInconsistentFans;
+    options.preparedCoordinates = preparedCoordinates;
+    return options;
+}
+
+py::array reconstruct(const py::handle& points, bool allComponents, int unwantedPercent,
+                      int maxLayers, bool keepInconsistentFans) {
+    const fanmesh::Options options =
+        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, false);
+    return rowsOf(reconstructPoints(points, options).faces);
+}
+
+PythonResult reconstructFull(const py::handle& points, bool allComponents, int unwantedPercent,
+                             int maxLayers, bool keepInconsistentFans, bool preparedCoordinates) {
+    const fanmesh::Options options = optionsOf(allComponents, unwantedPercent, maxLayers,
+                                               keepInconsistentFans, preparedCoordinates);
+    fanmesh::Result result = reconstructPoints(points, options);
+    PythonResult full;
+    full.faces = rowsOf(std::move(result.faces));
+    full.normals = rowsOf(std::move(result.normals));
+    full.preparedCoordinates = preparedCoordinates
+                                   ? py::object(rowsOf(std::move(result.preparedCoordinates)))
+                                   : py::none();
+    full.report = result.report;
+    return full;
+}
+
+std::string reportText(const fanmesh::Report& report) {
+    return "Report(points_read=" + std::to_string(report.pointsRead) +
+           ", points_used=" + std::to_string(report.pointsUsed) +
+           ", faces=" + std::to_string(report.faces) +
+           ", components=" + std::to_string(report.components) +
+           ", boundary_loops=" + std::to_string(report.boundaryLoops) +
+           ", non_manifold_edges=" + std::to_string(report.nonManifoldEdges) + ")";
+}
+
+constexpr const char* RECONSTRUCT_DOC = R"(Reconstructs a triangle mesh over a point cloud.
+
+points: (n, 3) array of float64 or float32 (any memory layout; C-contiguous float64 is used
+    without a copy), at least 17 points.
+all_components: keep every connected part of the surface, not only the largest.
+unwanted_percent: a neighbour closer to a point than this percentage of the distance to the
+    point's 16th nearest neighbour is dropped as a near-duplicate; 0 or less drops nothing.
+max_layers: the construction stops once its layer number exceeds this.
+keep_inconsistent_fans: keep points whose fan holds a triangle facing against their normal.
+
+Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
+in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
+points of the wrong shape or type, non-finite or out-of-range coordinates, fewer than 17
+points, or points that all coincide; the message is the one the command line prints.
+The interpreter lock is released while the mesh is built.)";
+
+constexpr const char* RECONSTRUCT_FULL_DOC =
+    R"(Reconstructs a triangle mesh and returns all of the run's results.
+
+Takes the arguments of reconstruct, and prepared_coordinates: also return the points
+centred on their bounding box and scaled to a mean nearest-neighbour distance of 1.
+Returns a Result with faces ((face count, 3) int32), normals ((n, 3) float64, the unit normal
+estimated for every input point, zero for a point dropped as a near-duplicate),
+prepared_coordinates ((n, 3) float64, or None when not asked for) and report (a Report).
+Raises ValueError (fanmesh.Error) as reconstruct does.)";
+
+} // namespace
+
+PYBIND11_MODULE(fanmesh, module) {
+    module.doc() = "Triangle mesh reconstruction from an unorganised 3-D point cloud.";
+    module.attr("__version__") = fanmesh::version();
+    py::register_exception<fanmesh::Error>(module, "Error", PyExc_ValueError);
+
+    py::class_<fanmesh::Report>(module, "Report", "Figures of a finished reconstruction.")
+        .def_readonly("points_read", &fanmesh::Report::pointsRead, "input points")
+        .def_readonly("points_used", &fanmesh::Report::pointsUsed,
+                      "input points that are a corner of at least one face")
+        .def_readonly("faces", &fanmesh::Report::faces, "triangles")
+        .def_readonly("components", &fanmesh::Report::components, "connected parts of the mesh")
+        .def_readonly("boundary_loops", &fanmesh::Report::boundaryLoops,
+                      "closed chains of edges that have only one face")
+        .def_readonly("non_manifold_edges", &fanmesh::Report::nonManifoldEdges,
+                      "edges shared by more than two faces")
+        .def_readonly("preparation_seconds", &fanmesh::Report::preparationSeconds,
+                      "wall-clock time of neighbours, normals and scaling")
+        .def_readonly("construction_seconds", &fanmesh::Report::constructionSeconds,
+                      "wall-clock time of growing and cleaning the surface")
+        .def("__repr__", &reportText);
+
+    py::class_<PythonResult>(module, "Result", "The mesh over the input points.")
+        .def_readonly("faces", &PythonResult::faces)
+        .def_readonly("normals", &PythonResult::normals)
+        .def_readonly("prepared_coordinates", &PythonResult::preparedCoordinates)
+        .def_readonly("report", &PythonResult::report);
+
+    const fanmesh::Options defaults;
+    module.def("reconstruct", &reconstruct, RECONSTRUCT_DOC, py::arg("points"), py::kw_only(),
+               py::arg("all_components") = defaults.allComponents,
+               py::arg("unwanted_percent") = defaults.unwantedPercent,
+               py::arg("max_layers") = defaults.maxLayers,
+               py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans);
+    module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
+               py::kw_only(), py::arg("all_components") = defaults.allComponents,
+               py::arg("unwanted_percent") = defaults.unwantedPercent,
+               py::arg("max_layers") = defaults.maxLayers,
+               py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
+               py::arg("prepared_coordinates") = false);
+}
