@@ -1,5 +1,7 @@
 """The module against the command line: same faces, same report figures, options honoured,
 every accepted point layout giving the same mesh."""
+import tracemalloc
+
 import numpy as np
 import pytest
 
@@ -70,6 +72,18 @@ def test_layouts_and_precisions_give_the_same_mesh():
                                   fanmesh.reconstruct(single.astype(np.float64)))
     big_endian = points.astype(">f8")
     np.testing.assert_array_equal(fanmesh.reconstruct(big_endian), faces)
+
+
+def test_float64_rows_are_not_copied():
+    points = sample("torus", 1000, 3)
+    fortran = np.asfortranarray(points)
+    peaks = []
+    for array in (points, fortran):
+        tracemalloc.start()
+        fanmesh.reconstruct(array)
+        peaks.append(tracemalloc.get_traced_memory()[1])
+        tracemalloc.stop()
+    assert peaks[0] < points.nbytes <= peaks[1]
 
 
 def test_prepared_coordinates_on_request():
