@@ -42,7 +42,7 @@ std::string shapeText(const py::array& array) {
 // Returns the array itself when it is already C-contiguous native float64 (no copy), and one
 // converted copy otherwise. Throws fanmesh::Error (raised as ValueError) for another number
 // of dimensions or columns, or for values that are not float64 or float32.
-PointArray pointArrayOf(const py::handle& points) {
+PointArray pointArrayOf(const py::object& points) {
     const py::array array = py::isinstance<py::array>(points)
                                 ? py::reinterpret_borrow<py::array>(points)
                                 : py::array(py::module_::import("numpy").attr("asarray")(points));
@@ -66,7 +66,7 @@ template <typename T> py::array rowsOf(std::vector<T>&& values) {
 }
 
 // Runs the library call on checked points, without the interpreter lock.
-fanmesh::Result reconstructPoints(const py::handle& points, const fanmesh::Options& options) {
+fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Options& options) {
     const PointArray array = pointArrayOf(points);
     const double* xyz = array.data();
     const auto count = static_cast<std::size_t>(array.shape(0));
@@ -85,14 +85,14 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
     return options;
 }
 
-py::array reconstruct(const py::handle& points, bool allComponents, int unwantedPercent,
+py::array reconstruct(const py::object& points, bool allComponents, int unwantedPercent,
                       int maxLayers, bool keepInconsistentFans) {
     const fanmesh::Options options =
         optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
-PythonResult reconstructFull(const py::handle& points, bool allComponents, int unwantedPercent,
+PythonResult reconstructFull(const py::object& points, bool allComponents, int unwantedPercent,
                              int maxLayers, bool keepInconsistentFans, bool preparedCoordinates) {
     const fanmesh::Options options = optionsOf(allComponents, unwantedPercent, maxLayers,
                                                keepInconsistentFans, preparedCoordinates);
