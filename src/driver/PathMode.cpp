@@ -45,7 +45,7 @@ std::string defaultOutputPath(const std::string& input) {
 }
 
 // The settings file (when named) overridden by the settings given on the command line.
-bool settingsOf(const CommandLine& line, Settings& settings, std::string& error) {
+bool readRunSettings(const CommandLine& line, Settings& settings, std::string& error) {
     if (!line.configFile.empty()) {
         std::FILE* file = std::fopen(line.configFile.c_str(), "r");
         if (file == nullptr) {
@@ -129,7 +129,7 @@ int runPathMode(const CommandLine& line) {
     }
     Settings settings;
     std::string error;
-    if (!settingsOf(line, settings, error)) {
+    if (!readRunSettings(line, settings, error)) {
         return fail(EXIT_INPUT_ERROR, error);
     }
 
