@@ -4,30 +4,17 @@
 
 #include <algorithm>
 #include <bit>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
+#include "formats/FileName.h"
 #include "formats/ReplacingFile.h"
 #include "recon/TextWriter.h"
 
 namespace {
 
 constexpr std::size_t MAX_VERTICES = 2147483647;
-
-std::string lowerExtension(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return "";
-    }
-    std::string extension = path.substr(dot);
-    for (char& c : extension) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return extension;
-}
 
 void plyHeader(TextWriter& out, const char* encoding, std::size_t vertexCount,
                std::size_t faceCount) {
