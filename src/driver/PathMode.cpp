@@ -1,11 +1,9 @@
-// PathMode: reading by input extension, the settings from file and command line, the one
+// PathMode: reading the input in its format, the settings from file and command line, the one
 // pipeline with progress on standard error, the mesh writer and the run report.
 #include "driver/PathMode.h"
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -14,8 +12,10 @@
 #include "api/ReconstructionRun.h"
 #include "api/RunFigures.h"
 #include "driver/Settings.h"
+#include "formats/FileName.h"
 #include "formats/MeshWriter.h"
 #include "formats/PlyReader.h"
+#include "formats/PointFile.h"
 #include "formats/ReplacingFile.h"
 #include "report/RunReport.h"
 
@@ -28,13 +28,6 @@ constexpr int EXIT_USAGE = 2;
 int fail(int status, const std::string& message) {
     std::cerr << "fanmesh: " << message << "\n";
     return status;
-}
-
-std::string lowerExtension(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
 }
 
 // INPUT with its extension replaced by ".mesh.ply", in INPUT's folder.
@@ -70,11 +63,16 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     return true;
 }
 
-// Reads INPUT by its extension into the run's records and keeps the input coordinates.
+// Reads INPUT in its format (PLY, or text points) into the run's records and keeps the
+// input coordinates.
 bool readInput(const std::string& input, ReconstructionRun& run, std::vector<double>& coordinates,
                std::string& error) {
-    const std::string extension = lowerExtension(input);
-    if (extension == ".ply") {
+    PointFormat format = PointFormat::Text;
+    error = detectPointFormat(input, format);
+    if (!error.empty()) {
+        return false;
+    }
+    if (format == PointFormat::Ply) {
         PointReadResult points = readPlyFile(input);
         if (!points.ok()) {
             error = points.error;
@@ -91,17 +89,6 @@ bool readInput(const std::string& input, ReconstructionRun& run, std::vector<dou
         }
         return true;
     }
-    if (extension != ".xyz" && extension != ".txt" && extension != ".pts") {
-        error = input + ": unknown point format \"" + extension +
-                "\" (expected .ply, .xyz, .txt or .pts)";
-        return false;
-    }
-    std::FILE* file = std::fopen(input.c_str(), "r");
-    if (file == nullptr) {
-        error = input + ": cannot open: " + std::strerror(errno);
-        return false;
-    }
-    std::fclose(file);
     if (!run.preparation.loadPoints(input)) {
         error = input + ": " +
                 (run.preparation.failure.empty()

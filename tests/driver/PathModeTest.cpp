@@ -273,10 +273,12 @@ TEST(PathMode, SideFilesOnlyWhereAskedAndNoWaitForEnter) {
 TEST(PathMode, BadInputIsRefusedAndLeavesNothingBehind) {
     RunDirectory directory;
     directory.generate("sphere", 200);
-    ASSERT_EQ(directory.shell("mv rawPoints.txt good.xyz && head -5 good.xyz > few.xyz && "
-                              "printf 'ply\\nformat ascii 1.0\\nelement vertex 1\\nproperty "
-                              "float x\\nproperty float y\\nend_header\\n1 2\\n' > noz.ply"),
-              0);
+    ASSERT_EQ(
+        directory.shell(
+            "mv rawPoints.txt good.xyz && cp good.xyz good.las && head -5 good.xyz > few.xyz && "
+            "printf 'ply\\nformat ascii 1.0\\nelement vertex 1\\nproperty "
+            "float x\\nproperty float y\\nend_header\\n1 2\\n' > noz.ply"),
+        0);
     std::vector<double> xyz = readTextPoints(directory.path / "good.xyz");
     writePly(directory.path / "binary.ply", xyz, "binary_little_endian");
     ASSERT_EQ(directory.shell("head -c 400 binary.ply > cut.ply && printf '1 2 x\\n' > bad.txt"),
