@@ -3,6 +3,7 @@
 // implicit shifts).
 #include <cmath>
 
+#include "parallel/ParallelFor.h"
 #include "prep/PointSetPreparation.h"
 
 namespace {
@@ -11,6 +12,7 @@ constexpr double ONE_SEVENTEENTH = 0.058823529411764705;
 constexpr double TRIDIAGONAL_TOLERANCE = 1e-10;
 constexpr double QL_PRECISION = 1e-10;
 constexpr int QL_MAX_ITERATIONS = 30;
+constexpr int64_t POINTS_PER_CHUNK = 4096;
 // Largest possible surface variation; given to points whose scatter matrix is zero.
 constexpr double DEGENERATE_SURFACE_VARIATION = 1.0 / 3.0;
 
@@ -173,10 +175,7 @@ int PointSetPreparation::qlImplicit(double d[3], double e[3], double z[3][3], in
 }
 
 void PointSetPreparation::computeEigenvectors() {
-    // Every point is analysed on its own, so a spatially coherent order only helps the cache.
-    const bool coherent = static_cast<int32_t>(spatialOrder.size()) == keptCount;
-    for (int32_t step = 0; step < keptCount; ++step) {
-        const int32_t k = coherent ? spatialOrder[step] : step;
+    const auto analysePoint = [this](int32_t k) {
         Vertex& point = vertices[k];
         const Vector3* members[NEIGHBOUR_COUNT + 1];
         for (int32_t l = 0; l < NEIGHBOUR_COUNT; ++l) {
@@ -224,7 +223,15 @@ void PointSetPreparation::computeEigenvectors() {
         point.eigenvalues[0] = d[0];
         point.eigenvalues[1] = d[1];
         point.eigenvalues[2] = d[2];
-    }
+    };
+    // Every point is analysed on its own and writes only its own record, so the points are
+    // shared out among the threads; a spatially coherent order only helps the cache.
+    const bool coherent = static_cast<int32_t>(spatialOrder.size()) == keptCount;
+    parallelFor(keptCount, threads, POINTS_PER_CHUNK, [&](int64_t begin, int64_t end, int) {
+        for (int64_t step = begin; step < end; ++step) {
+            analysePoint(coherent ? spatialOrder[step] : static_cast<int32_t>(step));
+        }
+    });
 
     handOverCount = totalCount;
     handOverTop = topIndex;

@@ -15,6 +15,9 @@ struct PointSetPreparation {
     std::string neighbourFileName;
     std::string timingFileName;
     float unwantedRatio = 0.2f;
+    // Threads for the per-point stages (neighbour searches, eigen-analysis); 0 or less means
+    // one per core. The results are the same for every count.
+    int threads = 0;
     double preparationSeconds = 0.0;
     std::vector<Vertex> vertices; // allocated once, after reading
     std::FILE* timingFile = nullptr;
@@ -50,15 +53,14 @@ struct PointSetPreparation {
     void scalePoints();
 
     // ---- neighbourhoods ----
-    // Kept-point indices in a spatially coherent order (Morton order of the positions at the last
+    // Kept-point indices in a spatially coherent order (the search tree's order at the last
     // neighbour search); any permutation of 0 .. keptCount - 1 is valid for per-point work.
     std::vector<int32_t> spatialOrder;
-    // Exact 16 nearest kept neighbours of every kept point, nearest first. False (nothing
-    // searched, reason in failure) when fewer than 17 points are kept or the timing file
-    // is named but cannot be created.
+    // Exact 16 nearest kept neighbours of every kept point, nearest first, searched on
+    // `threads` threads; equal distances are ordered as the ANN kd-tree search orders them.
+    // False (nothing searched, reason in failure) when fewer than 17 points are kept or the
+    // timing file is named but cannot be created.
     bool computeNeighbours();
-    // Fills spatialOrder for the current kept positions.
-    void computeSpatialOrder();
 
     // ---- unwanted points ----
     void removeUnwantedPoints();

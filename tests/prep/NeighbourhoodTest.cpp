@@ -1,10 +1,12 @@
-// Exact 16-nearest-neighbour lists, independence from the query order, and the timing file.
+// Exact 16-nearest-neighbour lists for every thread count, equal distances, and the timing file.
 #include <gtest/gtest.h>
 
 #include <ANN/ANN.h>
 
+#include <algorithm>
 #include <set>
 
+#include "prep/NeighbourTree.h"
 #include "prep/PreparedSetSupport.h"
 
 namespace {
@@ -41,22 +43,71 @@ std::vector<Vector3> scrambledGrid() {
     return grid;
 }
 
+// Scattered points with some exact duplicates and some points that share one coordinate
+// with another, so that equal distances occur among otherwise distinct distances.
+std::vector<Vector3> scatteredWithRepeats(int count, uint64_t seed) {
+    std::vector<Vector3> points = scatteredPoints(count, seed);
+    for (int i = 0; i + 1 < count; i += 37) {
+        points[i + 1] = points[i];
+    }
+    for (int i = 0; i + 2 < count; i += 53) {
+        points[i + 2].x = points[i].x + 0.25;
+        points[i + 2].y = points[i].y;
+        points[i + 2].z = points[i].z;
+    }
+    return points;
+}
+
 } // namespace
 
-TEST(Neighbourhood, CoherentQueriesMatchIndexOrderQueriesIncludingTies) {
-    for (const std::vector<Vector3>& positions : {scrambledGrid(), scatteredPoints(3000, 5)}) {
-        const std::string dir = scratchDirectory("neighbour-order");
-        PointSetPreparation prep;
-        fillPoints(prep, positions);
-        prep.timingFileName = dir + "timingForNeighbours.txt";
-        ASSERT_TRUE(prep.computeNeighbours());
+TEST(Neighbourhood, ListsMatchTheAnnSearchForEveryThreadCountIncludingTies) {
+    // The large set spans many work chunks and a deep tree; the grid is all ties.
+    const std::vector<Vector3> sets[] = {scrambledGrid(), scatteredPoints(3000, 5),
+                                         scatteredWithRepeats(20000, 9)};
+    for (const std::vector<Vector3>& positions : sets) {
         const std::vector<std::vector<int32_t>> expected = indexOrderSearch(positions);
-        for (int32_t i = 0; i < prep.keptCount; ++i) {
-            const std::vector<int32_t> got(prep.vertices[i].neighbours,
-                                           prep.vertices[i].neighbours + NEIGHBOUR_COUNT);
-            ASSERT_EQ(got, expected[i]) << "point " << i;
+        for (const int threads : {1, 2, 3, 8}) {
+            const std::string dir = scratchDirectory("neighbour-order");
+            PointSetPreparation prep;
+            fillPoints(prep, positions);
+            prep.threads = threads;
+            prep.timingFileName = dir + "timingForNeighbours.txt";
+            ASSERT_TRUE(prep.computeNeighbours());
+            for (int32_t i = 0; i < prep.keptCount; ++i) {
+                const std::vector<int32_t> got(prep.vertices[i].neighbours,
+                                               prep.vertices[i].neighbours + NEIGHBOUR_COUNT);
+                ASSERT_EQ(got, expected[i]) << "point " << i << ", " << threads << " threads";
+            }
+            std::vector<int32_t> order = prep.spatialOrder;
+            std::sort(order.begin(), order.end());
+            for (int32_t i = 0; i < prep.keptCount; ++i) {
+                ASSERT_EQ(order[i], i) << "the spatial order is a permutation";
+            }
         }
     }
+}
+
+TEST(Neighbourhood, TreeSearchReportsEqualDistances) {
+    NeighbourTree tree;
+    std::vector<NeighbourTree::Entry> entries;
+    for (int i = 0; i < 40; ++i) {
+        entries.push_back({static_cast<double>(i), 0.0, 0.0, i}); // points on a line, 1 apart
+    }
+    tree.build(entries, 2);
+    NeighbourTree::Result result;
+    const double end[3] = {-0.5, 0.0, 0.0};
+    tree.search(end, 18, result);
+    ASSERT_EQ(result.count, 18);
+    EXPECT_TRUE(result.strictlyIncreasing());
+    for (int i = 0; i < 18; ++i) {
+        EXPECT_EQ(result.indices[i], i);
+        EXPECT_EQ(result.squaredDistances[i], (i + 0.5) * (i + 0.5));
+    }
+    const double middle[3] = {20.0, 0.0, 0.0}; // neighbours pair up left and right
+    tree.search(middle, 18, result);
+    EXPECT_FALSE(result.strictlyIncreasing());
+    EXPECT_EQ(result.indices[0], 20);
+    EXPECT_EQ(result.squaredDistances[17], 81.0);
 }
 
 TEST(Neighbourhood, TimingFileHoldsTheLastSearchOnly) {
