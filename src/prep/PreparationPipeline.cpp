@@ -7,7 +7,7 @@
 #include "recon/TextWriter.h"
 
 bool PointSetPreparation::runPreparation() {
-    const long startTicks = processTicks();
+    const long startTicks = wallTicks();
     centerPoints();
     if (!computeNeighbours()) {
         return false;
@@ -26,7 +26,7 @@ bool PointSetPreparation::runPreparation() {
     }
     scalePoints();
     computeEigenvectors();
-    const long finishTicks = processTicks();
+    const long finishTicks = wallTicks();
     preparationSeconds = static_cast<double>(finishTicks - startTicks) * 0.001;
     if (console != nullptr) {
         *console << "Timing for Neighborhood Calculation = " << preparationSeconds
