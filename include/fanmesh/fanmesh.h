@@ -41,6 +41,9 @@ struct Options {
     bool keepInconsistentFans = false;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
+    // --threads N: threads for the per-point work; 0 or less means one per core. The result
+    // is the same for every count.
+    int threads = 0;
 };
 
 // Figures of a finished reconstruction.

@@ -28,6 +28,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
         preparation.setSideFileNames(*sideFilePrefix);
     }
     preparation.unwantedRatio = static_cast<float>(settings.unwantedPointPercent * 0.01);
+    preparation.threads = settings.threads;
 
     const WallClock::time_point preparationStart = WallClock::now();
     const bool prepared = preparation.runPreparation();

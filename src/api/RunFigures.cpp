@@ -9,6 +9,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.unwantedPointPercent = options.unwantedPercent;
     settings.configuredMaxLayers = options.maxLayers;
     settings.removeInconsistentFans = !options.keepInconsistentFans;
+    settings.threads = options.threads;
     return settings;
 }
 

@@ -62,6 +62,10 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "keep points whose fan faces against their normal");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file");
+    app.add_option("--threads", line.threads,
+                   "threads for the per-point work (default: one per core); the output is the "
+                   "same for every count")
+        ->check(CLI::Range(1, 1024));
     app.add_flag("--keep-side-files", line.keepSideFiles,
                  "without INPUT: keep the intermediate side files in the current folder");
     try {

@@ -25,6 +25,7 @@ struct CommandLine {
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only
+    int threads = 0;            // both modes; 0: one per core
 };
 
 // Parses argv. Returns -1 when the program should go on with `line` filled in; otherwise the

@@ -60,6 +60,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     if (line.keepInconsistentFansGiven) {
         settings.removeInconsistentFans = !line.keepInconsistentFans;
     }
+    settings.threads = line.threads;
     return true;
 }
 

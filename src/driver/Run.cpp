@@ -59,7 +59,8 @@ int runFanmesh(int argc, char** argv) {
         return runPathMode(options);
     }
 
-    const Settings settings = readSettings();
+    Settings settings = readSettings();
+    settings.threads = options.threads;
     ReconstructionRun run;
     run.preparation.console = &std::cout;
     if (!run.preparation.loadPoints("rawPoints.txt") ||

@@ -1,5 +1,5 @@
-// Settings: the four run settings and the reader of the positional settings file
-// "configuration.txt" (comment lines start with '/', empty lines are skipped).
+// Settings: the four run settings, the thread count, and the reader of the positional
+// settings file "configuration.txt" (comment lines start with '/', empty lines are skipped).
 #pragma once
 
 #include <cstdio>
@@ -11,6 +11,9 @@ struct Settings {
     int unwantedPointPercent = 20;      // line 2: distance ratio (percent) for unwanted points
     int configuredMaxLayers = 999;      // line 3: layer limit of the construction loop
     bool removeInconsistentFans = true; // line 4: final pass removes fans facing backwards
+    // Not in the file: threads for the per-point work (--threads); 0 means one per core.
+    // Every count gives the same output.
+    int threads = 0;
 };
 
 // Returns the defaults, overridden by the setting lines of the file when it can be opened.

@@ -1,5 +1,6 @@
 // End-to-end runs of the fanmesh binary in a fresh directory: the "File error" paths,
-// argument handling, progress dots and the removal of the transient side files.
+// argument handling, progress dots, the removal of the transient side files and the same
+// output for every thread count.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -31,6 +32,9 @@ TEST(Run, FailuresLeaveOnlyTheInputFile) {
         {16, "", "Calculating Neighborhood Points" + FINISHED + FILE_ERROR_TAIL, 1},
         {0, "", "Calculating Neighborhood Points" + FILE_ERROR_TAIL, 1},
         {100, "--keep-side-file", "", 2},
+        {100, "--threads", "", 2},
+        {100, "--threads 0", "", 2},
+        {100, "--threads 2x", "", 2},
     };
     for (const auto& c : cases) {
         RunDirectory directory;
@@ -100,6 +104,33 @@ TEST(Run, FolderRunTranscriptIsPinned) {
     ASSERT_EQ(mesh.size(), 10u + 500u + 996u);
     EXPECT_EQ(mesh[3], "element vertex 500");
     EXPECT_EQ(mesh[4], "property float32 x");
+}
+
+TEST(Run, EveryThreadCountWritesTheSameFiles) {
+    const char* const compared[] = {"outOFFFile.ply", "euclideanNeighbours.txt",
+                                    "euclideanNeighboursOut.txt", "propagation.txt", "stats.txt"};
+    for (const char* shape : {"torus", "halftorus"}) {
+        RunDirectory directory;
+        directory.generate(shape, 6000, 3);
+        std::vector<std::string> first;
+        for (const char* threads : {"1", "2", "3", "8"}) {
+            std::string output;
+            ASSERT_EQ(directory.run(output, std::string("--keep-side-files --threads ") + threads),
+                      0);
+            std::vector<std::string> contents;
+            for (const char* name : compared) {
+                contents.push_back(meshtest::readFile((directory.path / name).string()));
+                EXPECT_FALSE(contents.back().empty()) << name;
+            }
+            if (first.empty()) {
+                first = contents;
+            }
+            for (size_t i = 0; i < contents.size(); ++i) {
+                EXPECT_TRUE(contents[i] == first[i])
+                    << compared[i] << ", " << threads << " threads";
+            }
+        }
+    }
 }
 
 } // namespace
