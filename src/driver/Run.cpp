@@ -40,8 +40,10 @@ void waitForEnter() {
     } while (c != '\n' && c != EOF);
 }
 
-int reportFileError() {
+// Names the failure on standard error (one line), then shows "File error" and the prompt.
+int reportFileError(const std::string& failure) {
     std::cout << std::flush;
+    std::cerr << "fanmesh: " << failure << "\n" << std::flush;
     std::printf("\nFile error\n");
     waitForEnter();
     return EXIT_INPUT_ERROR;
@@ -59,13 +61,23 @@ int runFanmesh(int argc, char** argv) {
         return runPathMode(options);
     }
 
-    Settings settings = readSettings();
+    Failure settingsFailure;
+    Settings settings = readSettings("configuration.txt", &settingsFailure);
+    if (settingsFailure.failed()) {
+        return reportFileError(settingsFailure.describe());
+    }
     settings.threads = options.threads;
     ReconstructionRun run;
     run.preparation.console = &std::cout;
-    if (!run.preparation.loadPoints("rawPoints.txt") ||
-        run.preparation.totalCount < MIN_POINT_COUNT) {
-        return reportFileError();
+    if (!run.preparation.loadPoints("rawPoints.txt")) {
+        return reportFileError(run.preparation.failure);
+    }
+    if (run.preparation.totalCount < MIN_POINT_COUNT) {
+        return reportFileError(Failure{"rawPoints.txt", 0,
+                                       std::to_string(run.preparation.totalCount) +
+                                           " points read; at least " +
+                                           std::to_string(MIN_POINT_COUNT) + " are needed"}
+                                   .describe());
     }
 
     int status = EXIT_OK;

@@ -4,25 +4,23 @@
 #include <climits>
 #include <cstring>
 
-bool readSettingLine(std::FILE* file, char* buffer) {
-    for (;;) {
-        if (std::fgets(buffer, SETTING_LINE_BUFFER_SIZE, file) == nullptr) {
-            buffer[0] = '\0';
+bool readSettingLine(LineReader& reader, std::string& line) {
+    std::string_view text;
+    while (reader.next(text)) {
+        line.assign(text);
+        if (holdsNulByte(text)) {
             return false;
         }
-        const std::size_t length = std::strlen(buffer);
-        if (length >= 2 && buffer[length - 2] == '\r' && buffer[length - 1] == '\n') {
-            buffer[length - 2] = '\n';
-            buffer[length - 1] = '\0';
-        }
-        if (buffer[0] != '/' && buffer[0] != '\n') {
+        if (line[0] != '/' && line[0] != '\n') {
             return true;
         }
     }
+    line.clear();
+    return false;
 }
 
-bool isFalseSettingLine(const char* line) {
-    return std::strcmp(line, "false\n") == 0;
+bool isFalseSettingLine(const std::string& line) {
+    return line == "false\n";
 }
 
 bool readIntegerSetting(const char* line, int& value) {
@@ -50,27 +48,36 @@ bool readIntegerSetting(const char* line, int& value) {
     return true;
 }
 
-Settings readSettings(const char* fileName) {
-    Settings settings;
+Settings readSettings(const char* fileName, Failure* failure) {
     std::FILE* file = std::fopen(fileName, "r");
     if (file == nullptr) {
-        return settings;
+        return Settings();
     }
-    char buffer[SETTING_LINE_BUFFER_SIZE];
-    if (readSettingLine(file, buffer)) {
-        if (isFalseSettingLine(buffer)) {
+    const Settings settings = readSettingsFrom(file, fileName, failure);
+    std::fclose(file);
+    return settings;
+}
+
+Settings readSettingsFrom(std::FILE* file, const char* fileName, Failure* failure) {
+    Settings settings;
+    LineReader reader(file);
+    std::string line;
+    if (readSettingLine(reader, line)) {
+        if (isFalseSettingLine(line)) {
             settings.keepLargestComponent = false;
         }
-        if (readSettingLine(file, buffer)) {
-            readIntegerSetting(buffer, settings.unwantedPointPercent);
-            if (readSettingLine(file, buffer)) {
-                readIntegerSetting(buffer, settings.configuredMaxLayers);
-                if (readSettingLine(file, buffer) && isFalseSettingLine(buffer)) {
+        if (readSettingLine(reader, line)) {
+            readIntegerSetting(line.c_str(), settings.unwantedPointPercent);
+            if (readSettingLine(reader, line)) {
+                readIntegerSetting(line.c_str(), settings.configuredMaxLayers);
+                if (readSettingLine(reader, line) && isFalseSettingLine(line)) {
                     settings.removeInconsistentFans = false;
                 }
             }
         }
     }
-    std::fclose(file);
+    if (holdsNulByte(line) && failure != nullptr) {
+        *failure = {fileName, reader.lineNumber, "the line holds a NUL byte"};
+    }
     return settings;
 }

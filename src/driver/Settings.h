@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
-inline constexpr int SETTING_LINE_BUFFER_SIZE = 4096;
+#include "formats/Failure.h"
+#include "formats/LineReader.h"
 
 struct Settings {
     bool keepLargestComponent = true;   // line 1: final pass keeps the largest connected part
@@ -18,16 +20,22 @@ struct Settings {
 
 // Returns the defaults, overridden by the setting lines of the file when it can be opened.
 // A missing file or one with fewer than four setting lines is not an error: settings
-// without a line keep their defaults.
-Settings readSettings(const char* fileName = "configuration.txt");
+// without a line keep their defaults. Lines may be of any length. A line holding a NUL
+// byte is an error: reading stops there and, when `failure` is given, it names the file
+// and the line; the settings read before it stand.
+Settings readSettings(const char* fileName = "configuration.txt", Failure* failure = nullptr);
 
-// Reads lines (pieces of at most SETTING_LINE_BUFFER_SIZE - 1 characters) until one is
-// neither a comment nor empty and leaves it, line end included, in the buffer. A CR LF
-// line end is stored as a single LF. Returns false at the end of the file.
-bool readSettingLine(std::FILE* file, char* buffer);
+// readSettings on a stream that is already open (left open); fileName is only used to name
+// the file in `failure`.
+Settings readSettingsFrom(std::FILE* file, const char* fileName, Failure* failure = nullptr);
+
+// Reads lines until one is neither a comment nor empty and stores it, line end included
+// (a CR LF line end as a single LF), in `line`. Returns false at the end of the file and
+// on a line holding a NUL byte, which is left in `line`.
+bool readSettingLine(LineReader& reader, std::string& line);
 
 // True when the setting line is exactly "false" followed by its line end.
-bool isFalseSettingLine(const char* line);
+bool isFalseSettingLine(const std::string& line);
 
 // Reads an integer as the "%d" conversion does (leading white space, optional sign,
 // digits, rest ignored); values beyond the int range are clamped. Returns false, leaving

@@ -1,12 +1,16 @@
 // Point input: reads "rawPoints.txt" (three decimal numbers per line) into the record
 // array, prints the banner and reading progress, and names the side files.
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <string>
+#include <sys/stat.h>
 #include <vector>
 
+#include "formats/LineReader.h"
 #include "prep/PointSetPreparation.h"
 
 #if defined(__linux__)
@@ -15,14 +19,9 @@
 
 namespace {
 
-constexpr int POINT_LINE_BUFFER_SIZE = 4096;
 constexpr std::size_t MIN_POINT_LINE_LENGTH = 6; // shorter lines end the data
 constexpr double LARGEST_FLOAT = 3.4028234663852886e38;
 constexpr int32_t POINTS_PER_DOT = 500;
-
-struct RawPoint {
-    double x, y, z;
-};
 
 bool isSeparator(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -76,11 +75,8 @@ double convertNumber(const char* begin, const char* end) {
         std::from_chars(digits, end, value, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
         // Overflow or underflow: strtod gives the infinity or the (sub)normal/zero value.
-        char copy[POINT_LINE_BUFFER_SIZE];
-        const std::size_t length = static_cast<std::size_t>(end - begin);
-        std::memcpy(copy, begin, length);
-        copy[length] = '\0';
-        value = std::strtod(copy, nullptr);
+        const std::string copy(begin, end);
+        value = std::strtod(copy.c_str(), nullptr);
     }
     return value;
 }
@@ -120,29 +116,129 @@ void adviseHugePages(void* begin, std::size_t bytes) {
 
 } // namespace
 
-bool parsePointLine(const char* line, double& x, double& y, double& z) {
+PointLineStatus parsePointFields(const char* line, double& x, double& y, double& z) {
     const char* begin[3];
     const char* end[3];
     const char* p = line;
     for (int i = 0; i < 3; ++i) {
         if (!nextToken(p, begin[i], end[i])) {
-            return false;
+            return static_cast<PointLineStatus>(static_cast<int>(PointLineStatus::NoValue) + i);
         }
     }
     for (int i = 0; i < 3; ++i) {
         if (!isDecimalNumber(begin[i], end[i])) {
-            return false;
+            return static_cast<PointLineStatus>(static_cast<int>(PointLineStatus::BadFirst) + i);
         }
     }
     x = convertNumber(begin[0], end[0]);
     y = convertNumber(begin[1], end[1]);
     z = convertNumber(begin[2], end[2]);
+    return PointLineStatus::Valid;
+}
+
+bool parsePointLine(const char* line, double& x, double& y, double& z) {
+    return parsePointFields(line, x, y, z) == PointLineStatus::Valid;
+}
+
+namespace {
+
+const char* const ORDINALS[3] = {"first", "second", "third"};
+
+// The n-th blank-separated token of the line (n from 0), shortened and with control
+// characters shown as '?', for quoting in a message.
+std::string quotedToken(const char* line, int n) {
+    const char* p = line;
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    for (int i = 0; i <= n; ++i) {
+        if (!nextToken(p, begin, end)) {
+            return "''";
+        }
+    }
+    constexpr std::ptrdiff_t MAX_SHOWN = 40;
+    std::string shown = "'";
+    for (const char* c = begin; c < end && c - begin < MAX_SHOWN; ++c) {
+        shown += (static_cast<unsigned char>(*c) < 32 || *c == 127) ? '?' : *c;
+    }
+    return shown + (end - begin > MAX_SHOWN ? "...'" : "'");
+}
+
+std::string describeLineProblem(const char* line, PointLineStatus status) {
+    switch (status) {
+    case PointLineStatus::NoValue:
+        return "no value where three decimal numbers are needed";
+    case PointLineStatus::OneValue:
+        return "only one value where three decimal numbers are needed";
+    case PointLineStatus::TwoValues:
+        return "only two values where three decimal numbers are needed";
+    default: {
+        const int index = static_cast<int>(status) - static_cast<int>(PointLineStatus::BadFirst);
+        return std::string("the ") + ORDINALS[index] + " value " + quotedToken(line, index) +
+               " is not a decimal number";
+    }
+    }
+}
+
+} // namespace
+
+bool readPointLines(std::FILE* file, const std::string& fileName, std::vector<double>& coordinates,
+                    Failure& failure, std::ostream* console) {
+    LineReader reader(file);
+    std::string_view line;
+    for (;;) {
+        reader.next(line);
+        if (holdsNulByte(line)) {
+            failure = {fileName, reader.lineNumber, "the line holds a NUL byte"};
+            return false;
+        }
+        if (line.size() < MIN_POINT_LINE_LENGTH) {
+            break; // the end of the data (or of the file)
+        }
+        double x, y, z;
+        const PointLineStatus status = parsePointFields(line.data(), x, y, z);
+        if (status != PointLineStatus::Valid) {
+            failure = {fileName, reader.lineNumber, describeLineProblem(line.data(), status)};
+            return false;
+        }
+        const double values[3] = {x, y, z};
+        for (int i = 0; i < 3; ++i) {
+            if (std::fabs(values[i]) > LARGEST_FLOAT) {
+                failure = {fileName, reader.lineNumber,
+                           std::string("the ") + ORDINALS[i] + " value " +
+                               quotedToken(line.data(), i) +
+                               " is beyond the single-precision range (3.4e38)"};
+                return false;
+            }
+        }
+        if (coordinates.size() / 3 >= static_cast<std::size_t>(INT32_MAX)) {
+            failure = {fileName, reader.lineNumber, "more points than the program can hold"};
+            return false;
+        }
+        coordinates.insert(coordinates.end(), {x, y, z});
+        if (console != nullptr && (coordinates.size() / 3) % POINTS_PER_DOT == 0) {
+            *console << "." << std::flush;
+        }
+    }
+    if (reader.readError()) {
+        failure = {fileName, reader.lineNumber + 1, "the file cannot be read"};
+        return false;
+    }
     return true;
 }
 
 bool PointSetPreparation::loadPoints(const std::string& fileName) {
+    failure.clear();
+    pointFileName = fileName;
+    struct stat status;
+    if (stat(fileName.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+        failure = Failure{fileName, 0, "this is a directory, not a point file"}.describe();
+        return false;
+    }
     std::FILE* file = std::fopen(fileName.c_str(), "r");
     if (file == nullptr) {
+        failure = Failure{fileName, 0,
+                          std::string("the point file cannot be opened: ") + std::strerror(errno)}
+                      .describe();
         return false;
     }
     std::vector<char> readBuffer(1 << 20);
@@ -156,56 +252,23 @@ bool PointSetPreparation::loadPoints(const std::string& fileName) {
     }
 
     std::vector<double> coordinates; // three per point
-    int32_t pointCount = 0;
-    char line[POINT_LINE_BUFFER_SIZE];
-    while (!std::feof(file)) {
-        if (std::fgets(line, POINT_LINE_BUFFER_SIZE, file) == nullptr) {
-            line[0] = '\0';
-        }
-        std::size_t length = std::strlen(line);
-        // A CR before the line end is not part of the line.
-        if (length >= 2 && line[length - 2] == '\r' && line[length - 1] == '\n') {
-            line[length - 2] = '\n';
-            line[length - 1] = '\0';
-            --length;
-        } else if (length == POINT_LINE_BUFFER_SIZE - 1 && line[length - 1] == '\r') {
-            // The piece filled the buffer just before the LF of a CR LF: that line end
-            // belongs to this piece, as it would once the CR is dropped.
-            const int next = std::fgetc(file);
-            if (next == '\n') {
-                line[length - 1] = '\n';
-            } else if (next != EOF) {
-                std::ungetc(next, file);
-            }
-        }
-        if (length < MIN_POINT_LINE_LENGTH) {
-            break;
-        }
-        RawPoint point;
-        if (!parsePointLine(line, point.x, point.y, point.z) ||
-            std::fabs(point.x) > LARGEST_FLOAT || std::fabs(point.y) > LARGEST_FLOAT ||
-            std::fabs(point.z) > LARGEST_FLOAT) {
-            std::fclose(file);
-            keptCount = 0;
-            return false;
-        }
-        if (pointCount == INT32_MAX) {
-            std::fclose(file);
-            keptCount = 0;
-            return false;
-        }
-        coordinates.insert(coordinates.end(), {point.x, point.y, point.z});
-        ++pointCount;
-        if (pointCount % POINTS_PER_DOT == 0 && console != nullptr) {
-            *console << "." << std::flush;
-        }
-    }
+    Failure lineFailure;
+    const bool read = readPointLines(file, fileName, coordinates, lineFailure, console);
     std::fclose(file);
+    if (!read) {
+        failure = lineFailure.describe();
+        keptCount = 0;
+        return false;
+    }
     if (console != nullptr) {
         *console << "\nFinished Calculating Neighbors\n" << std::flush;
     }
-
+    const int32_t pointCount = static_cast<int32_t>(coordinates.size() / 3);
     if (pointCount == 0) {
+        failure = Failure{fileName, 0,
+                          "no point before the end of the data (an empty line or one "
+                          "shorter than 6 characters ends it)"}
+                      .describe();
         keptCount = 0;
         return false;
     }

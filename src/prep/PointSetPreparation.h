@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/Failure.h"
+#include "geometry/Vector3.h"
 #include "recon/Vertex.h"
 
 struct PointSetPreparation {
@@ -32,13 +34,19 @@ struct PointSetPreparation {
     float handOverHeader[11] = {};
     // Progress and timing lines go here; null prints nothing.
     std::ostream* console = nullptr;
-    // Why the last failed operation failed (one line, no line end); empty otherwise.
+    // Why the last failed operation failed (one line, no line end, naming the file and the
+    // line where they apply); empty otherwise.
     std::string failure;
+    std::string pointFileName; // the file loadPoints read, for naming it in a failure
     // Input point index of every record: records are reordered when points are removed.
     std::vector<int32_t> inputIndex;
 
     // ---- point input ----
-    // Reads the point file (banner and reading progress on console) into the records.
+    // Reads the point file into the record array; the banner and a dot per 500 points go to
+    // console. False, with `failure` naming the file, the line and what is wrong, when the
+    // file cannot be opened or read, a line before the end of the data is not three decimal
+    // numbers, holds a NUL byte or a value beyond the single-precision range, or no point is
+    // found; nothing is printed when the file cannot be opened.
     bool loadPoints(const std::string& fileName);
     // Allocates one record per point of xyz (count x 3 doubles, row after row) and copies
     // the positions in; every other field starts at zero. The input order is the record order.
@@ -83,5 +91,20 @@ struct PointSetPreparation {
     bool writeNeighbourFile(const std::string& fileName);
 };
 
-// Parses one point line: three decimal numbers separated by blanks, tabs or line ends.
+// Outcome of parsing one point line; the Bad... values name the first value that is not a
+// whole decimal number.
+enum class PointLineStatus { Valid, NoValue, OneValue, TwoValues, BadFirst, BadSecond, BadThird };
+
+// Parses one NUL-terminated point line: three decimal numbers separated by blanks, tabs or
+// line ends, anything after the third ignored. x, y, z are set only when Valid.
+PointLineStatus parsePointFields(const char* line, double& x, double& y, double& z);
+// parsePointFields reduced to success or failure.
 bool parsePointLine(const char* line, double& x, double& y, double& z);
+
+// Reads point lines from an open stream up to the end of the data (the end of the stream or
+// a line shorter than 6 characters, line end included) and appends x, y, z of each point to
+// coordinates. False, with `failure` naming fileName and the line, on a line that is not
+// three decimal numbers, holds a NUL byte or a value beyond the single-precision range, or
+// on a read error. Prints a dot per 500 points on console unless it is null.
+bool readPointLines(std::FILE* file, const std::string& fileName, std::vector<double>& coordinates,
+                    Failure& failure, std::ostream* console);

@@ -50,9 +50,12 @@ TEST(Settings, LinesAreReadByPosition) {
         // Files ending early leave the rest at defaults.
         {"false\n", false, 20, 999, true},
         {"true\n50\n", true, 50, 999, true},
-        // An overlong comment is read in pieces; its second piece is a setting line.
-        {longComment + "false\n30\n40\n", true, 20, 30, true},
+        // Lines of any length are read whole: a long comment does not shift the settings,
+        // and text after a long run of digits is still ignored.
+        {longComment + "false\n30\n40\n", false, 30, 40, true},
         {fittingComment + "false\n30\n40\nfalse\n", false, 30, 40, false},
+        {"true\n7" + std::string(6000, ' ') + "9\n8\n" + longComment + "false\n", true, 7, 8,
+         false},
     };
     for (const auto& c : cases) {
         const Settings s = settingsFrom(c.content);
@@ -62,6 +65,20 @@ TEST(Settings, LinesAreReadByPosition) {
         EXPECT_EQ(s.configuredMaxLayers, c.layers) << shown;
         EXPECT_EQ(s.removeInconsistentFans, c.removeFans) << shown;
     }
+    // A NUL byte is an error naming its line; the settings before it stand.
+    std::string path = ::testing::TempDir() + "settingsXXXXXX";
+    const int fd = mkstemp(path.data());
+    const std::string withNul = "false\n/ comment\n3" + std::string(1, '\0') + "0\n5\n";
+    EXPECT_EQ(write(fd, withNul.data(), withNul.size()), static_cast<ssize_t>(withNul.size()));
+    close(fd);
+    Failure failure;
+    const Settings stopped = readSettings(path.c_str(), &failure);
+    std::remove(path.c_str());
+    EXPECT_FALSE(stopped.keepLargestComponent);
+    EXPECT_EQ(stopped.unwantedPointPercent, 20);
+    EXPECT_EQ(failure.line, 3);
+    EXPECT_EQ(failure.describe(), path + ", line 3: the line holds a NUL byte");
+
     const Settings missing = readSettings("/nonexistent/configuration.txt");
     EXPECT_TRUE(missing.keepLargestComponent && missing.removeInconsistentFans);
     EXPECT_EQ(missing.unwantedPointPercent, 20);

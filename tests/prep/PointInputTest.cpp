@@ -85,11 +85,15 @@ TEST(PointFile, ShortLineEndsTheDataAndBadLinesFail) {
     EXPECT_EQ(loadedCount("1 2 3\n4 5 6\n7 8 9"), 2); // last line is 5 characters
     EXPECT_EQ(loadedCount("1 2 3\n4 5 6\n7 8 9\n"), 3);
     EXPECT_EQ(loadedCount("1 2 3\r\n4 5 6\r\n"), 2); // CR LF counts as one line end
-    // A 4094-character line with CR LF fills one 4095-character piece exactly; the LF
-    // beyond the piece must not be read as an empty line that ends the data.
+    // Lines of any length are read whole; what follows the third number is ignored.
     const std::string longLine = "1 2 3" + std::string(4089, ' ');
     EXPECT_EQ(loadedCount(longLine + "\r\n4 5 6\r\n"), 2);
-    EXPECT_EQ(loadedCount(longLine + " \n4 5 6\n"), 1); // LF in a piece of its own
+    EXPECT_EQ(loadedCount(longLine + " \n4 5 6\n"), 2);
+    EXPECT_EQ(loadedCount("1 2 3\n1.0 2.0 3.0" + std::string(4085, ' ') + " 5 6 7\n4 5 6\n"), 3);
+    EXPECT_EQ(loadedCount("1 2 3\n1 2 3." + std::string(9000, '0') + "\n"), 2);
+    EXPECT_EQ(loadedCount("1 2 3\n1 2 1" + std::string(9000, '0') + "\n"), -1); // 1e9000
+    EXPECT_EQ(loadedCount("1 2 3\n" + std::string(20, '\0') + "\n4 5 6\n"), -1);
+    EXPECT_EQ(loadedCount("1 2 3\n4 5 6" + std::string(1, '\0') + "\n"), -1);
     EXPECT_EQ(loadedCount("1 2 3\n\n4 5 6\nbad line here\n"), 1);
     EXPECT_EQ(loadedCount("1 2 3\n1 2\nanything\n"), 1);
     EXPECT_EQ(loadedCount("1 2 3 4 5\n"), 1);
@@ -107,6 +111,33 @@ TEST(PointFile, ShortLineEndsTheDataAndBadLinesFail) {
     EXPECT_EQ(preparation.keptCount, 0);
     EXPECT_TRUE(preparation.vertices.empty());
     EXPECT_EQ(result.output.find("Finished"), std::string::npos);
+    EXPECT_NE(preparation.failure.find(", line 3: the third value '9mm' is not a decimal number"),
+              std::string::npos)
+        << preparation.failure;
+    // Each refusal names its line and what is wrong.
+    const struct {
+        std::string content;
+        long line;
+        std::string reason;
+    } refusals[] = {
+        {std::string("1 2 3\n4 5\0 6\n", 13), 2, "the line holds a NUL byte"},
+        {"1 2 3\n4 5  \n", 2, "only two values where three decimal numbers are needed"},
+        {"1 2 3\n4 5 6\n7 -1e39 0\n", 3,
+         "the second value '-1e39' is beyond the single-precision range (3.4e38)"},
+        {"x\x01" + std::string(60, 'y') + " 1 2\n", 1,
+         "the first value 'x?" + std::string(38, 'y') + "...' is not a decimal number"},
+        {"\n1 2 3\n", 0,
+         "no point before the end of the data (an empty line or one shorter than 6 "
+         "characters ends it)"},
+    };
+    for (const auto& refusal : refusals) {
+        PointSetPreparation refused;
+        EXPECT_FALSE(load(refused, refusal.content).ok);
+        const std::string where =
+            refusal.line > 0 ? ", line " + std::to_string(refusal.line) + ": " : ": ";
+        EXPECT_NE(refused.failure.find(where + refusal.reason), std::string::npos)
+            << refused.failure;
+    }
 }
 
 TEST(PointFile, RecordsHoldThePointsInFileOrder) {
@@ -124,7 +155,10 @@ TEST(PointFile, RecordsHoldThePointsInFileOrder) {
 
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(preparation.loadPoints("/nonexistent/rawPoints.txt"));
+    EXPECT_FALSE(preparation.loadPoints(::testing::TempDir()));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(preparation.failure,
+              ::testing::TempDir() + ": this is a directory, not a point file");
 }
 
 } // namespace
