@@ -15,15 +15,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (file == nullptr) {
         return 0;
     }
-    std::vector<Vector3> points;
+    std::vector<double> coordinates;
     Failure failure;
-    const bool read = readPointLines(file, "fuzz", points, failure, false);
+    const bool read = readPointLines(file, "fuzz", coordinates, failure, nullptr);
     std::fclose(file);
     if (read == failure.failed()) {
         std::abort();
     }
-    for (const Vector3& p : points) {
-        if (!(std::fabs(p.x) <= 3.5e38 && std::fabs(p.y) <= 3.5e38 && std::fabs(p.z) <= 3.5e38)) {
+    if (coordinates.size() % 3 != 0) {
+        std::abort();
+    }
+    for (const double value : coordinates) {
+        if (!(std::fabs(value) <= 3.5e38)) {
             std::abort();
         }
     }

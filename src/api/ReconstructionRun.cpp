@@ -43,6 +43,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.setHandOver(preparation.handOverCount, preparation.handOverTop, preparation.keptCount,
                         preparation.handOverHeader);
     builder.vertices = preparation.vertices.data();
+    builder.unusedTailCount = preparation.setAsideCount;
     builder.prepareConstruction();
     bool built = sideFilePrefix == nullptr || builder.setOutputFileNames(*sideFilePrefix);
     if (built) {

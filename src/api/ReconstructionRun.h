@@ -42,8 +42,8 @@ struct ReconstructionRun {
     // cannot be written. The run never exits the process and prints nothing besides console.
     bool run(const Settings& settings, std::ostream* console, const std::string* sideFilePrefix);
 
-    // Number of records (points read, removed ones included).
-    int32_t pointCount() const { return preparation.totalCount; }
+    // Number of records (points read, removed and set-aside ones included).
+    int32_t pointCount() const { return preparation.totalCount + preparation.setAsideCount; }
 
     // The faces as written to a mesh file, 3 corners per face: in record indices (the
     // prepared order), or in input indices (vertex i is input point i).

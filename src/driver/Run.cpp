@@ -83,6 +83,10 @@ int runFanmesh(int argc, char** argv) {
     int status = EXIT_OK;
     const std::string sideFilePrefix;
     if (run.run(settings, &std::cout, &sideFilePrefix)) {
+        std::cout << std::flush;
+        for (const std::string& notice : run.preparation.notices) {
+            std::cerr << "fanmesh: " << run.preparation.pointFileName << ": " << notice << "\n";
+        }
         if (!run.builder.writeMesh("outOFFFile.ply")) {
             std::cerr << "fanmesh: " << run.builder.failure << "\n";
             status = EXIT_OUTPUT_ERROR;

@@ -45,7 +45,8 @@ void PointSetPreparation::centerPoints() {
     centreX = (xMin + xMax) * 0.5;
     centreY = (yMin + yMax) * 0.5;
     centreZ = (zMin + zMax) * 0.5;
-    for (int32_t i = 0; i < totalCount; ++i) {
+    // The set-aside records after the others move with them but do not widen the box.
+    for (int32_t i = 0; i < totalCount + setAsideCount; ++i) {
         Vector3& p = vertices[i].position;
         p.x -= centreX;
         p.y -= centreY;
@@ -85,7 +86,7 @@ void PointSetPreparation::scalePoints() {
     yMin *= s;
     zMax *= s;
     zMin *= s;
-    for (int32_t i = 0; i < totalCount; ++i) {
+    for (int32_t i = 0; i < totalCount + setAsideCount; ++i) {
         Vector3& p = vertices[i].position;
         p.x /= m;
         p.y /= m;

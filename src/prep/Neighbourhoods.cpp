@@ -61,9 +61,10 @@ void searchWithAnn(std::vector<Vertex>& vertices, int32_t keptCount,
 
 bool PointSetPreparation::computeNeighbours() {
     if (keptCount < SEARCH_COUNT) {
-        failure = "too few points: at least " + std::to_string(SEARCH_COUNT) +
-                  " are needed to find 16 neighbours of every point, but only " +
-                  std::to_string(keptCount) + " remain";
+        failure = Failure{pointFileName, 0,
+                          "only " + std::to_string(keptCount) + " points remain; at least " +
+                              std::to_string(SEARCH_COUNT) + " are needed"}
+                      .describe();
         return false;
     }
     // The timing file is written only when it is named.

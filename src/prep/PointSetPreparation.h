@@ -40,6 +40,13 @@ struct PointSetPreparation {
     std::string pointFileName; // the file loadPoints read, for naming it in a failure
     // Input point index of every record: records are reordered when points are removed.
     std::vector<int32_t> inputIndex;
+    // Records totalCount to totalCount + setAsideCount - 1 (after all others) hold points set
+    // aside before preparation: exact repeats of an earlier point and points isolated far
+    // from all others. They are centred and scaled with the others, take part in no other
+    // stage, and stay unused in the mesh.
+    int32_t setAsideCount = 0;
+    std::vector<std::string> notices;     // one line per kind of set-aside point, for the user
+    std::vector<Vector3> loadedPositions; // positions as read, in the current record order
 
     // ---- point input ----
     // Reads the point file into the record array; the banner and a dot per 500 points go to
@@ -70,6 +77,26 @@ struct PointSetPreparation {
     // timing file is named but cannot be created.
     bool computeNeighbours();
 
+    // ---- set-aside points ----
+    // Copies the positions as read into loadedPositions and numbers the input lines.
+    void keepLoadedPositions();
+    // Cheap test on the current neighbour lists: true when some point coincides with its
+    // nearest neighbour or lies farther from it than the isolation limit allows.
+    bool mayNeedSetAside() const;
+    // Sets aside exact repeats (keeping the first in file order), then searches neighbours
+    // on the positions as read and sets aside isolated groups of at most 16 points until none
+    // is left, records a notice for each kind, then centres again and searches the neighbours
+    // of the rest. False, with `failure`, when fewer than 17 points remain or a search fails.
+    bool setAsideStrayPoints();
+    // Flags per record: 1 when an earlier record held exactly the same position as read.
+    std::vector<uint8_t> flagRepeatedPoints() const;
+    // Flags per kept record: 1 when it belongs to a group of at most 16 points linked by
+    // neighbour distances within the isolation limit (none when all points are isolated).
+    std::vector<uint8_t> flagIsolatedPoints() const;
+    // Moves the flagged records, with their positions as read, before the earlier set-aside
+    // records; the others keep their order and get back their positions as read.
+    void setAsideFlagged(const std::vector<uint8_t>& flags);
+
     // ---- unwanted points ----
     void removeUnwantedPoints();
     void swapPoints(int32_t first, int32_t second);
@@ -85,8 +112,9 @@ struct PointSetPreparation {
     static int qlImplicit(double d[3], double e[3], double z[3][3], int n, double macheps);
 
     // ---- preparation pipeline ----
-    // Runs the stages; false with the reason in failure. The prepared-point file is written
-    // only when it is named (setSideFileNames).
+    // Runs the stages; false with the reason in failure (too few points remain, all points
+    // coincide, a side file cannot be written). The prepared-point file is written only when
+    // it is named (setSideFileNames).
     bool runPreparation();
     bool writeNeighbourFile(const std::string& fileName);
 };

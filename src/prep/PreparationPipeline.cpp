@@ -8,8 +8,12 @@
 
 bool PointSetPreparation::runPreparation() {
     const long startTicks = wallTicks();
+    keepLoadedPositions();
     centerPoints();
     if (!computeNeighbours()) {
+        return false;
+    }
+    if (mayNeedSetAside() && !setAsideStrayPoints()) {
         return false;
     }
     removeUnwantedPoints();
@@ -21,7 +25,8 @@ bool PointSetPreparation::runPreparation() {
     // Scaling divides by the mean spacing; a set whose kept points all coincide with their
     // nearest neighbours has no scale and no surface.
     if (meanSpacing == 0.0) {
-        failure = "all points coincide: the point spacing is zero; cannot build a mesh";
+        failure =
+            Failure{pointFileName, 0, "all points coincide: the point spacing is zero"}.describe();
         return false;
     }
     scalePoints();

@@ -42,6 +42,9 @@ struct MeshBuilder {
     std::ostream* console = nullptr;
     // The first file failure (one line naming the file); empty when none happened.
     std::string failure;
+    // Records totalCount to totalCount + unusedTailCount - 1 of the array take no part in
+    // the construction; the mesh lists them as vertices of no face.
+    int32_t unusedTailCount = 0;
 
     MeshBuilder() = default;
     ~MeshBuilder();

@@ -63,17 +63,18 @@ bool MeshBuilder::writeMesh(const std::string& fileName) {
     }
     TextWriter out(file);
     out.putText("ply\nformat ascii 1.0\ncomment made by anonymous\nelement vertex ");
-    out.putInteger(totalCount);
+    const int32_t vertexCount = totalCount + unusedTailCount;
+    out.putInteger(vertexCount);
     out.putText("\nproperty float32 x\nproperty float32 y\nproperty float32 z\nelement face ");
     out.putInteger(faceCount);
     out.putText("\nproperty list uint8 int32 vertex_index\nend_header\n");
 
     if (console != nullptr) {
-        *console << "Number of points: " << totalCount << "\n"
+        *console << "Number of points: " << vertexCount << "\n"
                  << "Number of faces: " << faceCount << "\n\n";
     }
 
-    for (int32_t i = 0; i < totalCount; ++i) {
+    for (int32_t i = 0; i < vertexCount; ++i) {
         const Vector3& position = vertices[i].position;
         out.putFixed(position.x);
         out.put(' ');
