@@ -184,12 +184,14 @@ bool PointSetPreparation::setAsideStrayPoints() {
     int32_t isolated = 0;
     for (;;) {
         if (keptCount <= NEIGHBOUR_COUNT) {
+            const std::string remain =
+                keptCount == 1 ? " distinct point remains" : " distinct points remain";
             failure =
                 Failure{pointFileName, 0,
-                        "only " + std::to_string(keptCount) + " distinct points remain after " +
+                        "only " + std::to_string(keptCount) + remain + " after setting aside " +
                             std::to_string(repeats) + " repeated and " + std::to_string(isolated) +
-                            " isolated points were set aside; at least " +
-                            std::to_string(NEIGHBOUR_COUNT + 1) + " are needed"}
+                            " isolated points; at least " + std::to_string(NEIGHBOUR_COUNT + 1) +
+                            " are needed"}
                     .describe();
             return false;
         }

@@ -97,7 +97,8 @@ TEST(PreparationPipeline, FailuresAreReportedWithoutWritingTheFile) {
         std::vector<Vector3> points;
         std::string subfolder, message;
     } cases[] = {
-        {std::vector<Vector3>(40, Vector3(1, 2, 3)), "", "spacing is zero"},
+        {std::vector<Vector3>(40, Vector3(1, 2, 3)), "",
+         "only 1 distinct point remains after setting aside 39 repeated and 0 isolated points"},
         {scatteredPoints(50, 8), "missing/", "euclideanNeighbours.txt"},
     };
     for (const auto& c : cases) {
