@@ -7,9 +7,11 @@
 
 #include <cstdio>
 #include <iostream>
+#include <sys/stat.h>
 
 #include "api/ReconstructionRun.h"
 #include "driver/CommandLine.h"
+#include "driver/InterruptCleanup.h"
 #include "driver/PathMode.h"
 #include "driver/Settings.h"
 
@@ -18,6 +20,10 @@ namespace {
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_INPUT_ERROR = 1;
 constexpr int EXIT_OUTPUT_ERROR = 1;
+constexpr int EXIT_NO_FACE = 3;
+
+const char* const MESH_FILE = "outOFFFile.ply";
+const char* const PARTIAL_MESH_FILE = "outOFFFile.ply.partial";
 
 const char* const TRANSIENT_SIDE_FILES[] = {
     "euclideanNeighbours.txt", "euclideanNeighboursOut.txt", "propagation.txt", "stats.txt",
@@ -40,11 +46,24 @@ void waitForEnter() {
     } while (c != '\n' && c != EOF);
 }
 
+// After a failed run: when a mesh file from an earlier run is present (it is left as it
+// is), says that it is not this run's result.
+void reportNoNewMesh() {
+    struct stat status;
+    if (stat(MESH_FILE, &status) == 0) {
+        std::cerr << "fanmesh: no new mesh was written; " << MESH_FILE
+                  << " is left from an earlier run\n";
+    }
+}
+
 // Names the failure on standard error (one line), then shows "File error" and the prompt.
 int reportFileError(const std::string& failure) {
     std::cout << std::flush;
-    std::cerr << "fanmesh: " << failure << "\n" << std::flush;
+    std::cerr << "fanmesh: " << failure << "\n";
+    reportNoNewMesh();
+    std::cerr << std::flush;
     std::printf("\nFile error\n");
+    forgetRecordedFiles(); // nothing was created
     waitForEnter();
     return EXIT_INPUT_ERROR;
 }
@@ -60,6 +79,13 @@ int runFanmesh(int argc, char** argv) {
     if (!options.input.empty()) {
         return runPathMode(options);
     }
+
+    // An interruption removes the side files and the partial mesh that this run creates.
+    installInterruptCleanup();
+    for (const char* name : TRANSIENT_SIDE_FILES) {
+        recordFileToCreate(name);
+    }
+    recordFileToCreate(PARTIAL_MESH_FILE);
 
     Failure settingsFailure;
     Settings settings = readSettings("configuration.txt", &settingsFailure);
@@ -87,7 +113,16 @@ int runFanmesh(int argc, char** argv) {
         for (const std::string& notice : run.preparation.notices) {
             std::cerr << "fanmesh: " << run.preparation.pointFileName << ": " << notice << "\n";
         }
-        if (!run.builder.writeMesh("outOFFFile.ply")) {
+        if (run.faces.empty()) {
+            // A mesh without faces is no result: no mesh file is written.
+            std::cout << "Number of points: " << run.pointCount() << "\n"
+                      << "Number of faces: 0\n\n"
+                      << std::flush;
+            std::cerr << "fanmesh: " << run.preparation.pointFileName
+                      << ": no face could be built over the points (too few usable points, or a "
+                         "degenerate layout such as points on one line or a regular flat grid)\n";
+            status = EXIT_NO_FACE;
+        } else if (!run.builder.writeMesh(MESH_FILE)) {
             std::cerr << "fanmesh: " << run.builder.failure << "\n";
             status = EXIT_OUTPUT_ERROR;
         }
@@ -95,11 +130,15 @@ int runFanmesh(int argc, char** argv) {
         std::cerr << "fanmesh: " << run.failure << "\n";
         status = run.preparation.failure.empty() ? EXIT_OUTPUT_ERROR : EXIT_INPUT_ERROR;
     }
+    if (status != EXIT_OK) {
+        reportNoNewMesh();
+    }
 
     std::cout << std::flush;
     if (!options.keepSideFiles) {
         removeSideFiles();
     }
+    forgetRecordedFiles(); // what is left now is the run's finished result
     waitForEnter();
     return status;
 }

@@ -1,0 +1,173 @@
+// Whole-program runs on bad input: the exit status, the reason on standard error, the
+// "File error" line, which files exist afterwards, points set aside without changing the
+// mesh of the rest, and the clean-up after SIGINT and SIGTERM.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "support/RunDirectory.h"
+
+namespace {
+
+using meshtest::readFile;
+using meshtest::RunDirectory;
+
+struct Outcome {
+    int status;
+    std::string console, errors;
+};
+
+// Runs fanmesh in the directory with standard input at its end.
+Outcome runProgram(const RunDirectory& directory) {
+    const int status = directory.shell("'" FANMESH_BINARY_DIR
+                                       "/fanmesh' < /dev/null > ../out-$$ 2> ../err-$$; s=$?; "
+                                       "mv ../out-$$ .out; mv ../err-$$ .err; exit $s");
+    Outcome outcome{status, readFile(directory.path / ".out"), readFile(directory.path / ".err")};
+    std::filesystem::remove(directory.path / ".out");
+    std::filesystem::remove(directory.path / ".err");
+    return outcome;
+}
+
+// The face lines of a PLY file (everything after the vertex lines).
+std::vector<std::string> faceLines(const std::filesystem::path& mesh) {
+    const std::vector<std::string> lines = meshtest::fileLines(mesh);
+    std::vector<std::string> faces;
+    for (const std::string& line : lines) {
+        if (line.rfind("3 ", 0) == 0) {
+            faces.push_back(line);
+        }
+    }
+    return faces;
+}
+
+TEST(BadInput, RefusalsNameTheFileLineAndFault) {
+    const std::string collinear = [] {
+        std::string text;
+        for (int i = 0; i < 60; ++i) {
+            text += std::to_string(i) + " 0 0\n";
+        }
+        return text;
+    }();
+    const struct {
+        std::string points, settings;
+        bool staleMesh;
+        int status;
+        std::string reason;
+        bool fileError;
+    } cases[] = {
+        {"", "", false, 1, "rawPoints.txt: the point file cannot be opened: No such file", true},
+        {"1 2 3\n4 5 6\n7 8 9mm\n", "", false, 1,
+         "rawPoints.txt, line 3: the third value '9mm' is not a decimal number", true},
+        {std::string("1 2 3\n\0\0\0\0\0\0\n4 5 6\n", 20), "", true, 1,
+         "rawPoints.txt, line 2: the line holds a NUL byte", true},
+        {"1 2 3\n4 5 6\n", "", false, 1, "rawPoints.txt: 2 points read; at least 17 are needed",
+         true},
+        {collinear, std::string("true\n2\0\n", 8), false, 1,
+         "configuration.txt, line 2: the line holds a NUL byte", true},
+        {collinear, "", false, 3, "rawPoints.txt: no face could be built over the points", false},
+        {collinear, "", true, 3, "rawPoints.txt: no face could be built over the points", false},
+    };
+    for (const auto& c : cases) {
+        RunDirectory directory;
+        if (!c.points.empty()) {
+            std::ofstream(directory.path / "rawPoints.txt", std::ios::binary) << c.points;
+        }
+        if (!c.settings.empty()) {
+            std::ofstream(directory.path / "configuration.txt", std::ios::binary) << c.settings;
+        }
+        if (c.staleMesh) {
+            std::ofstream(directory.path / "outOFFFile.ply") << "earlier mesh\n";
+        }
+        const Outcome outcome = runProgram(directory);
+        EXPECT_EQ(outcome.status, c.status) << c.reason;
+        EXPECT_EQ(outcome.errors.rfind("fanmesh: " + c.reason, 0), 0u) << outcome.errors;
+        EXPECT_EQ(outcome.console.find("\nFile error\n") != std::string::npos, c.fileError)
+            << c.reason;
+        // A failed run writes no mesh and leaves an earlier one untouched, saying so.
+        const auto stale = outcome.errors.find("outOFFFile.ply is left from an earlier run");
+        EXPECT_EQ(stale != std::string::npos, c.staleMesh) << outcome.errors;
+        EXPECT_EQ(std::filesystem::exists(directory.path / "outOFFFile.ply"), c.staleMesh);
+        if (c.staleMesh) {
+            EXPECT_EQ(readFile(directory.path / "outOFFFile.ply"), "earlier mesh\n");
+        }
+        for (const std::string& name : directory.files()) {
+            EXPECT_TRUE(name == "rawPoints.txt" || name == "configuration.txt" ||
+                        name == "outOFFFile.ply")
+                << name << " left after: " << c.reason;
+        }
+    }
+}
+
+TEST(BadInput, RepeatedAndFarPointsLeaveTheMeshOfTheRestUnchanged) {
+    RunDirectory clean;
+    clean.generate("torus", 1500);
+    ASSERT_EQ(runProgram(clean).status, 0);
+    const std::string points = readFile(clean.path / "rawPoints.txt");
+    const std::vector<std::string> faces = faceLines(clean.path / "outOFFFile.ply");
+    ASSERT_GT(faces.size(), 2000u);
+
+    const struct {
+        std::string points;
+        int extra;
+        std::string notice;
+    } cases[] = {
+        {points + points, 1500,
+         "1500 points repeat an earlier point exactly and stay unused (lines 1501, 1502"},
+        {"1e9 1e9 1e9\n" + points + "-3e38 0 0\n", 2,
+         "2 points lie far from all others and stay unused (lines 1, 1502)"},
+    };
+    for (const auto& c : cases) {
+        RunDirectory directory;
+        std::ofstream(directory.path / "rawPoints.txt") << c.points;
+        const Outcome outcome = runProgram(directory);
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_NE(outcome.errors.find(c.notice), std::string::npos) << outcome.errors;
+        EXPECT_NE(outcome.console.find("Number of points: " + std::to_string(1500 + c.extra)),
+                  std::string::npos);
+        EXPECT_EQ(faceLines(directory.path / "outOFFFile.ply"), faces) << c.notice;
+    }
+}
+
+TEST(BadInput, InterruptionRemovesOnlyWhatTheRunCreated) {
+    for (const int signalNumber : {SIGINT, SIGTERM}) {
+        RunDirectory directory;
+        directory.generate("torus", 60000);
+        std::ofstream(directory.path / "propagation.txt") << "not the program's\n";
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const int null = open("/dev/null", O_RDWR);
+            dup2(null, 0);
+            dup2(null, 1);
+            dup2(null, 2);
+            if (chdir(directory.path.c_str()) == 0) {
+                execl(FANMESH_BINARY_DIR "/fanmesh", "fanmesh", static_cast<char*>(nullptr));
+            }
+            _exit(127);
+        }
+        // Interrupt once the run has created its side files.
+        for (int i = 0; i < 600 && !std::filesystem::exists(directory.path / "stats.txt"); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_TRUE(std::filesystem::exists(directory.path / "euclideanNeighbours.txt"));
+        kill(child, signalNumber);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signalNumber);
+        EXPECT_EQ(directory.files(),
+                  (std::vector<std::string>{"propagation.txt", "rawPoints.txt"}));
+        EXPECT_EQ(readFile(directory.path / "propagation.txt"), "not the program's\n");
+    }
+}
+
+} // namespace
