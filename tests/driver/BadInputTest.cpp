@@ -155,7 +155,7 @@ TEST(BadInput, InterruptionRemovesOnlyWhatTheRunCreated) {
             _exit(127);
         }
         // Interrupt once the run has created its side files.
-        for (int i = 0; i < 600 && !std::filesystem::exists(directory.path / "stats.txt"); ++i) {
+        for (int i = 0; i < 6000 && !std::filesystem::exists(directory.path / "stats.txt"); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         EXPECT_TRUE(std::filesystem::exists(directory.path / "euclideanNeighbours.txt"));
