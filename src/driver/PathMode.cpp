@@ -11,6 +11,7 @@
 
 #include "api/ReconstructionRun.h"
 #include "api/RunFigures.h"
+#include "driver/InterruptCleanup.h"
 #include "driver/Settings.h"
 #include "formats/FileName.h"
 #include "formats/MeshWriter.h"
@@ -24,6 +25,13 @@ namespace {
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_INPUT_ERROR = 1;
 constexpr int EXIT_USAGE = 2;
+constexpr int EXIT_NO_FACE = 3;
+
+// The side files a run writes when their folder is given.
+const char* const SIDE_FILES[] = {
+    "euclideanNeighbours.txt", "euclideanNeighboursOut.txt", "propagation.txt", "stats.txt",
+    "timingForNeighbours.txt",
+};
 
 int fail(int status, const std::string& message) {
     std::cerr << "fanmesh: " << message << "\n";
@@ -46,7 +54,12 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
             return false;
         }
         std::fclose(file);
-        settings = readSettings(line.configFile.c_str());
+        Failure failure;
+        settings = readSettings(line.configFile.c_str(), &failure);
+        if (failure.failed()) {
+            error = failure.describe();
+            return false;
+        }
     }
     if (line.allComponentsGiven) {
         settings.keepLargestComponent = !line.allComponents;
@@ -91,11 +104,10 @@ bool readInput(const std::string& input, ReconstructionRun& run, std::vector<dou
         return true;
     }
     if (!run.preparation.loadPoints(input)) {
-        error = input + ": " +
-                (run.preparation.failure.empty()
-                     ? "not a point file: every line must hold three decimal numbers within "
-                       "the single-precision range, and at least one point is needed"
-                     : run.preparation.failure);
+        error = run.preparation.failure.empty()
+                    ? input + ": not a point file: every line must hold three decimal numbers "
+                              "within the single-precision range, and at least one point is needed"
+                    : run.preparation.failure; // names the file and the line
         return false;
     }
     coordinates.reserve(static_cast<size_t>(run.pointCount()) * 3);
@@ -127,6 +139,12 @@ int runPathMode(const CommandLine& line) {
         return fail(EXIT_INPUT_ERROR, error);
     }
 
+    // An interruption removes the partial outputs and side files this run creates.
+    installInterruptCleanup();
+    recordFileToCreate(temporaryPathFor(output).c_str());
+    if (!line.reportFile.empty()) {
+        recordFileToCreate(temporaryPathFor(line.reportFile).c_str());
+    }
     std::string sideFilePrefix;
     if (!line.sideFileFolder.empty()) {
         std::error_code created;
@@ -136,11 +154,25 @@ int runPathMode(const CommandLine& line) {
                         line.sideFileFolder + ": cannot create the folder: " + created.message());
         }
         sideFilePrefix = (std::filesystem::path(line.sideFileFolder) / "").string();
+        for (const char* name : SIDE_FILES) {
+            recordFileToCreate((sideFilePrefix + name).c_str());
+        }
     }
     // Progress only for a person watching: not with --quiet, nor into a file or pipe.
     std::ostream* progress = !line.quiet && isatty(STDERR_FILENO) ? &std::cerr : nullptr;
     if (!run.run(settings, progress, line.sideFileFolder.empty() ? nullptr : &sideFilePrefix)) {
-        return fail(EXIT_INPUT_ERROR, line.input + ": " + run.failure);
+        return fail(EXIT_INPUT_ERROR, run.failure.rfind(line.input, 0) == 0
+                                          ? run.failure
+                                          : line.input + ": " + run.failure);
+    }
+    for (const std::string& notice : run.preparation.notices) {
+        std::cerr << "fanmesh: " << line.input << ": " << notice << "\n";
+    }
+    if (run.faces.empty()) {
+        return fail(EXIT_NO_FACE, line.input +
+                                      ": no face could be built over the points (too few usable "
+                                      "points, or a degenerate layout such as points on one line "
+                                      "or a regular flat grid); no mesh was written");
     }
 
     const std::vector<int32_t> inputFaces = run.facesInInputOrder();
@@ -176,5 +208,6 @@ int runPathMode(const CommandLine& line) {
             return fail(EXIT_INPUT_ERROR, error);
         }
     }
+    forgetRecordedFiles(); // the outputs are final now
     return EXIT_OK;
 }
