@@ -290,7 +290,7 @@ TEST(PathMode, BadInputIsRefusedAndLeavesNothingBehind) {
         {"missing.xyz", "missing.xyz: cannot open", 1},
         {"good.las", "good.las: unknown point format", 1},
         {"few.xyz", "few.xyz: too few points: 5 read, at least 17", 1},
-        {"bad.txt", "bad.txt: ", 1},
+        {"bad.txt", "bad.txt, line 1: the third value 'x' is not a decimal number", 1},
         {"noz.ply", "noz.ply", 1},
         {"cut.ply", "cut.ply", 1},
         {"good.xyz --config missing.cfg", "missing.cfg: cannot open", 1},
