@@ -36,36 +36,44 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
     app.set_version_flag("--version", std::string("fanmesh ") + fanmesh::version());
     app.add_option("INPUT", line.input,
                    "point file: .ply (ASCII or binary), or .xyz/.txt/.pts text with three "
-                   "numbers per line");
+                   "numbers per line")
+        ->type_name("FILE");
     app.add_option("-o,--output", line.output,
                    "mesh file: .ply, .obj or .off (default: INPUT with .mesh.ply for its "
-                   "extension, beside INPUT)");
+                   "extension, beside INPUT)")
+        ->type_name("FILE");
     app.add_flag("--binary", line.binary, "write a .ply mesh as binary little endian");
     app.add_flag("--prepared-coordinates", line.preparedCoordinates,
                  "write the vertices centred, scaled and in the run's order instead of the "
                  "input's coordinates and order");
     app.add_option("--side-files", line.sideFileFolder,
-                   "write the intermediate side files into this folder");
+                   "write the intermediate side files into this folder")
+        ->type_name("DIR");
     app.add_option("--config", line.configFile,
                    "read the settings from a file in the configuration.txt format; options "
-                   "given on the command line win");
+                   "given on the command line win")
+        ->type_name("FILE");
     app.add_flag("--all-components", line.allComponents,
                  "keep every connected part of the surface, not only the largest");
     app.add_option("--unwanted-percent", line.unwantedPercent,
                    "drop a neighbour closer than this percentage of the distance to the "
                    "16th neighbour (default 20)")
-        ->check(CLI::Range(0, 100));
+        ->check(CLI::Range(0, 100))
+        ->type_name("N");
     app.add_option("--max-layers", line.maxLayers,
                    "stop growing once the layer number exceeds this (default 999)")
-        ->check(CLI::Range(1, INT_MAX));
+        ->check(CLI::Range(1, INT_MAX))
+        ->type_name("N");
     app.add_flag("--keep-inconsistent-fans", line.keepInconsistentFans,
                  "keep points whose fan faces against their normal");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
-    app.add_option("--report", line.reportFile, "also write the run report as JSON to this file");
+    app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
+        ->type_name("FILE");
     app.add_option("--threads", line.threads,
                    "threads for the per-point work (default: one per core); the output is the "
                    "same for every count")
-        ->check(CLI::Range(1, 1024));
+        ->check(CLI::Range(1, 1024))
+        ->type_name("N");
     app.add_flag("--keep-side-files", line.keepSideFiles,
                  "without INPUT: keep the intermediate side files in the current folder");
     try {
