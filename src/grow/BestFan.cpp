@@ -18,7 +18,7 @@ int32_t keepFan(const std::vector<int32_t>& fan, int32_t* buffer) {
 
 } // namespace
 
-bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
+bool ReconstructionState::searchBestFan(int32_t p, bool levelFlipping) {
     Vertex& v = vertices[p];
     v.currentTriangleFan.clear();
     if (v.connectedPoints.empty()) {

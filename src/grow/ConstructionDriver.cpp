@@ -45,6 +45,7 @@ void ReconstructionState::constructSurface() {
     completionOrder.clear();
     completionOrder.reserve(static_cast<size_t>(totalCount > 0 ? totalCount : 0));
     completedCount = 0;
+    fanSearchMemos.clear();
     const std::clock_t startTicks = std::clock();
 
     std::vector<double> candidates;
@@ -131,6 +132,8 @@ void ReconstructionState::constructSurface() {
         }
     }
 
+    // Growth is over: no best-fan search follows.
+    std::unordered_map<int64_t, FanSearchMemo>().swap(fanSearchMemos);
     if (completedCount > completedLimit) {
         return;
     }

@@ -320,6 +320,7 @@ bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping)
     }
 
     // Closing tests on the closed ring.
+    ++fanWriteCount;
     const auto fail = [&v]() {
         v.triangleFanCount = 0;
         v.currentTriangleFan.clear();

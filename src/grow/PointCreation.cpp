@@ -206,6 +206,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
         }
         completionOrder.push_back(h);
         completedCount = static_cast<int32_t>(completionOrder.size());
+        forgetFanSearch(h);
         candidateQueue.popTop();
 
         // Activation of the new fan's members.

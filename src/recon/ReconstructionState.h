@@ -9,7 +9,10 @@
 #include <ostream>
 #include <vector>
 
+#include <unordered_map>
+
 #include "geometry/Vector3.h"
+#include "grow/FanSearchMemo.h"
 #include "recon/BoundedHeap.h"
 #include "recon/Octree.h"
 #include "recon/Random.h"
@@ -114,7 +117,42 @@ struct ReconstructionState {
     bool normalTest(int32_t a);
 
     // ---- grow: fan search ----
+    // Best fan of p over the fans that reach it (see searchBestFan). A search whose inputs
+    // are the same as those of p's previous search gives that search's result and writes,
+    // taken from fanSearchMemos instead of being run again.
     bool findBestFan(int32_t p, bool levelFlipping);
+    // The search itself: the flattest closed fan of p started from each connected point.
+    // Writes the fan, the working fan, the normal, the flatness and the farthest neighbour
+    // slot of p; returns false when no start gives a fan.
+    bool searchBestFan(int32_t p, bool levelFlipping);
+    // Writes into inputs every value searchBestFan(p, levelFlipping) reads: the parity, p's
+    // fan, normal, neighbours and connections, the two fan neighbours of p in each connected
+    // point's fan, and the state and front flag of every point the search may consider.
+    void gatherFanSearchInputs(int32_t p, bool levelFlipping, std::vector<int32_t>& inputs);
+    // Writes into outputs the search's result and every field of p it writes.
+    void recordFanSearchOutputs(int32_t p, bool found, bool fanWritten,
+                                std::vector<int32_t>& outputs) const;
+    // True when the search of p computes the normal of p (some connected point's fan
+    // holds p, so a working fan is built).
+    bool searchWritesNormal(int32_t p) const;
+    // Puts the recorded writes back into p; returns the recorded result.
+    bool replayFanSearchOutputs(int32_t p, const std::vector<int32_t>& outputs);
+    // Forgets the memo of p (p was completed, so it is not searched again in this growth).
+    void forgetFanSearch(int32_t p) {
+        fanSearchMemos.erase(fanSearchKey(p, false));
+        fanSearchMemos.erase(fanSearchKey(p, true));
+    }
+    // Memo key: one memo per point and layer parity, as the layers alternate between them.
+    static int64_t fanSearchKey(int32_t p, bool levelFlipping) {
+        return static_cast<int64_t>(p) * 2 + (levelFlipping ? 1 : 0);
+    }
+    std::unordered_map<int64_t, FanSearchMemo> fanSearchMemos;
+    std::vector<int32_t> fanSearchScratch; // reused input buffer of findBestFan
+    // Number of closed rings constructFan wrote into a fan (kept or refused at once); tells
+    // the memo whether a search left the fan of its point as it was.
+    int64_t fanWriteCount = 0;
+    int64_t fanSearchCount = 0;   // searches asked for
+    int64_t fanSearchReplays = 0; // of which answered from the memo
     bool refineFan(int32_t p, int32_t h, bool levelFlipping);
     bool constructFan(int32_t a, int32_t b, bool levelFlipping);
     double computeFlatness(int32_t p);
