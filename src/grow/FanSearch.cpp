@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "geometry/Geometry.h"
+#include "geometry/PreparedTriangle.h"
 #include "grow/FanConstants.h"
 #include "recon/BoundedHeap.h"
 #include "recon/ReconstructionState.h"
@@ -184,19 +185,28 @@ bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping)
             if (trace) {
                 std::cout << "\t\tPassed all citeria.\n";
             }
+            // The convexity test of every other open neighbour against the candidate
+            // triangle (convexityTest with the triangle normal, then with the fan normal),
+            // with the triangle's plane and edges set up once.
+            const PreparedTriangle triangle(pa, pk, vertices[n].position);
+            const double alongTriangle = triangle.normal.dot(tn);
+            const double alongFan = triangle.normal.dot(v.normal);
+            const bool fanNormalUsed = v.triangleFanCount > 1;
             bool convex = true;
             for (int32_t i = 0; i < NEIGHBOUR_COUNT && convex; ++i) {
                 const int32_t o = v.neighbours[i];
                 if (i == j || used[i] || o == lastPoint || pointState[o] == 1) {
                     continue;
                 }
-                if (!convexityTest(a, lastPoint, n, tn, o)) {
+                const Vector3& po = vertices[o].position;
+                if (triangle.rayHitsBehindAlong(alongTriangle, tn, po) ||
+                    (fanNormalUsed && triangle.rayHitsBehindAlong(alongFan, v.normal, po))) {
                     if (trace) {
                         std::cout << "\t\tDied at convexity test at point " << o
                                   << " (triangle Normal) .\n";
                     }
                     convex = false;
-                } else if (!convexityTest(a, lastPoint, n, v.normal, o)) {
+                } else if (!fanNormalUsed && triangle.rayHitsBehindAlong(alongFan, v.normal, po)) {
                     if (trace) {
                         std::cout << "\t\tDied at convexity test at point " << o
                                   << " (fan Normal) .\n";

@@ -2,6 +2,7 @@
 // for that triangle, the split of the triangle, and the passes over isolated points and
 // over the points set aside by preparation.
 #include "geometry/Geometry.h"
+#include "geometry/PreparedTriangle.h"
 #include "recon/ReconstructionState.h"
 
 namespace {
@@ -10,42 +11,43 @@ namespace {
 constexpr double MIN_TRIANGLE_FACING = static_cast<double>(0.0001f);
 } // namespace
 
-// Whether the line through i along the normal of o meets one of the triangles of o's fan.
-static bool seenInsideFan(const ReconstructionState& state, int32_t o, int32_t i) {
-    const Vertex& owner = state.vertices[o];
-    for (int32_t k = 0; k < owner.triangleFanCount; ++k) {
-        const int32_t u = owner.triangleFan[k];
-        const int32_t w = owner.triangleFan[(k + 1) % owner.triangleFanCount];
-        if (lineHitsTriangle(owner.position, state.vertices[u].position, state.vertices[w].position,
-                             owner.normal, state.vertices[i].position)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Offers the triangles of the fan of o as covering triangles of i.
+// Offers the triangles of the fan of o as covering triangles of i. They are considered when
+// i is in the fan or the line through i along o's normal meets one of them; each triangle
+// facing o's normal that the line meets is a candidate at the distance from i to the meeting
+// point. Each triangle's plane and meeting point are computed once for both questions.
 static void tryOwner(const ReconstructionState& state, int32_t i, int32_t o, double& best,
                      int32_t& bestO, int32_t& bestT, int32_t& bestV) {
-    if (state.indexInFan(o, i) < 0 && !seenInsideFan(state, o, i)) {
+    const Vertex& owner = state.vertices[o];
+    const int32_t count = owner.triangleFanCount;
+    const Vector3 location = state.vertices[i].position;
+    Vector3 hits[MAX_FAN_SIZE];
+    bool inside[MAX_FAN_SIZE];
+    bool seen = false;
+    for (int32_t k = 0; k < count; ++k) {
+        const int32_t u = owner.triangleFan[k];
+        const int32_t w = owner.triangleFan[(k + 1) % count];
+        const PreparedTriangle triangle(owner.position, state.vertices[u].position,
+                                        state.vertices[w].position);
+        hits[k] = triangle.hitPoint(owner.normal, location);
+        inside[k] = triangle.contains(hits[k]);
+        seen = seen || inside[k];
+    }
+    if (!seen && state.indexInFan(o, i) < 0) {
         return;
     }
-    const Vertex& owner = state.vertices[o];
-    const Vector3 location = state.vertices[i].position;
-    for (int32_t k = 0; k < owner.triangleFanCount; ++k) {
+    for (int32_t k = 0; k < count; ++k) {
         const int32_t u = owner.triangleFan[k];
-        const int32_t w = owner.triangleFan[(k + 1) % owner.triangleFanCount];
-        const Vector3 pu = state.vertices[u].position;
-        const Vector3 pw = state.vertices[w].position;
-        const Vector3 tn = triangleNormal(owner.position, pu, pw);
+        const int32_t w = owner.triangleFan[(k + 1) % count];
+        if (!inside[k]) {
+            continue;
+        }
+        const Vector3 tn =
+            triangleNormal(owner.position, state.vertices[u].position, state.vertices[w].position);
         if (tn.length() < MIN_TRIANGLE_FACING || tn.dot(owner.normal) < MIN_TRIANGLE_FACING) {
             continue;
         }
-        if (!lineHitsTriangle(owner.position, pu, pw, owner.normal, location)) {
-            continue;
-        }
-        const double d = lineTriangleDistance(owner.position, pu, pw, owner.normal, location);
-        if (d >= 0.0 && d < best) {
+        const double d = difference(location, hits[k]).length();
+        if (d < best) {
             best = d;
             bestO = o;
             bestT = u;
