@@ -199,6 +199,12 @@ bool lineHitsTriangle(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector
     return insideTriangle(linePlaneHitPoint(a, b, c, direction, origin), a, b, c);
 }
 
+bool lineHitsTriangleAt(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin,
+                        Vector3& hit) {
+    hit = linePlaneHitPoint(a, b, c, direction, origin);
+    return insideTriangle(hit, a, b, c);
+}
+
 bool lineHitsTriangleFront(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin) {
     Vector3 x;
     if (!linePlaneIntersection(a, b, c, direction, origin, x)) {

@@ -60,6 +60,10 @@ Vector3 linePlaneHitPoint(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Ve
 bool inWedge(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin);
 // True when the line meets the triangle.
 bool lineHitsTriangle(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin);
+// lineHitsTriangle that also gives the point where the line meets the plane (origin when the
+// line runs parallel to it).
+bool lineHitsTriangleAt(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin,
+                        Vector3& hit);
 // True when the line meets the triangle and runs along its normal.
 bool lineHitsTriangleFront(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin);
 // True when the line meets the triangle at the origin or behind it (against the direction).

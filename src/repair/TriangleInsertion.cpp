@@ -2,7 +2,6 @@
 // for that triangle, the split of the triangle, and the passes over isolated points and
 // over the points set aside by preparation.
 #include "geometry/Geometry.h"
-#include "geometry/PreparedTriangle.h"
 #include "recon/ReconstructionState.h"
 
 namespace {
@@ -14,7 +13,7 @@ constexpr double MIN_TRIANGLE_FACING = static_cast<double>(0.0001f);
 // Offers the triangles of the fan of o as covering triangles of i. They are considered when
 // i is in the fan or the line through i along o's normal meets one of them; each triangle
 // facing o's normal that the line meets is a candidate at the distance from i to the meeting
-// point. Each triangle's plane and meeting point are computed once for both questions.
+// point. Each triangle's meeting point is computed once for both questions.
 static void tryOwner(const ReconstructionState& state, int32_t i, int32_t o, double& best,
                      int32_t& bestO, int32_t& bestT, int32_t& bestV) {
     const Vertex& owner = state.vertices[o];
@@ -26,10 +25,8 @@ static void tryOwner(const ReconstructionState& state, int32_t i, int32_t o, dou
     for (int32_t k = 0; k < count; ++k) {
         const int32_t u = owner.triangleFan[k];
         const int32_t w = owner.triangleFan[(k + 1) % count];
-        const PreparedTriangle triangle(owner.position, state.vertices[u].position,
-                                        state.vertices[w].position);
-        hits[k] = triangle.hitPoint(owner.normal, location);
-        inside[k] = triangle.contains(hits[k]);
+        inside[k] = lineHitsTriangleAt(owner.position, state.vertices[u].position,
+                                       state.vertices[w].position, owner.normal, location, hits[k]);
         seen = seen || inside[k];
     }
     if (!seen && state.indexInFan(o, i) < 0) {
