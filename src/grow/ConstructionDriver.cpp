@@ -46,6 +46,7 @@ void ReconstructionState::constructSurface() {
     completionOrder.reserve(static_cast<size_t>(totalCount > 0 ? totalCount : 0));
     completedCount = 0;
     fanSearchMemos.clear();
+    coverMemos.clear();
     const std::clock_t startTicks = std::clock();
 
     std::vector<double> candidates;
@@ -120,6 +121,7 @@ void ReconstructionState::constructSurface() {
             }
         }
 
+        forgetSettledCoverMemos();
         const int32_t c = completedCount;
         if (c > completedLimit) {
             break;
@@ -132,8 +134,9 @@ void ReconstructionState::constructSurface() {
         }
     }
 
-    // Growth is over: no best-fan search follows.
+    // Growth is over: no memoised search follows.
     std::unordered_map<int64_t, FanSearchMemo>().swap(fanSearchMemos);
+    std::unordered_map<int32_t, CoverMemo>().swap(coverMemos);
     if (completedCount > completedLimit) {
         return;
     }

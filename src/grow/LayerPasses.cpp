@@ -139,7 +139,7 @@ void ReconstructionState::insertUncoveredPoints() {
         int32_t t = -1;
         int32_t w = -1;
         double c = 0.0;
-        if (!findCoveringTriangle(p, o, t, w, c)) {
+        if (!findCoveringTriangleRemembered(p, o, t, w, c)) {
             continue;
         }
         if (b < 0.0 || b > UNCOVERED_DISTANCE_FACTOR * c) {

@@ -17,6 +17,7 @@
 #include "recon/Octree.h"
 #include "recon/Random.h"
 #include "recon/Vertex.h"
+#include "repair/CoverMemo.h"
 
 struct ReconstructionState {
     Vertex* vertices = nullptr;
@@ -295,6 +296,16 @@ struct ReconstructionState {
     void keepLargestComponentPass();
     // The nearest fan triangle (o, t, v) over point i and its distance; false when none.
     bool findCoveringTriangle(int32_t i, int32_t& o, int32_t& t, int32_t& v, double& distance);
+    // findCoveringTriangle, answered from coverMemos when everything it reads is as at the
+    // previous search over i.
+    bool findCoveringTriangleRemembered(int32_t i, int32_t& o, int32_t& t, int32_t& v,
+                                        double& distance);
+    // Writes into inputs every value findCoveringTriangle(i, ...) reads.
+    void gatherCoverInputs(int32_t i, std::vector<int32_t>& inputs) const;
+    // Drops the memos of points that are no longer open and isolated.
+    void forgetSettledCoverMemos();
+    std::unordered_map<int32_t, CoverMemo> coverMemos;
+    std::vector<int32_t> coverScratch; // reused input buffer
     // Splits the triangle (o, t, v) of the fan of o by i and completes i with [o, t, v].
     void insertIntoTriangle(int32_t i, int32_t o, int32_t t, int32_t v);
 };

@@ -1,0 +1,80 @@
+// Memo of the covering-triangle search of the per-layer pass over isolated points. The
+// search over point i reads, for each of i's 16 neighbours k, k's state; the fan and normal
+// of k when it is completed, else k's connected points in order and the fan and normal of
+// each (the positions never change). Equal values give an equal answer.
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "recon/ReconstructionState.h"
+
+void ReconstructionState::gatherCoverInputs(int32_t i, std::vector<int32_t>& inputs) const {
+    inputs.clear();
+    const auto pushOwner = [this, &inputs](int32_t o) {
+        const Vertex& owner = vertices[o];
+        inputs.push_back(o);
+        inputs.push_back(owner.triangleFanCount);
+        inputs.insert(inputs.end(), owner.triangleFan, owner.triangleFan + owner.triangleFanCount);
+        int32_t words[6];
+        std::memcpy(words, &owner.normal.x, sizeof(double));
+        std::memcpy(words + 2, &owner.normal.y, sizeof(double));
+        std::memcpy(words + 4, &owner.normal.z, sizeof(double));
+        inputs.insert(inputs.end(), words, words + 6);
+    };
+    for (int32_t n = 0; n < NEIGHBOUR_COUNT; ++n) {
+        const int32_t k = vertices[i].neighbours[n];
+        const int32_t state = pointState[static_cast<size_t>(k)];
+        inputs.push_back(state);
+        if (state == 1) {
+            pushOwner(k);
+        } else {
+            inputs.push_back(static_cast<int32_t>(vertices[k].connectedPoints.size()));
+            for (const int32_t c : vertices[k].connectedPoints) {
+                pushOwner(c);
+            }
+        }
+    }
+}
+
+bool ReconstructionState::findCoveringTriangleRemembered(int32_t i, int32_t& o, int32_t& t,
+                                                         int32_t& v, double& distance) {
+    gatherCoverInputs(i, coverScratch);
+    CoverMemo& memo = coverMemos[i];
+    if (memo.inputs.empty() || memo.inputs != coverScratch) {
+        memo.inputs.swap(coverScratch);
+        memo.found = findCoveringTriangle(i, memo.o, memo.t, memo.v, memo.distance);
+    }
+#ifdef FANMESH_CHECK_FAN_MEMO
+    else {
+        int32_t co = -1;
+        int32_t ct = -1;
+        int32_t cv = -1;
+        double cd = 0.0;
+        const bool found = findCoveringTriangle(i, co, ct, cv, cd);
+        if (found != memo.found || (found && (co != memo.o || ct != memo.t || cv != memo.v ||
+                                              std::memcmp(&cd, &memo.distance, sizeof(cd)) != 0))) {
+            std::cerr << "covering-triangle memo differs from the search for point " << i << "\n";
+            std::abort();
+        }
+    }
+#endif
+    if (!memo.found) {
+        return false;
+    }
+    o = memo.o;
+    t = memo.t;
+    v = memo.v;
+    distance = memo.distance;
+    return true;
+}
+
+void ReconstructionState::forgetSettledCoverMemos() {
+    for (auto entry = coverMemos.begin(); entry != coverMemos.end();) {
+        const int32_t i = entry->first;
+        if (pointState[static_cast<size_t>(i)] != 0 || !vertices[i].connectedPoints.empty()) {
+            entry = coverMemos.erase(entry);
+        } else {
+            ++entry;
+        }
+    }
+}
