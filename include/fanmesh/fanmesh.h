@@ -39,6 +39,11 @@ struct Options {
     // --keep-inconsistent-fans: keep points whose fan holds a triangle facing against the
     // point's normal (by default they are removed in a final pass).
     bool keepInconsistentFans = false;
+    // --ray-hit-distance X: a point blocks a visibility ray of the surface growth only within
+    // X times its neighbourhood radius of the ray; 0 (--plain-ray-test): any point in an
+    // index cell ahead of the ray blocks it, which refuses most fans on thin parts sampled
+    // by few points.
+    double rayHitDistance = 0.75;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

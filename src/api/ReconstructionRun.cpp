@@ -49,6 +49,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     if (built) {
         builder.setOptions(settings.keepLargestComponent, settings.removeInconsistentFans,
                            settings.configuredMaxLayers);
+        builder.rayHitDistance = settings.rayHitDistance;
         builder.attachRecords(); // also builds the octree over all records
         built = builder.build();
     }

@@ -3,6 +3,9 @@
 
 #include "report/MeshFigures.h"
 
+// The library's default is path mode's.
+static_assert(fanmesh::Options{}.rayHitDistance == DEFAULT_RAY_HIT_DISTANCE);
+
 Settings settingsOf(const fanmesh::Options& options) {
     Settings settings;
     settings.keepLargestComponent = !options.allComponents;
@@ -10,6 +13,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.configuredMaxLayers = options.maxLayers;
     settings.removeInconsistentFans = !options.keepInconsistentFans;
     settings.threads = options.threads;
+    settings.rayHitDistance = options.rayHitDistance > 0.0 ? options.rayHitDistance : 0.0;
     return settings;
 }
 

@@ -22,6 +22,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--unwanted-percent",
     "--max-layers",
     "--keep-inconsistent-fans",
+    "--plain-ray-test",
     "--quiet",
     "--report",
 };
@@ -66,6 +67,16 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
         ->type_name("N");
     app.add_flag("--keep-inconsistent-fans", line.keepInconsistentFans,
                  "keep points whose fan faces against their normal");
+    CLI::Option* hitDistance =
+        app.add_option("--ray-hit-distance", line.rayHitDistance,
+                       "a point blocks a visibility ray of the surface growth only within X "
+                       "times its neighbourhood radius of the ray (default 0.75 with INPUT, "
+                       "0 without: any point in an index cell ahead blocks)")
+            ->check(CLI::NonNegativeNumber);
+    app.add_flag("--plain-ray-test", line.plainRayTest,
+                 "with INPUT: any point in an index cell ahead blocks a visibility ray (the "
+                 "same as --ray-hit-distance 0)")
+        ->excludes(hitDistance);
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

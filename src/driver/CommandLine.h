@@ -22,6 +22,9 @@ struct CommandLine {
     bool maxLayersGiven = false;
     bool keepInconsistentFans = false;
     bool keepInconsistentFansGiven = false;
+    // --ray-hit-distance X (< 0: not given, the mode's default) and --plain-ray-test.
+    double rayHitDistance = -1.0;
+    bool plainRayTest = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

@@ -93,6 +93,7 @@ int runFanmesh(int argc, char** argv) {
         return reportFileError(settingsFailure.describe());
     }
     settings.threads = options.threads;
+    settings.rayHitDistance = options.rayHitDistance > 0.0 ? options.rayHitDistance : 0.0;
     ReconstructionRun run;
     run.preparation.console = &std::cout;
     if (!run.preparation.loadPoints("rawPoints.txt")) {

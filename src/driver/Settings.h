@@ -8,6 +8,9 @@
 #include "formats/Failure.h"
 #include "formats/LineReader.h"
 
+// The finer ray test's hit distance of path mode and the library (in neighbourhood radii).
+inline constexpr double DEFAULT_RAY_HIT_DISTANCE = 0.75;
+
 struct Settings {
     bool keepLargestComponent = true;   // line 1: final pass keeps the largest connected part
     int unwantedPointPercent = 20;      // line 2: distance ratio (percent) for unwanted points
@@ -16,6 +19,10 @@ struct Settings {
     // Not in the file: threads for the per-point work (--threads); 0 means one per core.
     // Every count gives the same output.
     int threads = 0;
+    // Command line only: finer ray test of the global convexity test. A point blocks a ray
+    // only within this many of its neighbourhood radii of the ray; 0 keeps the plain rule
+    // (any point in a cell ahead blocks).
+    double rayHitDistance = 0.0;
 };
 
 // Returns the defaults, overridden by the setting lines of the file when it can be opened.

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <ostream>
 
+#include "grow/GrowthStats.h"
 #include "recon/ReconstructionState.h"
 
 namespace {
@@ -141,6 +142,7 @@ void ReconstructionState::constructSurface() {
         return;
     }
 
+    GROWTH_REPORT(pointState, activeCount);
     if (console != nullptr) {
         *console << "\n\n"
                  << "Performing Cleaning up functions\n";

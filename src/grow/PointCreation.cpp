@@ -6,6 +6,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "grow/GrowthStats.h"
 #include "recon/DiagnosticClock.h"
 #include "recon/ReconstructionState.h"
 
@@ -45,6 +46,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
     }
 
     clockStart = diagnosticTicks();
+    tree.rayHitDistance = rayHitDistance;
     tree.buildFor(vertices, component.data(), static_cast<int32_t>(component.size()), searchRadius);
     clockEnd = diagnosticTicks();
     octreeTicks += clockEnd - clockStart;
@@ -63,6 +65,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
             std::cout << "\tFRESH START FOR CREATING POINT " << p << " \n";
         }
         if (!findBestFan(p, levelFlipping)) {
+            GROWTH_REFUSE(p, bestFanSeeding);
             rejected[static_cast<size_t>(p)] = 1;
             if (p == tracePoint) {
                 std::cout << "\tTHIS POINT CANNOT FIND A BESTFAN CONFIGURATION\n";
@@ -74,6 +77,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
                 std::cout << "\tTHIS POINT PASSED THE GLOBAL CONVEXITY TEST\n";
             }
         } else {
+            GROWTH_REFUSE(p, convexitySeeding);
             rejected[static_cast<size_t>(p)] = 1;
             if (p == tracePoint) {
                 std::cout << "\tTHIS POINT FAILED THE GLOBAL CONVEXITY TEST\n";
@@ -125,6 +129,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
                 withdrawFan(h);
             }
             if (!postTest(h)) {
+                GROWTH_REFUSE(h, postTest);
                 rejected[static_cast<size_t>(h)] = 1;
                 pointState[static_cast<size_t>(h)] = 0;
                 abandon = true;
@@ -136,6 +141,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
             saveFan(h);
             publishFan(h, levelFlipping);
             if (!mergePoint(h)) {
+                GROWTH_REFUSE(h, merge);
                 rejected[static_cast<size_t>(h)] = 1;
                 withdrawFan(h);
                 restoreFan(h);
@@ -143,6 +149,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
             }
             removeFoldedFanPoints(h);
             if (!insertMissedNeighbours(h)) {
+                GROWTH_REFUSE(h, missedNeighbours);
                 rejected[static_cast<size_t>(h)] = 1;
                 withdrawFan(h);
                 restoreFan(h);
@@ -150,10 +157,12 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
             }
             pointState[static_cast<size_t>(h)] = 1;
             if (!postTest(h)) {
+                GROWTH_REFUSE(h, postTest);
                 rejected[static_cast<size_t>(h)] = 1;
                 pointState[static_cast<size_t>(h)] = 0;
                 abandon = true;
             } else if (!globalConvexityTest(h, tree, levelFlipping)) {
+                GROWTH_REFUSE(h, convexityFinal);
                 rejected[static_cast<size_t>(h)] = 1;
                 pointState[static_cast<size_t>(h)] = 0;
                 withdrawFan(h);
@@ -170,6 +179,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
                 }
                 flipStep(h);
                 if (!postTest(h)) {
+                    GROWTH_REFUSE(h, postTest);
                     rejected[static_cast<size_t>(h)] = 1;
                     pointState[static_cast<size_t>(h)] = 0;
                     abandon = true;
@@ -226,6 +236,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
                 }
                 if (queued[mi] == 0) {
                     if (!findBestFan(m, levelFlipping)) {
+                        GROWTH_REFUSE(m, bestFanActivation);
                         rejected[mi] = 1;
                         if (tracedM) {
                             std::cout << "This point " << m
@@ -238,6 +249,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
                             std::cout << "This point " << m << " passed convexity test. \n";
                         }
                     } else {
+                        GROWTH_REFUSE(m, convexityActivation);
                         rejected[mi] = 1;
                         if (tracedM) {
                             std::cout << "This point " << m << " failed convexity test. \n";
@@ -253,6 +265,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
                                 std::cout << "This point " << m << " passed convexity test. \n";
                             }
                         } else {
+                            GROWTH_REFUSE(m, convexityRefine);
                             rejected[mi] = 1;
                             if (tracedM) {
                                 std::cout << "This point " << m << " failed convexity test. \n";

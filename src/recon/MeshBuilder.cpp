@@ -55,6 +55,7 @@ void MeshBuilder::attachRecords() {
 bool MeshBuilder::build() {
     state.setOptions(keepLargestComponent, removeInconsistentFans, configuredMaxLayers);
     state.console = console;
+    state.rayHitDistance = rayHitDistance;
     state.constructSurface();
     // A point that was not completed has no accepted fan.
     for (int32_t i = 0; i < totalCount; ++i) {

@@ -6,6 +6,12 @@
 // A node is split while its half edge exceeds the largest neighbourhood radius of its
 // points; splitting also ends at MAX_DEPTH, and for a zero largest radius when all points
 // of the node coincide.
+//
+// Ray test: by default a leaf ahead of the origin blocks a ray as soon as it holds points
+// and none of them is a neighbour of the origin point. With a positive rayHitDistance the
+// test is finer: such a leaf blocks only when one of its points lies within
+// rayHitDistance times that point's own neighbourhood radius of the ray, so that a leaf
+// the ray merely clips (a wall or strand a few spacings to the side) does not block.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +50,9 @@ struct Octree {
     // Mirror state of the current ray (root only; the traversal passes it down).
     uint8_t mirrorX = 0, mirrorY = 0, mirrorZ = 0;
     int32_t mirrorMask = 0;
+    // Root only: distance from the ray, in units of a point's neighbourhood radius, within
+    // which a point blocks the ray; 0 or less: any point of a leaf ahead blocks.
+    double rayHitDistance = 0.0;
 
     Octree();
     Octree(double cellSize, double edgeLength, const Vector3& corner);
@@ -70,13 +79,25 @@ struct Octree {
     // Number of nodes below and including this node (diagnostics and tests).
     int64_t nodeCount() const;
 
+    // The ray a traversal tests, in real (not mirrored) coordinates.
+    struct RayQuery {
+        Vector3 origin;
+        Vector3 direction;
+        const uint8_t* marks;
+        const Vertex* records;
+        double hitDistance;
+    };
+    // True when the point at position, with the given neighbourhood radius, lies within
+    // hitDistance radii of the ray (the half-line from origin along direction).
+    static bool pointNearRay(const RayQuery& ray, const Vector3& position, double radius);
+
   private:
     void releaseChildren();
     void build(Vertex* recordArray, std::vector<int32_t>& list, int32_t recordCount,
                double cellSize);
     void subdivide(int32_t* begin, int32_t* end, int32_t* scratch, uint8_t* codes, int32_t depth);
     RayParameters prepareRay(Vector3 origin, Vector3 direction);
-    bool traverse(const RayParameters& t, int32_t mask, const uint8_t* marks) const;
+    bool traverse(const RayParameters& t, int32_t mask, const RayQuery& ray) const;
     static int32_t firstChild(const RayParameters& t);
-    bool leafTest(const RayParameters& t, const uint8_t* marks) const;
+    bool leafTest(const RayParameters& t, const RayQuery& ray) const;
 };

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "grow/GrowthStats.h"
 #include "recon/Octree.h"
 
 namespace {
@@ -119,7 +120,20 @@ int32_t Octree::firstChild(const RayParameters& t) {
     return c;
 }
 
-bool Octree::leafTest(const RayParameters& t, const uint8_t* marks) const {
+bool Octree::pointNearRay(const RayQuery& ray, const Vector3& position, double radius) {
+    Vector3 offset = position;
+    offset.subtract(ray.origin);
+    const double along = offset.dot(ray.direction);
+    if (along > 0.0) {
+        Vector3 foot = ray.direction;
+        foot.scale(along / ray.direction.dot(ray.direction));
+        offset.subtract(foot);
+    }
+    const double limit = ray.hitDistance * radius;
+    return offset.dot(offset) <= limit * limit;
+}
+
+bool Octree::leafTest(const RayParameters& t, const RayQuery& ray) const {
     const double tEnter = largest(t.tx0, t.ty0, t.tz0);
     const double tExit = smallest(t.tx1, t.ty1, t.tz1);
     // Behind the origin, or holding it.
@@ -130,18 +144,39 @@ bool Octree::leafTest(const RayParameters& t, const uint8_t* marks) const {
         return false;
     }
     for (const int32_t index : points) {
-        if (marks[index] != 0) {
+        if (ray.marks[index] != 0) {
             return false;
         }
     }
-    return true;
+    if (ray.hitDistance <= 0.0) {
+#ifdef FANMESH_GROWTH_STATS
+        double nearest = INFINITY;
+        for (const int32_t index : points) {
+            for (double d = 0.125; d < 16.0 && d < nearest; d += 0.125) {
+                if (pointNearRay(RayQuery{ray.origin, ray.direction, nullptr, nullptr, d},
+                                 ray.records[index].position, 1.0)) {
+                    nearest = d;
+                }
+            }
+        }
+        GROWTH_BLOCKED(nearest);
+#endif
+        return true;
+    }
+    for (const int32_t index : points) {
+        const Vertex& v = ray.records[index];
+        if (pointNearRay(ray, v.position, v.neighbourhoodRadius)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Visits the children the ray pierces in the mirrored frame; sub-cube c of the mirrored
 // frame is the real child c XOR mask.
-bool Octree::traverse(const RayParameters& t, int32_t mask, const uint8_t* marks) const {
+bool Octree::traverse(const RayParameters& t, int32_t mask, const RayQuery& ray) const {
     if (isLeaf) {
-        return leafTest(t, marks);
+        return leafTest(t, ray);
     }
     int32_t c = firstChild(t);
     while (c != -1) {
@@ -171,7 +206,7 @@ bool Octree::traverse(const RayParameters& t, int32_t mask, const uint8_t* marks
         }
         s.tzm = (s.tz0 + s.tz1) / 2;
 
-        if (children[c ^ mask]->traverse(s, mask, marks)) {
+        if (children[c ^ mask]->traverse(s, mask, ray)) {
             return true;
         }
         if (s.tx1 <= s.ty1 && s.tx1 <= s.tz1) {
@@ -197,7 +232,9 @@ bool Octree::castRay(Vector3 origin, Vector3 direction, int32_t p) {
             }
         }
     }
-    const bool hit = traverse(t, mirrorMask, excluded.data());
+    const RayQuery ray{origin, direction, excluded.data(), records, rayHitDistance};
+    GROWTH_RAY();
+    const bool hit = traverse(t, mirrorMask, ray);
     if (marking) {
         for (const int32_t n : records[p].neighbours) {
             if (n >= 0 && n < markCount) {

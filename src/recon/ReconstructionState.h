@@ -38,6 +38,9 @@ struct ReconstructionState {
     bool keepLargestComponent = true;
     bool removeInconsistentFans = true;
     int32_t configuredMaxLayers = 999;
+    // Finer ray test of the global convexity test: a point blocks a ray only within this
+    // many of its neighbourhood radii of the ray; 0 or less: any point of a leaf ahead does.
+    double rayHitDistance = 0.0;
 
     // Progress lines of the construction go here; null prints nothing.
     std::ostream* console = nullptr;

@@ -35,6 +35,9 @@ TEST(Run, FailuresLeaveOnlyTheInputFile) {
         {100, "--threads", "", 2},
         {100, "--threads 0", "", 2},
         {100, "--threads 2x", "", 2},
+        {100, "--ray-hit-distance", "", 2},
+        {100, "--ray-hit-distance -1", "", 2},
+        {100, "--ray-hit-distance 0.5x", "", 2},
     };
     for (const auto& c : cases) {
         RunDirectory directory;

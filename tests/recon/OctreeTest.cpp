@@ -66,9 +66,23 @@ void expectValidTree(const Octree& root, const std::vector<Vertex>& records,
 // Reference ray query: the entry and exit parameters of the ray with every leaf cube; a
 // leaf counts when the ray pierces it wholly ahead of the origin and it holds points of
 // which none is excluded. Returns -1 when the ray runs too close to a cell edge or corner
-// for the answer to be well defined, else 0 or 1.
+// for the answer to be well defined, else 0 or 1. With a positive hitDistance a leaf
+// counts only when one of its points lies within hitDistance of its radii of the ray.
 int referenceHit(const std::vector<const Octree*>& leaves, Vector3 o, Vector3 d,
-                 const std::vector<uint8_t>& marks) {
+                 const std::vector<uint8_t>& marks, const std::vector<Vertex>* records = nullptr,
+                 double hitDistance = 0.0) {
+    const Vector3 unitDirection = [&] {
+        Vector3 u = d;
+        u.normalize();
+        return u;
+    }();
+    const auto nearRay = [&](const Vertex& v) {
+        const Vector3 w(v.position.x - o.x, v.position.y - o.y, v.position.z - o.z);
+        const double t = std::max(0.0, w.dot(unitDirection));
+        const Vector3 gap(w.x - t * unitDirection.x, w.y - t * unitDirection.y,
+                          w.z - t * unitDirection.z);
+        return gap.length() <= hitDistance * v.neighbourhoodRadius;
+    };
     for (double* component : {&d.x, &d.y, &d.z}) {
         *component = std::fabs(*component) < 1e-6 ? 1e-7 : *component;
     }
@@ -102,10 +116,12 @@ int referenceHit(const std::vector<const Octree*>& leaves, Vector3 o, Vector3 d,
             continue;
         }
         bool marked = false;
+        bool near = hitDistance <= 0.0;
         for (const int32_t index : leaf->points) {
             marked = marked || marks[index] != 0;
+            near = near || nearRay((*records)[static_cast<size_t>(index)]);
         }
-        if (!marked) {
+        if (!marked && near) {
             hit = 1;
         }
     }
@@ -305,7 +321,10 @@ TEST(Octree, RayTraversalMatchesBruteForce) {
             for (const int32_t n : records[p].neighbours) {
                 marks[n] = 1;
             }
-            const int expected = referenceHit(leaves, origin, direction, marks);
+            // Every third ray uses the plain leaf rule, the others the finer test.
+            tree.rayHitDistance = ray % 3 == 0 ? 0.0 : 0.1 + 0.2 * (ray % 3);
+            const int expected =
+                referenceHit(leaves, origin, direction, marks, &records, tree.rayHitDistance);
             for (const int32_t n : records[p].neighbours) {
                 marks[n] = 0;
             }
@@ -321,4 +340,40 @@ TEST(Octree, RayTraversalMatchesBruteForce) {
     EXPECT_GT(compared, 4000);
     EXPECT_GT(hits, compared / 10);
     EXPECT_LT(hits, compared - compared / 10);
+}
+
+TEST(Octree, FinerRayTestCountsOnlyPointsNearTheRay) {
+    // Two far corners fix the root to [-20, 20]^3, so the cells around the ray from
+    // record 0 along +x are the cubes of edge 1.25 on the grid through 0. Record 1 lies in
+    // the second occupied cell, 0.5 beside the ray; record 2 farther on, on the ray. All
+    // radii are 1, so record 1 blocks from a hit distance of 0.5 radii on.
+    std::vector<Vertex> records = {makeRecord(0.6, 0.5, 0.6, 1.0), makeRecord(4.4, 1.0, 0.6, 1.0),
+                                   makeRecord(8.1, 0.5, 0.6, 1.0), makeRecord(-20, -20, -20, 1.0),
+                                   makeRecord(20, 20, 20, 1.0)};
+    Octree tree;
+    tree.buildAll(records.data(), 5, 2.5);
+    ASSERT_EQ(tree.edge, 40.0);
+    const Vector3 origin = records[0].position;
+    records[0].neighbours[0] = 2; // hides record 2 until the last part
+    EXPECT_TRUE(tree.castRay(origin, Vector3(1, 0, 0), 0));
+    tree.rayHitDistance = 0.45;
+    EXPECT_FALSE(tree.castRay(origin, Vector3(1, 0, 0), 0));
+    EXPECT_FALSE(tree.castRay(origin, Vector3(3, 0, 0), 0)); // the length does not matter
+    tree.rayHitDistance = 0.55;
+    EXPECT_TRUE(tree.castRay(origin, Vector3(3, 0, 0), 0));
+    // A near point that is a neighbour of the origin point does not block.
+    records[0].neighbours[1] = 1;
+    EXPECT_FALSE(tree.castRay(origin, Vector3(1, 0, 0), 0));
+
+    // Past the cell whose only point is too far to the side, a point on the ray blocks.
+    records[0].neighbours[0] = -1;
+    records[0].neighbours[1] = -1;
+    tree.rayHitDistance = 0.45;
+    EXPECT_TRUE(tree.castRay(origin, Vector3(1, 0, 0), 0));
+
+    // Distance to the half-line: behind the origin it is the distance to the origin.
+    const Octree::RayQuery ray{Vector3(0, 0, 0), Vector3(2, 0, 0), nullptr, nullptr, 0.2};
+    EXPECT_TRUE(Octree::pointNearRay(ray, Vector3(5, 0.15, 0), 1.0));
+    EXPECT_FALSE(Octree::pointNearRay(ray, Vector3(-0.3, 0.1, 0), 1.0));
+    EXPECT_TRUE(Octree::pointNearRay(ray, Vector3(-0.3, 0.1, 0), 2.0));
 }
