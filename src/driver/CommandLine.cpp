@@ -13,18 +13,10 @@ constexpr int EXIT_USAGE = 2;
 
 // Options that only make sense with an input path.
 const char* const PATH_MODE_OPTIONS[] = {
-    "--output",
-    "--binary",
-    "--prepared-coordinates",
-    "--side-files",
-    "--config",
-    "--all-components",
-    "--unwanted-percent",
-    "--max-layers",
-    "--keep-inconsistent-fans",
-    "--plain-ray-test",
-    "--quiet",
-    "--report",
+    "--output",           "--binary",     "--prepared-coordinates",
+    "--side-files",       "--config",     "--all-components",
+    "--unwanted-percent", "--max-layers", "--keep-inconsistent-fans",
+    "--plain-ray-test",   "--quiet",      "--report",
 };
 
 } // namespace

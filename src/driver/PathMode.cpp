@@ -74,7 +74,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
         settings.removeInconsistentFans = !line.keepInconsistentFans;
     }
     settings.threads = line.threads;
-    settings.rayHitDistance = line.plainRayTest           ? 0.0
+    settings.rayHitDistance = line.plainRayTest            ? 0.0
                               : line.rayHitDistance >= 0.0 ? line.rayHitDistance
                                                            : DEFAULT_RAY_HIT_DISTANCE;
     return true;

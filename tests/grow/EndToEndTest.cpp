@@ -26,10 +26,9 @@ struct SampleRun : meshtest::RunDirectory {
     }
     std::string mesh() const { return meshtest::readFile(path / "outOFFFile.ply"); }
     // The figures mesh_check reports, by name.
-    std::map<std::string, double> check() const {
+    std::map<std::string, double> check(const std::string& mesh = "outOFFFile.ply") const {
         EXPECT_EQ(
-            shell("'" FANMESH_BINARY_DIR "/mesh_check' rawPoints.txt outOFFFile.ply > check.txt"),
-            0);
+            shell("'" FANMESH_BINARY_DIR "/mesh_check' rawPoints.txt " + mesh + " > check.txt"), 0);
         std::map<std::string, double> figures;
         std::istringstream lines(meshtest::readFile(path / "check.txt"));
         std::string line;
@@ -127,4 +126,10 @@ TEST(EndToEnd, FinerRayTestMeshesACoarseThinTube) {
     EXPECT_EQ(figures["edges with more than two faces"], 0);
     EXPECT_GE(figures["consistent interior fraction"], 0.99);
     EXPECT_EQ(figures["components"], 1);
+
+    // Path mode tests finely by default; --plain-ray-test gives the plain rule's mesh.
+    dir.run("rawPoints.txt -q");
+    EXPECT_EQ(dir.check("rawPoints.mesh.ply"), figures);
+    dir.run("rawPoints.txt -q --plain-ray-test");
+    EXPECT_EQ(dir.check("rawPoints.mesh.ply")["used fraction"], plainUsed);
 }
