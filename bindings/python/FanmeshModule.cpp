@@ -75,8 +75,10 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
 }
 
 fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
-                           bool keepInconsistentFans, bool preparedCoordinates) {
+                           bool keepInconsistentFans, double rayHitDistance,
+                           bool preparedCoordinates) {
     fanmesh::Options options;
+    options.rayHitDistance = rayHitDistance;
     options.allComponents = allComponents;
     options.unwantedPercent = unwantedPercent;
     options.maxLayers = maxLayers;
@@ -86,16 +88,18 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
 }
 
 py::array reconstruct(const py::object& points, bool allComponents, int unwantedPercent,
-                      int maxLayers, bool keepInconsistentFans) {
-    const fanmesh::Options options =
-        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, false);
+                      int maxLayers, bool keepInconsistentFans, double rayHitDistance) {
+    const fanmesh::Options options = optionsOf(allComponents, unwantedPercent, maxLayers,
+                                               keepInconsistentFans, rayHitDistance, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
 PythonResult reconstructFull(const py::object& points, bool allComponents, int unwantedPercent,
-                             int maxLayers, bool keepInconsistentFans, bool preparedCoordinates) {
-    const fanmesh::Options options = optionsOf(allComponents, unwantedPercent, maxLayers,
-                                               keepInconsistentFans, preparedCoordinates);
+                             int maxLayers, bool keepInconsistentFans, double rayHitDistance,
+                             bool preparedCoordinates) {
+    const fanmesh::Options options =
+        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
+                  preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -125,6 +129,8 @@ unwanted_percent: a neighbour closer to a point than this percentage of the dist
     point's 16th nearest neighbour is dropped as a near-duplicate; 0 or less drops nothing.
 max_layers: the construction stops once its layer number exceeds this.
 keep_inconsistent_fans: keep points whose fan holds a triangle facing against their normal.
+ray_hit_distance: a point blocks a visibility ray of the surface growth only within this many
+    of its neighbourhood radii of the ray; 0: any point in an index cell ahead blocks.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -176,11 +182,13 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
                py::arg("max_layers") = defaults.maxLayers,
-               py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans);
+               py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
+               py::arg("ray_hit_distance") = defaults.rayHitDistance);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
                py::arg("max_layers") = defaults.maxLayers,
                py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
+               py::arg("ray_hit_distance") = defaults.rayHitDistance,
                py::arg("prepared_coordinates") = false);
 }

@@ -217,8 +217,11 @@ TEST(PathMode, EveryOutputFormatReadsBackAndPreparedOrderMatchesTheFolderRun) {
         EXPECT_EQ(mesh.faces, reference.faces) << output;
     }
 
-    // The prepared coordinates and order are the folder run's, with the same faces.
-    ASSERT_EQ(runFanmesh(directory, "points.txt -q --prepared-coordinates -o prepared.ply").status,
+    // The prepared coordinates and order are the folder run's, with the same faces under the
+    // same ray test.
+    ASSERT_EQ(runFanmesh(directory,
+                         "points.txt -q --plain-ray-test --prepared-coordinates -o prepared.ply")
+                  .status,
               0);
     std::string console;
     ASSERT_EQ(directory.run(console), 0);
