@@ -25,6 +25,7 @@ struct PythonResult {
     py::array normals;              // (point count, 3) float64
     py::object preparedCoordinates; // (point count, 3) float64, or None
     fanmesh::Report report;
+    std::string noFaceReason; // why no face was built; empty when there are faces
 };
 
 // Shape of an array as Python writes it, e.g. "(5,)" or "(4, 2)".
@@ -108,6 +109,7 @@ PythonResult reconstructFull(const py::object& points, bool allComponents, int u
                                    ? py::object(rowsOf(std::move(result.preparedCoordinates)))
                                    : py::none();
     full.report = result.report;
+    full.noFaceReason = std::move(result.noFaceReason);
     return full;
 }
 
@@ -145,7 +147,8 @@ Takes the arguments of reconstruct, and prepared_coordinates: also return the po
 centred on their bounding box and scaled to a mean nearest-neighbour distance of 1.
 Returns a Result with faces ((face count, 3) int32), normals ((n, 3) float64, the unit normal
 estimated for every input point, zero for a point dropped as a near-duplicate),
-prepared_coordinates ((n, 3) float64, or None when not asked for) and report (a Report).
+prepared_coordinates ((n, 3) float64, or None when not asked for), report (a Report) and
+no_face_reason (why no face was built, when faces is empty; "" otherwise).
 Raises ValueError (fanmesh.Error) as reconstruct does.)";
 
 } // namespace
@@ -175,7 +178,8 @@ PYBIND11_MODULE(fanmesh, module) {
         .def_readonly("faces", &PythonResult::faces)
         .def_readonly("normals", &PythonResult::normals)
         .def_readonly("prepared_coordinates", &PythonResult::preparedCoordinates)
-        .def_readonly("report", &PythonResult::report);
+        .def_readonly("report", &PythonResult::report)
+        .def_readonly("no_face_reason", &PythonResult::noFaceReason);
 
     const fanmesh::Options defaults;
     module.def("reconstruct", &reconstruct, RECONSTRUCT_DOC, py::arg("points"), py::kw_only(),

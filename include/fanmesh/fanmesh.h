@@ -76,6 +76,9 @@ struct Result {
     // mean distance to the nearest neighbour is 1.
     std::vector<double> preparedCoordinates;
     Report report;
+    // When faces is empty: why no face could be built (for example "all 60 usable points lie
+    // on one line"); empty otherwise.
+    std::string noFaceReason;
 };
 
 // The error of a reconstruction that could not be done; what() is the message the command
@@ -92,7 +95,8 @@ struct Error : std::runtime_error {
 // Returns the faces over the input points, the per-point normals and the report figures.
 // Throws Error when there are fewer than 17 points, a coordinate is not finite or beyond the
 // single-precision range, more than 2^31 - 1 points are given, or all points coincide.
-// A run that completes without any face is not an error: Result::faces is then empty.
+// A run that completes without any face is not an error: Result::faces is then empty and
+// Result::noFaceReason says why.
 Result reconstruct(const double* xyz, std::size_t count, const Options& options = {});
 
 // The same for a span of pointCount x 3 doubles; a span whose size is not a multiple of 3

@@ -40,6 +40,7 @@ Result reconstruct(const double* xyz, std::size_t count, const Options& options)
         result.preparedCoordinates = run.preparedPositionsInInputOrder();
     }
     result.report = reportOf(run, result.faces);
+    result.noFaceReason = run.noFaceReason;
     return result;
 }
 

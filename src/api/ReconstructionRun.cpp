@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cmath>
 
+#include "api/NoFaceReason.h"
+
 namespace {
 
 using WallClock = std::chrono::steady_clock;
@@ -17,6 +19,7 @@ double secondsSince(WallClock::time_point start) {
 bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
                             const std::string* sideFilePrefix) {
     failure.clear();
+    noFaceReason.clear();
     faces.clear();
     if (preparation.totalCount < MIN_POINT_COUNT) {
         failure = "too few points: " + std::to_string(preparation.totalCount) + " read, at least " +
@@ -59,6 +62,11 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     if (!built) {
         failure = builder.failure;
         return false;
+    }
+    if (faces.empty()) {
+        // A point completes only as an accepted seed or through fans grown from one.
+        noFaceReason = describeNoFace(preparation.vertices.data(), builder.state.activeCount,
+                                      !builder.state.completionOrder.empty());
     }
     return true;
 }

@@ -26,6 +26,8 @@ struct ReconstructionRun {
     double constructionSeconds = 0.0;
     // Why the run failed (one line, no line end); empty after a success.
     std::string failure;
+    // After a successful run that built no face: why (describeNoFace); empty otherwise.
+    std::string noFaceReason;
 
     ReconstructionRun() = default;
     ReconstructionRun(const ReconstructionRun&) = delete;
@@ -37,7 +39,8 @@ struct ReconstructionRun {
     //   console          receives the progress and timing lines; null prints nothing
     //   sideFilePrefix   when not null, the five side files and the two dumps are written
     //                    with this prefix (a folder name ending in '/', or "")
-    // Returns true on success; `faces` then holds the mesh. Returns false with the reason in
+    // Returns true on success; `faces` then holds the mesh, and when it is empty
+    // `noFaceReason` says why. Returns false with the reason in
     // `failure` when there are too few points, the points have no spacing, or a side file
     // cannot be written. The run never exits the process and prints nothing besides console.
     bool run(const Settings& settings, std::ostream* console, const std::string* sideFilePrefix);

@@ -172,10 +172,8 @@ int runPathMode(const CommandLine& line) {
         std::cerr << "fanmesh: " << line.input << ": " << notice << "\n";
     }
     if (run.faces.empty()) {
-        return fail(EXIT_NO_FACE, line.input +
-                                      ": no face could be built over the points (too few usable "
-                                      "points, or a degenerate layout such as points on one line "
-                                      "or a regular flat grid); no mesh was written");
+        return fail(EXIT_NO_FACE, line.input + ": no face could be built: " + run.noFaceReason +
+                                      "; no mesh was written");
     }
 
     const std::vector<int32_t> inputFaces = run.facesInInputOrder();

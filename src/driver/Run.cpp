@@ -120,8 +120,7 @@ int runFanmesh(int argc, char** argv) {
                       << "Number of faces: 0\n\n"
                       << std::flush;
             std::cerr << "fanmesh: " << run.preparation.pointFileName
-                      << ": no face could be built over the points (too few usable points, or a "
-                         "degenerate layout such as points on one line or a regular flat grid)\n";
+                      << ": no face could be built: " << run.noFaceReason << "\n";
             status = EXIT_NO_FACE;
         } else if (!run.builder.writeMesh(MESH_FILE)) {
             std::cerr << "fanmesh: " << run.builder.failure << "\n";

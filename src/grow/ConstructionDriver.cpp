@@ -17,16 +17,28 @@ constexpr float COMPLETED_SHARE = 0.9f;
 constexpr int32_t STAGNANT_LAYER_LIMIT = 2;
 } // namespace
 
-void ReconstructionState::orderSeedCandidates(std::vector<double>& candidates,
-                                              std::map<double, int32_t>& candidateIndex) const {
+std::vector<int32_t> ReconstructionState::orderSeedCandidates(bool passedOver) const {
+    std::vector<std::pair<double, int32_t>> candidates;
     candidates.reserve(static_cast<size_t>(activeCount > 0 ? activeCount : 0));
+    std::map<double, int32_t> lowestIndex;
     for (int32_t p = 0; p < activeCount; ++p) {
         const double value = vertices[p].surfaceVariation;
-        candidates.push_back(value);
-        candidateIndex.emplace(value, p); // an existing key keeps its (lower) index
+        candidates.emplace_back(value, p);
+        lowestIndex.emplace(value, p); // an existing key keeps its (lower) index
     }
-    std::sort(candidates.begin(), candidates.end());
-    std::reverse(candidates.begin(), candidates.end());
+    std::sort(candidates.begin(), candidates.end(),
+              [](const auto& a, const auto& b) { return a > b; });
+    std::vector<int32_t> order;
+    order.reserve(candidates.size());
+    for (const auto& [value, p] : candidates) {
+        const int32_t lowest = lowestIndex[value];
+        if (!passedOver) {
+            order.push_back(lowest);
+        } else if (p != lowest) {
+            order.push_back(p);
+        }
+    }
+    return order;
 }
 
 void ReconstructionState::constructSurface() {
@@ -50,32 +62,33 @@ void ReconstructionState::constructSurface() {
     coverMemos.clear();
     const std::clock_t startTicks = std::clock();
 
-    std::vector<double> candidates;
-    std::map<double, int32_t> candidateIndex;
-    orderSeedCandidates(candidates, candidateIndex);
+    std::vector<int32_t> candidates = orderSeedCandidates(false);
+    bool offeredPassedOver = false;
     bool stopAfterSeed = false;
     layer = 1;
 
     while (true) {
         // An empty list (no active points at all) also ends the seeding.
-        if (candidates.empty() || static_cast<float>(candidates.size()) <
-                                      MIN_CANDIDATE_SHARE * static_cast<float>(activeCount)) {
-            break;
-        }
+        bool exhausted =
+            candidates.empty() || static_cast<float>(candidates.size()) <
+                                      MIN_CANDIDATE_SHARE * static_cast<float>(activeCount);
         // Take the smallest remaining variation; seeds enclosed on both sides are dropped.
-        bool exhausted = false;
-        int32_t p = candidateIndex[candidates.back()];
-        while (octree.blockedBothWays(p)) {
+        while (!exhausted && octree.blockedBothWays(candidates.back())) {
             candidates.pop_back();
-            if (candidates.empty()) {
-                exhausted = true;
-                break;
-            }
-            p = candidateIndex[candidates.back()];
+            exhausted = candidates.empty();
         }
         if (exhausted) {
-            break;
+            // Points of equal variation (every point of an exactly flat cloud has 0) stand
+            // for one seed only. When no seed was accepted at all, seeding goes on with the
+            // points passed over that way; a cloud that got a seed never comes here.
+            if (!completionOrder.empty() || offeredPassedOver) {
+                break;
+            }
+            offeredPassedOver = true;
+            candidates = orderSeedCandidates(true);
+            continue;
         }
+        const int32_t p = candidates.back();
         if (pointState[static_cast<size_t>(p)] == 1 || !vertices[p].connectedPoints.empty()) {
             candidates.pop_back();
             continue;

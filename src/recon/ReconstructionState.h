@@ -270,10 +270,12 @@ struct ReconstructionState {
     static constexpr int32_t MAX_LAYER_ITERATIONS = 32;
     // Grows the surface from seeds and runs the clean-up passes.
     void constructSurface();
-    // Surface variations of the active points in descending order, and the point each
-    // value stands for (the lowest index among equal values).
-    void orderSeedCandidates(std::vector<double>& candidates,
-                             std::map<double, int32_t>& candidateIndex) const;
+    // The active points to offer as seeds, the first to offer last: by ascending surface
+    // variation, equal values by ascending index. With passedOver false every active point
+    // has an entry, but a value shared by several points stands for the lowest index among
+    // them each time, so only that point is ever offered. With true only the points that
+    // list passes over are listed: those sharing their value with a lower index.
+    std::vector<int32_t> orderSeedCandidates(bool passedOver) const;
 
     // ---- repair: final clean-up passes ----
     // Search distance limit of findCoveringTriangle.

@@ -49,14 +49,26 @@ std::vector<std::string> faceLines(const std::filesystem::path& mesh) {
     return faces;
 }
 
+// Point lines "x y z" of count points, point i at place(i).
+template <typename Place> std::string pointLines(int count, Place place) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        const auto [x, y, z] = place(i);
+        text += std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(z) + "\n";
+    }
+    return text;
+}
+
 TEST(BadInput, RefusalsNameTheFileLineAndFault) {
-    const std::string collinear = [] {
-        std::string text;
-        for (int i = 0; i < 60; ++i) {
-            text += std::to_string(i) + " 0 0\n";
-        }
-        return text;
-    }();
+    struct Point {
+        int x, y, z;
+    };
+    const std::string collinear = pointLines(60, [](int i) { return Point{i, 0, 0}; });
+    const std::string grid = pointLines(2500, [](int i) { return Point{i / 50, i % 50, 0}; });
+    // 25 points spread over a box, on no line or plane.
+    const std::string few = pointLines(25, [](int i) {
+        return Point{i * 7 % 25, i * i % 23, i * i * i % 19};
+    });
     const struct {
         std::string points, settings;
         bool staleMesh;
@@ -73,8 +85,17 @@ TEST(BadInput, RefusalsNameTheFileLineAndFault) {
          true},
         {collinear, std::string("true\n2\0\n", 8), false, 1,
          "configuration.txt, line 2: the line holds a NUL byte", true},
-        {collinear, "", false, 3, "rawPoints.txt: no face could be built over the points", false},
-        {collinear, "", true, 3, "rawPoints.txt: no face could be built over the points", false},
+        {collinear, "", false, 3,
+         "rawPoints.txt: no face could be built: all 60 usable points lie on one line\n", false},
+        {collinear, "", true, 3, "rawPoints.txt: no face could be built: all 60", false},
+        {grid, "", false, 3,
+         "rawPoints.txt: no face could be built: all 2500 usable points lie exactly in one plane "
+         "and no seed point got a first fan\n",
+         false},
+        {few, "", false, 3,
+         "rawPoints.txt: no face could be built: only 25 usable points, too few to grow a "
+         "surface over them\n",
+         false},
     };
     for (const auto& c : cases) {
         RunDirectory directory;

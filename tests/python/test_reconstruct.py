@@ -65,3 +65,11 @@ def test_point_layouts_give_the_same_mesh():
         peaks.append(tracemalloc.get_traced_memory()[1])
         tracemalloc.stop()
     assert peaks[0] < points.nbytes <= peaks[1]
+
+
+def test_no_face_reason():
+    line = np.column_stack([np.arange(40.0), 2.0 * np.arange(40.0), np.zeros(40)])
+    full = fanmesh.reconstruct_full(line, unwanted_percent=0)
+    assert len(full.faces) == 0
+    assert full.no_face_reason == "all 40 usable points lie on one line"
+    assert fanmesh.reconstruct_full(sample("torus", 800, 3)).no_face_reason == ""
