@@ -1,5 +1,5 @@
-// Interrupt cleanup: a fixed table of paths filled before files are created and read by
-// the signal handler. The count is published after the path is complete, so the handler
+// Interrupt cleanup: a fixed table of paths filled before files and folders are created and
+// read by the signal handler. The count is published after the path is complete, so the handler
 // never sees a partly written entry.
 #include "driver/InterruptCleanup.h"
 
@@ -14,9 +14,12 @@ char recordedPaths[CLEANUP_PATH_COUNT][CLEANUP_PATH_SIZE];
 volatile std::sig_atomic_t recordedCount = 0;
 
 extern "C" void removeRecordedFilesAndExit(int signalNumber) {
-    const int count = recordedCount;
-    for (int i = 0; i < count; ++i) {
-        unlink(recordedPaths[i]); // a file not created yet is simply not there
+    // Last recorded first, so that a folder goes after the files recorded inside it.
+    for (int i = recordedCount - 1; i >= 0; --i) {
+        // A path not created yet is simply not there; a folder is removed only when empty.
+        if (unlink(recordedPaths[i]) != 0) {
+            rmdir(recordedPaths[i]);
+        }
     }
     _exit(128 + signalNumber);
 }

@@ -150,6 +150,20 @@ int runPathMode(const CommandLine& line) {
     }
     std::string sideFilePrefix;
     if (!line.sideFileFolder.empty()) {
+        // The folders this run creates, outermost first, so that an interruption removes them.
+        std::vector<std::filesystem::path> missing;
+        std::error_code unknown;
+        for (std::filesystem::path folder =
+                 std::filesystem::path(line.sideFileFolder).lexically_normal();
+             !folder.empty() && !std::filesystem::exists(folder, unknown) && !unknown;
+             folder = folder.parent_path()) {
+            if (folder.has_filename()) {
+                missing.push_back(folder);
+            }
+        }
+        for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+            recordFileToCreate(folder->c_str());
+        }
         std::error_code created;
         std::filesystem::create_directories(line.sideFileFolder, created);
         if (created) {

@@ -3,6 +3,7 @@
 // mesh of the rest, and the clean-up after SIGINT and SIGTERM.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -159,10 +160,30 @@ TEST(BadInput, RepeatedAndFarPointsLeaveTheMeshOfTheRestUnchanged) {
 }
 
 TEST(BadInput, InterruptionRemovesOnlyWhatTheRunCreated) {
-    for (const int signalNumber : {SIGINT, SIGTERM}) {
+    RunDirectory source;
+    source.generate("torus", 60000);
+    const std::string points = readFile(source.path / "rawPoints.txt");
+    // Both modes under both signals. Files there before the run (an earlier mesh, a file of
+    // a side file's name) stay as they were; path mode's side folder is removed when the run
+    // created it.
+    const struct {
+        bool pathMode;
+        int signalNumber;
+        std::vector<std::string> before; // created before the run, holding "earlier\n"
+    } cases[] = {
+        {false, SIGINT, {"outOFFFile.ply", "propagation.txt"}},
+        {false, SIGTERM, {}},
+        {true, SIGINT, {}},
+        {true, SIGTERM, {"out.ply", "side/propagation.txt"}},
+    };
+    for (const auto& c : cases) {
         RunDirectory directory;
-        directory.generate("torus", 60000);
-        std::ofstream(directory.path / "propagation.txt") << "not the program's\n";
+        std::ofstream(directory.path / "rawPoints.txt") << points;
+        for (const std::string& name : c.before) {
+            std::filesystem::create_directories((directory.path / name).parent_path());
+            std::ofstream(directory.path / name) << "earlier\n";
+        }
+        const std::string side = c.pathMode ? "side/" : "";
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -171,23 +192,43 @@ TEST(BadInput, InterruptionRemovesOnlyWhatTheRunCreated) {
             dup2(null, 1);
             dup2(null, 2);
             if (chdir(directory.path.c_str()) == 0) {
-                execl(FANMESH_BINARY_DIR "/fanmesh", "fanmesh", static_cast<char*>(nullptr));
+                const char* program = FANMESH_BINARY_DIR "/fanmesh";
+                if (c.pathMode) {
+                    execl(program, "fanmesh", "rawPoints.txt", "-o", "out.ply", "--side-files",
+                          "side", static_cast<char*>(nullptr));
+                } else {
+                    execl(program, "fanmesh", static_cast<char*>(nullptr));
+                }
             }
             _exit(127);
         }
-        // Interrupt once the run has created its side files.
-        for (int i = 0; i < 6000 && !std::filesystem::exists(directory.path / "stats.txt"); ++i) {
+        // Interrupt once the run has created its side files and begun to grow the surface.
+        for (int i = 0; i < 6000 && !std::filesystem::exists(directory.path / (side + "stats.txt"));
+             ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        EXPECT_TRUE(std::filesystem::exists(directory.path / "euclideanNeighbours.txt"));
-        kill(child, signalNumber);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EXPECT_TRUE(std::filesystem::exists(directory.path / (side + "euclideanNeighbours.txt")));
+        kill(child, c.signalNumber);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 128 + signalNumber);
-        EXPECT_EQ(directory.files(),
-                  (std::vector<std::string>{"propagation.txt", "rawPoints.txt"}));
-        EXPECT_EQ(readFile(directory.path / "propagation.txt"), "not the program's\n");
+        EXPECT_EQ(WEXITSTATUS(status), 128 + c.signalNumber);
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(directory.path)) {
+            left.push_back(entry.path().lexically_relative(directory.path).string());
+        }
+        std::sort(left.begin(), left.end());
+        std::vector<std::string> expected = c.before;
+        expected.push_back("rawPoints.txt");
+        if (c.pathMode && !c.before.empty()) {
+            expected.push_back("side");
+        }
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(left, expected) << "signal " << c.signalNumber;
+        for (const std::string& name : c.before) {
+            EXPECT_EQ(readFile(directory.path / name), "earlier\n") << name;
+        }
     }
 }
 
