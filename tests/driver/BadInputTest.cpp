@@ -8,47 +8,20 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
+#include "support/MeshFiles.h"
 #include "support/RunDirectory.h"
 
 namespace {
 
 using meshtest::readFile;
+using meshtest::readMesh;
 using meshtest::RunDirectory;
-
-struct Outcome {
-    int status;
-    std::string console, errors;
-};
-
-// Runs fanmesh in the directory with standard input at its end.
-Outcome runProgram(const RunDirectory& directory) {
-    const int status = directory.shell("'" FANMESH_BINARY_DIR
-                                       "/fanmesh' < /dev/null > ../out-$$ 2> ../err-$$; s=$?; "
-                                       "mv ../out-$$ .out; mv ../err-$$ .err; exit $s");
-    Outcome outcome{status, readFile(directory.path / ".out"), readFile(directory.path / ".err")};
-    std::filesystem::remove(directory.path / ".out");
-    std::filesystem::remove(directory.path / ".err");
-    return outcome;
-}
-
-// The face lines of a PLY file (everything after the vertex lines).
-std::vector<std::string> faceLines(const std::filesystem::path& mesh) {
-    const std::vector<std::string> lines = meshtest::fileLines(mesh);
-    std::vector<std::string> faces;
-    for (const std::string& line : lines) {
-        if (line.rfind("3 ", 0) == 0) {
-            faces.push_back(line);
-        }
-    }
-    return faces;
-}
 
 // Point lines "x y z" of count points, point i at place(i).
 template <typename Place> std::string pointLines(int count, Place place) {
@@ -101,15 +74,15 @@ TEST(BadInput, RefusalsNameTheFileLineAndFault) {
     for (const auto& c : cases) {
         RunDirectory directory;
         if (!c.points.empty()) {
-            std::ofstream(directory.path / "rawPoints.txt", std::ios::binary) << c.points;
+            directory.write("rawPoints.txt", c.points);
         }
         if (!c.settings.empty()) {
-            std::ofstream(directory.path / "configuration.txt", std::ios::binary) << c.settings;
+            directory.write("configuration.txt", c.settings);
         }
         if (c.staleMesh) {
-            std::ofstream(directory.path / "outOFFFile.ply") << "earlier mesh\n";
+            directory.write("outOFFFile.ply", "earlier mesh\n");
         }
-        const Outcome outcome = runProgram(directory);
+        const meshtest::Outcome outcome = directory.fanmesh();
         EXPECT_EQ(outcome.status, c.status) << c.reason;
         EXPECT_EQ(outcome.errors.rfind("fanmesh: " + c.reason, 0), 0u) << outcome.errors;
         EXPECT_EQ(outcome.console.find("\nFile error\n") != std::string::npos, c.fileError)
@@ -132,9 +105,9 @@ TEST(BadInput, RefusalsNameTheFileLineAndFault) {
 TEST(BadInput, RepeatedAndFarPointsLeaveTheMeshOfTheRestUnchanged) {
     RunDirectory clean;
     clean.generate("torus", 1500);
-    ASSERT_EQ(runProgram(clean).status, 0);
+    ASSERT_EQ(clean.fanmesh().status, 0);
     const std::string points = readFile(clean.path / "rawPoints.txt");
-    const std::vector<std::string> faces = faceLines(clean.path / "outOFFFile.ply");
+    const std::vector<int32_t> faces = readMesh(clean.path / "outOFFFile.ply").faces;
     ASSERT_GT(faces.size(), 2000u);
 
     const struct {
@@ -149,13 +122,13 @@ TEST(BadInput, RepeatedAndFarPointsLeaveTheMeshOfTheRestUnchanged) {
     };
     for (const auto& c : cases) {
         RunDirectory directory;
-        std::ofstream(directory.path / "rawPoints.txt") << c.points;
-        const Outcome outcome = runProgram(directory);
+        directory.write("rawPoints.txt", c.points);
+        const meshtest::Outcome outcome = directory.fanmesh();
         EXPECT_EQ(outcome.status, 0);
         EXPECT_NE(outcome.errors.find(c.notice), std::string::npos) << outcome.errors;
         EXPECT_NE(outcome.console.find("Number of points: " + std::to_string(1500 + c.extra)),
                   std::string::npos);
-        EXPECT_EQ(faceLines(directory.path / "outOFFFile.ply"), faces) << c.notice;
+        EXPECT_EQ(readMesh(directory.path / "outOFFFile.ply").faces, faces) << c.notice;
     }
 }
 
@@ -178,10 +151,10 @@ TEST(BadInput, InterruptionRemovesOnlyWhatTheRunCreated) {
     };
     for (const auto& c : cases) {
         RunDirectory directory;
-        std::ofstream(directory.path / "rawPoints.txt") << points;
+        directory.write("rawPoints.txt", points);
         for (const std::string& name : c.before) {
             std::filesystem::create_directories((directory.path / name).parent_path());
-            std::ofstream(directory.path / name) << "earlier\n";
+            directory.write(name, "earlier\n");
         }
         const std::string side = c.pathMode ? "side/" : "";
         const pid_t child = fork();

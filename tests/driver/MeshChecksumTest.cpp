@@ -37,8 +37,7 @@ TEST(MeshChecksum, SmallSamplesGiveTheirPinnedMeshes) {
         ASSERT_EQ(directory.shell("'" FANMESH_BINARY_DIR "/generate_sample' " +
                                   std::string(c.sample) + " > rawPoints.txt"),
                   0);
-        std::string console;
-        directory.run(console);
+        directory.fanmesh();
         const std::string mesh = meshtest::readFile((directory.path / "outOFFFile.ply").string());
         ASSERT_FALSE(mesh.empty()) << c.sample;
         char hex[17];

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -44,10 +43,10 @@ TEST(Run, FailuresLeaveOnlyTheInputFile) {
         if (c.points > 0) {
             directory.generate("sphere", c.points);
         } else if (c.points == 0) {
-            std::ofstream(directory.path / "rawPoints.txt") << "1 2 3\n4 5 six\n";
+            directory.write("rawPoints.txt", "1 2 3\n4 5 six\n");
         }
-        std::string output;
-        EXPECT_EQ(directory.run(output, c.arguments), c.status) << c.points;
+        const auto [status, output, errors] = directory.fanmesh(c.arguments);
+        EXPECT_EQ(status, c.status) << c.points;
         if (c.points < 0) {
             EXPECT_EQ(output, FILE_ERROR_TAIL);
             EXPECT_TRUE(directory.files().empty());
@@ -63,8 +62,8 @@ TEST(Run, ProgressDotsAndSideFileRemoval) {
     for (int count : {499, 500, 1000}) {
         RunDirectory directory;
         directory.generate("sphere", count);
-        std::string output;
-        EXPECT_EQ(directory.run(output), 0) << count;
+        const auto [status, output, errors] = directory.fanmesh();
+        EXPECT_EQ(status, 0) << count;
         const std::string progress =
             "Calculating Neighborhood Points" + std::string(count / 500, '.') + FINISHED;
         EXPECT_NE(output.find("\n\n" + std::string(80, '-') + "\n" + progress), std::string::npos)
@@ -74,8 +73,7 @@ TEST(Run, ProgressDotsAndSideFileRemoval) {
     }
     RunDirectory directory;
     directory.generate("sphere", 200);
-    std::string output;
-    EXPECT_EQ(directory.run(output, "--keep-side-files"), 0);
+    EXPECT_EQ(directory.fanmesh("--keep-side-files").status, 0);
     EXPECT_TRUE(std::filesystem::exists(directory.path / "euclideanNeighbours.txt"));
     EXPECT_TRUE(std::filesystem::exists(directory.path / "timingForNeighbours.txt"));
 }
@@ -84,8 +82,8 @@ TEST(Run, ProgressDotsAndSideFileRemoval) {
 TEST(Run, FolderRunTranscriptIsPinned) {
     RunDirectory directory;
     directory.generate("sphere", 500, 1);
-    std::string output;
-    ASSERT_EQ(directory.run(output), 0);
+    auto [status, output, errors] = directory.fanmesh();
+    ASSERT_EQ(status, 0);
     for (const std::string label : {"Calculation = ", "Reconstruction = "}) {
         const size_t start = output.find(label);
         ASSERT_NE(start, std::string::npos) << label;
@@ -117,9 +115,8 @@ TEST(Run, EveryThreadCountWritesTheSameFiles) {
         directory.generate(shape, 6000, 3);
         std::vector<std::string> first;
         for (const char* threads : {"1", "2", "3", "8"}) {
-            std::string output;
-            ASSERT_EQ(directory.run(output, std::string("--keep-side-files --threads ") + threads),
-                      0);
+            ASSERT_EQ(
+                directory.fanmesh(std::string("--keep-side-files --threads ") + threads).status, 0);
             std::vector<std::string> contents;
             for (const char* name : compared) {
                 contents.push_back(meshtest::readFile((directory.path / name).string()));

@@ -2,10 +2,8 @@
 // refusal with the message that names what is wrong.
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -13,49 +11,11 @@
 #include <vector>
 
 #include "formats/PlyReader.h"
+#include "support/MeshFiles.h"
 
 namespace {
 
-// Builds a PLY file: header text plus a body in the chosen encoding.
-struct PlyBuilder {
-    std::string encoding; // "ascii", "binary_little_endian" or "binary_big_endian"
-    std::string text;
-
-    explicit PlyBuilder(std::string chosen) : encoding(std::move(chosen)) {
-        text = "ply\nformat " + encoding + " 1.0\n";
-    }
-    PlyBuilder& line(const std::string& headerLine) {
-        text += headerLine + "\n";
-        return *this;
-    }
-    // One value: as a word (ASCII) or as bytes of type T in the file's byte order.
-    template <typename T> PlyBuilder& value(T v) {
-        if (encoding == "ascii") {
-            if constexpr (sizeof(T) == 1) {
-                text += std::to_string(static_cast<int>(v)) + " ";
-            } else {
-                char word[64];
-                std::snprintf(word, sizeof(word), "%.17g ", static_cast<double>(v));
-                text += word;
-            }
-            return *this;
-        }
-        char bytes[sizeof(T)];
-        std::memcpy(bytes, &v, sizeof(T));
-        const bool big = encoding == "binary_big_endian";
-        if (big != (std::endian::native == std::endian::big)) {
-            std::reverse(bytes, bytes + sizeof(T));
-        }
-        text.append(bytes, sizeof(T));
-        return *this;
-    }
-    PlyBuilder& endElement() {
-        if (encoding == "ascii") {
-            text += "\n";
-        }
-        return *this;
-    }
-};
+using meshtest::PlyBuilder;
 
 PointReadResult read(const std::string& bytes) {
     return readPlyPoints(bytes.data(), bytes.size(), "cloud.ply");

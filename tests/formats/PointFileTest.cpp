@@ -2,32 +2,17 @@
 // and refusals that name the file.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "formats/PointFile.h"
+#include "support/RunDirectory.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Folder {
-    fs::path path;
-    Folder() {
-        std::string pattern = ::testing::TempDir() + "pointfileXXXXXX";
-        path = mkdtemp(pattern.data());
-    }
-    ~Folder() { fs::remove_all(path); }
-    std::string put(const std::string& name, const std::string& content) const {
-        const std::string file = (path / name).string();
-        std::ofstream(file, std::ios::binary) << content;
-        return file;
-    }
-};
+using meshtest::RunDirectory;
 
 TEST(PointFile, DetectsPlyByItsFirstLineThenFormatsByName) {
-    Folder folder;
+    RunDirectory folder;
     const std::string text = "0.1 0.2 0.3\n";
     const struct {
         std::string name, content;
@@ -44,15 +29,15 @@ TEST(PointFile, DetectsPlyByItsFirstLineThenFormatsByName) {
     };
     for (const auto& c : cases) {
         PointFormat format = c.expected == PointFormat::Ply ? PointFormat::Text : PointFormat::Ply;
-        EXPECT_EQ(detectPointFormat(folder.put(c.name, c.content), format), "") << c.name;
+        EXPECT_EQ(detectPointFormat(folder.write(c.name, c.content), format), "") << c.name;
         EXPECT_EQ(format, c.expected) << c.name;
     }
 }
 
 TEST(PointFile, RefusalsNameTheFileAndTheFault) {
-    Folder folder;
+    RunDirectory folder;
     PointFormat format = PointFormat::Text;
-    const std::string stl = folder.put("part.stl", "solid part\n");
+    const std::string stl = folder.write("part.stl", "solid part\n");
     EXPECT_EQ(detectPointFormat(stl, format),
               stl + ": unknown point format \".stl\" (expected a PLY file, or text points in a "
                     ".xyz, .txt or .pts file)");

@@ -20,9 +20,9 @@ struct SampleRun : meshtest::RunDirectory {
         std::ofstream(path / "configuration.txt") << text;
     }
     std::string run(const std::string& arguments = "") const {
-        std::string console;
-        EXPECT_EQ(RunDirectory::run(console, arguments), 0);
-        return console;
+        const meshtest::Outcome outcome = fanmesh(arguments);
+        EXPECT_EQ(outcome.status, 0);
+        return outcome.console;
     }
     std::string mesh() const { return meshtest::readFile(path / "outOFFFile.ply"); }
     // The figures mesh_check reports, by name.

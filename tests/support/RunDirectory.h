@@ -1,4 +1,5 @@
-// Test support: a fresh working directory in which the built programs run.
+// Test support: a fresh working directory in which the built programs run, and one way to
+// run fanmesh there capturing its exit status, standard output and standard error.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
@@ -13,6 +15,13 @@
 #include "support/TextFiles.h"
 
 namespace meshtest {
+
+// What a run of the program gave.
+struct Outcome {
+    int status;
+    std::string console; // standard output
+    std::string errors;  // standard error
+};
 
 struct RunDirectory {
     std::filesystem::path path;
@@ -37,19 +46,26 @@ struct RunDirectory {
                         std::to_string(count) + " " + std::to_string(seed) + " > rawPoints.txt"),
                   0);
     }
-    // Runs fanmesh with standard input at its end and stderr discarded; console receives
-    // its standard output, which leaves no file behind.
-    int run(std::string& console, const std::string& arguments = "") const {
-        const int status =
-            shell("'" FANMESH_BINARY_DIR "/fanmesh' " + arguments + " < /dev/null > ../console-" +
-                  path.filename().string() + " 2> /dev/null");
-        const std::filesystem::path output =
-            path.parent_path() / ("console-" + path.filename().string());
-        console = readFile(output);
-        std::filesystem::remove(output);
-        return status;
+    // Writes the bytes to the named file in the directory; returns the file's path.
+    std::string write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(path / name, std::ios::binary) << bytes;
+        return (path / name).string();
+    }
+    // Runs fanmesh with the arguments inside the directory, standard input at its end. The
+    // output is captured in files beside the directory, so the run leaves none in it.
+    Outcome fanmesh(const std::string& arguments = "") const {
+        const std::string captured = path.string() + ".";
+        Outcome outcome;
+        outcome.status = shell("'" FANMESH_BINARY_DIR "/fanmesh' " + arguments +
+                               " < /dev/null > '" + captured + "out' 2> '" + captured + "err'");
+        outcome.console = readFile(captured + "out");
+        outcome.errors = readFile(captured + "err");
+        std::filesystem::remove(captured + "out");
+        std::filesystem::remove(captured + "err");
+        return outcome;
     }
 
+    // Names of the entries in the directory, sorted.
     std::vector<std::string> files() const {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(path)) {
