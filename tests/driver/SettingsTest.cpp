@@ -3,23 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "driver/Settings.h"
+#include "support/RunDirectory.h"
 
 namespace {
 
-Settings settingsFrom(const std::string& content) {
-    std::string path = ::testing::TempDir() + "settingsXXXXXX";
-    const int fd = mkstemp(path.data());
-    EXPECT_GE(fd, 0);
-    EXPECT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
-    close(fd);
-    const Settings settings = readSettings(path.c_str());
-    std::remove(path.c_str());
-    return settings;
+// Reads the settings from a file holding the content; the failure and the file's path go
+// where asked.
+Settings settingsFrom(const std::string& content, Failure* failure = nullptr,
+                      std::string* path = nullptr) {
+    const meshtest::RunDirectory folder;
+    const std::string file = folder.write("configuration.txt", content);
+    if (path != nullptr) {
+        *path = file;
+    }
+    return readSettings(file.c_str(), failure);
 }
 
 TEST(Settings, LinesAreReadByPosition) {
@@ -66,14 +66,10 @@ TEST(Settings, LinesAreReadByPosition) {
         EXPECT_EQ(s.removeInconsistentFans, c.removeFans) << shown;
     }
     // A NUL byte is an error naming its line; the settings before it stand.
-    std::string path = ::testing::TempDir() + "settingsXXXXXX";
-    const int fd = mkstemp(path.data());
-    const std::string withNul = "false\n/ comment\n3" + std::string(1, '\0') + "0\n5\n";
-    EXPECT_EQ(write(fd, withNul.data(), withNul.size()), static_cast<ssize_t>(withNul.size()));
-    close(fd);
     Failure failure;
-    const Settings stopped = readSettings(path.c_str(), &failure);
-    std::remove(path.c_str());
+    std::string path;
+    const Settings stopped =
+        settingsFrom("false\n/ comment\n3" + std::string(1, '\0') + "0\n5\n", &failure, &path);
     EXPECT_FALSE(stopped.keepLargestComponent);
     EXPECT_EQ(stopped.unwantedPointPercent, 20);
     EXPECT_EQ(failure.line, 3);

@@ -7,9 +7,9 @@
 #include <iostream>
 #include <random>
 #include <string>
-#include <unistd.h>
 
 #include "prep/PointSetPreparation.h"
+#include "support/RunDirectory.h"
 
 namespace {
 
@@ -20,17 +20,12 @@ struct LoadResult {
 
 // Loads the given file content into `preparation` and returns the console output.
 LoadResult load(PointSetPreparation& preparation, const std::string& content) {
-    std::string path = ::testing::TempDir() + "pointsXXXXXX";
-    const int fd = mkstemp(path.data());
-    EXPECT_GE(fd, 0);
-    EXPECT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
-    close(fd);
+    const meshtest::RunDirectory folder;
+    const std::string path = folder.write("rawPoints.txt", content);
     preparation.console = &std::cout;
     ::testing::internal::CaptureStdout();
     const bool ok = preparation.loadPoints(path);
-    LoadResult result{ok, ::testing::internal::GetCapturedStdout()};
-    std::remove(path.c_str());
-    return result;
+    return LoadResult{ok, ::testing::internal::GetCapturedStdout()};
 }
 
 int32_t loadedCount(const std::string& content) {
