@@ -59,7 +59,9 @@ void ReconstructionState::constructSurface() {
     completionOrder.reserve(static_cast<size_t>(totalCount > 0 ? totalCount : 0));
     completedCount = 0;
     fanSearchMemos.clear();
+    fanSearchPrints.assign(static_cast<size_t>(2 * std::max(activeCount, 0)), 0);
     coverMemos.clear();
+    coverPrints.assign(static_cast<size_t>(std::max(activeCount, 0)), 0);
     const std::clock_t startTicks = std::clock();
 
     std::vector<int32_t> candidates = orderSeedCandidates(false);
@@ -150,7 +152,9 @@ void ReconstructionState::constructSurface() {
 
     // Growth is over: no memoised search follows.
     std::unordered_map<int64_t, FanSearchMemo>().swap(fanSearchMemos);
+    std::vector<uint64_t>().swap(fanSearchPrints);
     std::unordered_map<int32_t, CoverMemo>().swap(coverMemos);
+    std::vector<uint64_t>().swap(coverPrints);
     if (completedCount > completedLimit) {
         return;
     }

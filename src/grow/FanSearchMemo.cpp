@@ -13,10 +13,16 @@
 // search writes only fields of the point itself, recorded below, so equal inputs give equal writes
 // and an equal result. A field the search may leave untouched (the fan, the normal, the flatness)
 // is recorded together with whether it was written, and a replay writes it only then.
+//
+// Most points of a well-sampled surface are searched once or twice with different inputs,
+// so a memo is kept only from the second search with the same fingerprint on: the first
+// search of a key leaves 8 bytes, not a copy of its inputs and outputs.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 
+#include "recon/MemoFingerprint.h"
 #include "recon/ReconstructionState.h"
 
 namespace {
@@ -139,8 +145,23 @@ bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
         return searchBestFan(p, levelFlipping); // the trace shows the search itself
     }
     gatherFanSearchInputs(p, levelFlipping, fanSearchScratch);
-    FanSearchMemo& memo = fanSearchMemos[fanSearchKey(p, levelFlipping)];
-    if (!memo.inputs.empty() && memo.inputs == fanSearchScratch) {
+    const int64_t key = fanSearchKey(p, levelFlipping);
+    auto remembered = fanSearchMemos.find(key);
+    if (remembered == fanSearchMemos.end()) {
+        if (fanSearchPrints.size() <= static_cast<size_t>(key)) {
+            fanSearchPrints.resize(static_cast<size_t>(2 * std::max(activeCount, p + 1)), 0);
+        }
+        uint64_t& print = fanSearchPrints[static_cast<size_t>(key)];
+        const uint64_t current = memoFingerprint(fanSearchScratch);
+        if (print != current) {
+            // First search with these inputs: run it and remember only the fingerprint.
+            print = current;
+            return searchBestFan(p, levelFlipping);
+        }
+        print = 0;
+        remembered = fanSearchMemos.emplace(key, FanSearchMemo{}).first;
+    } else if (remembered->second.inputs == fanSearchScratch) {
+        FanSearchMemo& memo = remembered->second;
         ++fanSearchReplays;
 #ifdef FANMESH_CHECK_FAN_MEMO
         // Check build: run the search as well and stop at the first difference. The fan
@@ -158,6 +179,7 @@ bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
         return replayFanSearchOutputs(p, memo.outputs);
 #endif
     }
+    FanSearchMemo& memo = remembered->second;
     memo.inputs.swap(fanSearchScratch);
     const int64_t writesBefore = fanWriteCount;
     const bool found = searchBestFan(p, levelFlipping);

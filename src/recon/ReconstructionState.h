@@ -123,7 +123,9 @@ struct ReconstructionState {
     // ---- grow: fan search ----
     // Best fan of p over the fans that reach it (see searchBestFan). A search whose inputs
     // are the same as those of p's previous search gives that search's result and writes,
-    // taken from fanSearchMemos instead of being run again.
+    // taken from fanSearchMemos instead of being run again. A memo is kept only for a point
+    // whose search has been seen to repeat (fanSearchPrints), so points searched once cost
+    // no memo memory.
     bool findBestFan(int32_t p, bool levelFlipping);
     // The search itself: the flattest closed fan of p started from each connected point.
     // Writes the fan, the working fan, the normal, the flatness and the farthest neighbour
@@ -143,14 +145,21 @@ struct ReconstructionState {
     bool replayFanSearchOutputs(int32_t p, const std::vector<int32_t>& outputs);
     // Forgets the memo of p (p was completed, so it is not searched again in this growth).
     void forgetFanSearch(int32_t p) {
-        fanSearchMemos.erase(fanSearchKey(p, false));
-        fanSearchMemos.erase(fanSearchKey(p, true));
+        if (!fanSearchMemos.empty()) {
+            fanSearchMemos.erase(fanSearchKey(p, false));
+            fanSearchMemos.erase(fanSearchKey(p, true));
+        }
     }
     // Memo key: one memo per point and layer parity, as the layers alternate between them.
     static int64_t fanSearchKey(int32_t p, bool levelFlipping) {
         return static_cast<int64_t>(p) * 2 + (levelFlipping ? 1 : 0);
     }
     std::unordered_map<int64_t, FanSearchMemo> fanSearchMemos;
+    // Per memo key: a 64-bit fingerprint of the inputs of the key's last search that has no
+    // memo (0: none yet). When a search's fingerprint equals it, the search probably
+    // repeats, and its inputs and outputs are kept as a memo from then on. A fingerprint
+    // only decides whether to keep a memo; a replay always compares the inputs in full.
+    std::vector<uint64_t> fanSearchPrints;
     std::vector<int32_t> fanSearchScratch; // reused input buffer of findBestFan
     // Number of closed rings constructFan wrote into a fan (kept or refused at once); tells
     // the memo whether a search left the fan of its point as it was.
@@ -310,6 +319,9 @@ struct ReconstructionState {
     // Drops the memos of points that are no longer open and isolated.
     void forgetSettledCoverMemos();
     std::unordered_map<int32_t, CoverMemo> coverMemos;
+    // Per point: fingerprint of the inputs of its last search without a memo (0: none), as
+    // fanSearchPrints.
+    std::vector<uint64_t> coverPrints;
     std::vector<int32_t> coverScratch; // reused input buffer
     // Splits the triangle (o, t, v) of the fan of o by i and completes i with [o, t, v].
     void insertIntoTriangle(int32_t i, int32_t o, int32_t t, int32_t v);

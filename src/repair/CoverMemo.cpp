@@ -2,10 +2,12 @@
 // search over point i reads, for each of i's 16 neighbours k, k's state; the fan and normal
 // of k when it is completed, else k's connected points in order and the fan and normal of
 // each (the positions never change). Equal values give an equal answer.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 
+#include "recon/MemoFingerprint.h"
 #include "recon/ReconstructionState.h"
 
 void ReconstructionState::gatherCoverInputs(int32_t i, std::vector<int32_t>& inputs) const {
@@ -38,8 +40,35 @@ void ReconstructionState::gatherCoverInputs(int32_t i, std::vector<int32_t>& inp
 
 bool ReconstructionState::findCoveringTriangleRemembered(int32_t i, int32_t& o, int32_t& t,
                                                          int32_t& v, double& distance) {
+    // Far from the growing surface no neighbour is completed or linked to a fan: the search
+    // has no triangle to try and finds nothing. Most open points of a large input are such
+    // points in most layers; they need neither a search nor a memo.
+    bool anyOwner = false;
+    for (int32_t n = 0; n < NEIGHBOUR_COUNT && !anyOwner; ++n) {
+        const int32_t k = vertices[i].neighbours[n];
+        anyOwner = pointState[static_cast<size_t>(k)] == 1 || !vertices[k].connectedPoints.empty();
+    }
+    if (!anyOwner) {
+        return false;
+    }
     gatherCoverInputs(i, coverScratch);
-    CoverMemo& memo = coverMemos[i];
+    auto remembered = coverMemos.find(i);
+    if (remembered == coverMemos.end()) {
+        // A memo is kept only once the same inputs come back: a point searched once (most
+        // points next to the front are linked by the next layer) leaves a fingerprint only.
+        if (coverPrints.size() <= static_cast<size_t>(i)) {
+            coverPrints.resize(static_cast<size_t>(std::max(activeCount, i + 1)), 0);
+        }
+        uint64_t& print = coverPrints[static_cast<size_t>(i)];
+        const uint64_t current = memoFingerprint(coverScratch);
+        if (print != current) {
+            print = current;
+            return findCoveringTriangle(i, o, t, v, distance);
+        }
+        print = 0;
+        remembered = coverMemos.emplace(i, CoverMemo{}).first;
+    }
+    CoverMemo& memo = remembered->second;
     if (memo.inputs.empty() || memo.inputs != coverScratch) {
         memo.inputs.swap(coverScratch);
         memo.found = findCoveringTriangle(i, memo.o, memo.t, memo.v, memo.distance);
