@@ -59,7 +59,7 @@ struct Neighbourhood {
         // Point 1 is completed; its fan holds the centre between points 2 and 6.
         const int32_t fan[] = {13, 7, 2, 0, 6, 12};
         records[1].triangleFanCount = 6;
-        std::copy(fan, fan + 6, records[1].triangleFan);
+        records[1].triangleFan.assign(fan, 6);
         records[1].currentTriangleFan.assign(fan, fan + 6);
         for (const int32_t member : fan) {
             records[member].connectedPoints.push_back(1);

@@ -46,7 +46,7 @@ bool ReconstructionState::searchBestFan(int32_t p, bool levelFlipping) {
         return false;
     }
     v.currentTriangleFan.assign(bestFan, bestFan + bestCount);
-    std::copy(bestFan, bestFan + bestCount, v.triangleFan);
+    v.triangleFan.assign(bestFan, bestCount);
     v.triangleFanCount = bestCount;
     computeFlatness(p);
     return true;

@@ -125,7 +125,8 @@ void ReconstructionState::completeAssembledFan(int32_t p, int32_t count) {
     // Publish: the entries already stand in triangleFan; link every member back to p.
     Vertex& record = vertices[p];
     record.triangleFanCount = count;
-    record.currentTriangleFan.assign(record.triangleFan, record.triangleFan + count);
+    const int32_t* entries = record.triangleFan.first(count);
+    record.currentTriangleFan.assign(entries, entries + count);
     for (int32_t i = 0; i < count; ++i) {
         addConnection(record.triangleFan[i], p);
     }

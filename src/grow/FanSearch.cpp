@@ -74,7 +74,8 @@ void ReconstructionState::shiftFanStart(int32_t p) {
         }
         v.triangleFan[count - 1] = first;
     }
-    v.currentTriangleFan.assign(v.triangleFan, v.triangleFan + count);
+    const int32_t* entries = v.triangleFan.first(count);
+    v.currentTriangleFan.assign(entries, entries + count);
 }
 
 bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping) {

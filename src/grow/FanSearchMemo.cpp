@@ -99,7 +99,8 @@ void ReconstructionState::recordFanSearchOutputs(int32_t p, bool found, bool fan
     outputs.push_back(fanWritten ? 1 : 0);
     if (fanWritten) {
         outputs.push_back(v.triangleFanCount);
-        outputs.insert(outputs.end(), v.triangleFan, v.triangleFan + v.triangleFanCount);
+        const int32_t* entries = v.triangleFan.first(v.triangleFanCount);
+        outputs.insert(outputs.end(), entries, entries + v.triangleFanCount);
     }
     const bool normalWritten = searchWritesNormal(p);
     outputs.push_back(normalWritten ? 1 : 0);
@@ -121,7 +122,7 @@ bool ReconstructionState::replayFanSearchOutputs(int32_t p, const std::vector<in
     const bool found = *at++ == 1;
     if (*at++ == 1) {
         v.triangleFanCount = *at++;
-        std::memcpy(v.triangleFan, at, sizeof(int32_t) * static_cast<size_t>(v.triangleFanCount));
+        v.triangleFan.assign(at, v.triangleFanCount);
         at += v.triangleFanCount;
     }
     if (*at++ == 1) {

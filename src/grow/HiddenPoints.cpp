@@ -55,7 +55,8 @@ bool ReconstructionState::searchingAndReplacingHiddenPointsByConvexity(int32_t a
             break;
         }
     }
-    v.currentTriangleFan.assign(v.triangleFan, v.triangleFan + v.triangleFanCount);
+    const int32_t* entries = v.triangleFan.first(v.triangleFanCount);
+    v.currentTriangleFan.assign(entries, entries + v.triangleFanCount);
     updateClosedFanNormal(a);
     return result;
 }

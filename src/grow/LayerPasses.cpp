@@ -116,7 +116,8 @@ void ReconstructionState::closeFromNeighbourFans() {
         }
 
         v.triangleFanCount = size;
-        v.currentTriangleFan.assign(v.triangleFan, v.triangleFan + size);
+        const int32_t* entries = v.triangleFan.first(size);
+        v.currentTriangleFan.assign(entries, entries + size);
         for (int32_t i = 0; i < size; ++i) {
             addConnection(v.triangleFan[i], p);
         }

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "geometry/Vector3.h"
+#include "recon/FanEntries.h"
 
 inline constexpr int32_t NEIGHBOUR_COUNT = 16;
-inline constexpr int32_t MAX_FAN_SIZE = 80;
 
 struct Vertex {
     Vector3 position;
@@ -16,7 +16,7 @@ struct Vertex {
     Vector3 layerMark;
     double neighbourhoodRadius = 0.0;
     int32_t triangleFanCount = 0;
-    int32_t triangleFan[MAX_FAN_SIZE];
+    FanEntries triangleFan;
     bool inSavedFan = false;
     std::vector<int32_t> connectedPoints;
     std::vector<int32_t> currentTriangleFan;

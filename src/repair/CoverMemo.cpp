@@ -16,7 +16,8 @@ void ReconstructionState::gatherCoverInputs(int32_t i, std::vector<int32_t>& inp
         const Vertex& owner = vertices[o];
         inputs.push_back(o);
         inputs.push_back(owner.triangleFanCount);
-        inputs.insert(inputs.end(), owner.triangleFan, owner.triangleFan + owner.triangleFanCount);
+        const int32_t* entries = owner.triangleFan.first(owner.triangleFanCount);
+        inputs.insert(inputs.end(), entries, entries + owner.triangleFanCount);
         int32_t words[6];
         std::memcpy(words, &owner.normal.x, sizeof(double));
         std::memcpy(words + 2, &owner.normal.y, sizeof(double));

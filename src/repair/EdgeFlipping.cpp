@@ -96,7 +96,7 @@ void ReconstructionState::flipAgainstMembers(int32_t a) {
     const Vertex& va = vertices[a];
     int32_t members[MAX_FAN_SIZE];
     const int32_t count = va.triangleFanCount;
-    std::copy(va.triangleFan, va.triangleFan + count, members);
+    std::copy(va.triangleFan.first(count), va.triangleFan.first(count) + count, members);
     for (int32_t i = 0; i < count; ++i) {
         tryFlip(a, members[i]);
     }

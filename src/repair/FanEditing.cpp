@@ -7,8 +7,10 @@
 
 int32_t ReconstructionState::indexInFan(int32_t p, int32_t key) const {
     const Vertex& record = vertices[p];
-    for (int32_t i = 0; i < record.triangleFanCount; ++i) {
-        if (record.triangleFan[i] == key) {
+    const int32_t count = record.triangleFanCount;
+    const int32_t* entries = record.triangleFan.first(count);
+    for (int32_t i = 0; i < count; ++i) {
+        if (entries[i] == key) {
             return i;
         }
     }
@@ -84,8 +86,8 @@ bool ReconstructionState::insertIntoFan(int32_t p, int32_t position, int32_t q) 
     if (position == count - 1) {
         record.currentTriangleFan.push_back(q);
     } else {
-        record.currentTriangleFan.assign(record.triangleFan,
-                                         record.triangleFan + record.triangleFanCount);
+        const int32_t* entries = record.triangleFan.first(record.triangleFanCount);
+        record.currentTriangleFan.assign(entries, entries + record.triangleFanCount);
     }
     updateClosedFanNormal(p);
     return true;
@@ -102,8 +104,8 @@ void ReconstructionState::removeFromFan(int32_t p, int32_t position) {
         record.triangleFan[i] = record.triangleFan[i + 1];
     }
     record.triangleFanCount = count - 1;
-    record.currentTriangleFan.assign(record.triangleFan,
-                                     record.triangleFan + record.triangleFanCount);
+    const int32_t* entries = record.triangleFan.first(record.triangleFanCount);
+    record.currentTriangleFan.assign(entries, entries + record.triangleFanCount);
     updateClosedFanNormal(p);
 }
 

@@ -125,7 +125,7 @@ void ReconstructionState::repairOpenPoint(int32_t a) {
             }
         }
         Vertex& record = vertices[a];
-        std::copy(chain.begin(), chain.end(), record.triangleFan);
+        record.triangleFan.assign(chain.data(), static_cast<int32_t>(chain.size()));
         record.triangleFanCount = count;
         record.currentTriangleFan = chain;
         for (const int32_t m : chain) {

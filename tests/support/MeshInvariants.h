@@ -32,7 +32,8 @@ struct TestCloud {
             record.normal = Vector3(0.0, 0.0, 1.0);
             record.layerMark = Vector3(0.0, 0.0, 0.0);
             record.eigenvalues[0] = record.eigenvalues[1] = record.eigenvalues[2] = 0.0;
-            std::fill(record.triangleFan, record.triangleFan + MAX_FAN_SIZE, -1);
+            std::fill(record.triangleFan.first(MAX_FAN_SIZE),
+                      record.triangleFan.first(MAX_FAN_SIZE) + MAX_FAN_SIZE, -1);
         }
         for (int32_t i = 0; i < n; ++i) {
             // The other points by increasing distance (index breaks ties).
@@ -78,7 +79,7 @@ struct TestCloud {
     void setFan(int32_t p, const std::vector<int32_t>& fan, bool completed = true) {
         Vertex& record = records[p];
         record.triangleFanCount = static_cast<int32_t>(fan.size());
-        std::copy(fan.begin(), fan.end(), record.triangleFan);
+        record.triangleFan.assign(fan.data(), static_cast<int32_t>(fan.size()));
         record.currentTriangleFan = fan;
         for (const int32_t member : fan) {
             records[member].connectedPoints.push_back(p);
@@ -88,8 +89,8 @@ struct TestCloud {
 
     std::vector<int32_t> fan(int32_t p) const {
         const Vertex& record = records[p];
-        return std::vector<int32_t>(record.triangleFan,
-                                    record.triangleFan + record.triangleFanCount);
+        const int32_t* entries = record.triangleFan.first(record.triangleFanCount);
+        return std::vector<int32_t>(entries, entries + record.triangleFanCount);
     }
 };
 
@@ -108,7 +109,8 @@ inline ::testing::AssertionResult fanLinksConsistent(const ReconstructionState& 
         if (count < 0 || count > MAX_FAN_SIZE) {
             return ::testing::AssertionFailure() << "point " << p << " has fan count " << count;
         }
-        const std::vector<int32_t> fan(record.triangleFan, record.triangleFan + count);
+        const int32_t* entries = record.triangleFan.first(count);
+        const std::vector<int32_t> fan(entries, entries + count);
         for (int32_t i = 0; i < count; ++i) {
             const int32_t q = fan[i];
             if (q < 0 || q >= n || std::count(fan.begin(), fan.end(), q) != 1) {
@@ -127,8 +129,10 @@ inline ::testing::AssertionResult fanLinksConsistent(const ReconstructionState& 
         }
         for (const int32_t owner : record.connectedPoints) {
             const Vertex* o = owner >= 0 && owner < n ? &state.vertices[owner] : nullptr;
-            if (o == nullptr || std::count(o->triangleFan, o->triangleFan + o->triangleFanCount,
-                                           p) != listed(p, owner)) {
+            if (o == nullptr ||
+                std::count(o->triangleFan.first(o->triangleFanCount),
+                           o->triangleFan.first(o->triangleFanCount) + o->triangleFanCount,
+                           p) != listed(p, owner)) {
                 return ::testing::AssertionFailure()
                        << "links of " << p << " list " << owner << " without a matching fan";
             }
