@@ -57,6 +57,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
         built = builder.build();
     }
     builder.closeFiles();
+    builder.state.releaseGrowthData();
     faces = collectMeshFaces(builder.state, builder.totalCount);
     constructionSeconds = secondsSince(constructionStart);
     if (!built) {

@@ -122,7 +122,7 @@ int runFanmesh(int argc, char** argv) {
             std::cerr << "fanmesh: " << run.preparation.pointFileName
                       << ": no face could be built: " << run.noFaceReason << "\n";
             status = EXIT_NO_FACE;
-        } else if (!run.builder.writeMesh(MESH_FILE)) {
+        } else if (!run.builder.writeMesh(MESH_FILE, run.faces)) {
             std::cerr << "fanmesh: " << run.builder.failure << "\n";
             status = EXIT_OUTPUT_ERROR;
         }

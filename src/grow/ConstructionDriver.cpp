@@ -49,9 +49,6 @@ void ReconstructionState::constructSurface() {
     maxLayers = configuredMaxLayers;
     layerVector = randomVector();
     pointState.assign(static_cast<size_t>(totalCount > 0 ? totalCount : 0), 0);
-    for (int32_t k = 0; k < totalCount; ++k) {
-        vertices[k].layerMark = layerVector;
-    }
     for (int32_t k = 0; k < activeCount; ++k) {
         vertices[k].inSavedFan = false;
     }
@@ -101,7 +98,8 @@ void ReconstructionState::constructSurface() {
             continue;
         }
 
-        vertices[p].layerMark = randomVector();
+        // The seed's own draw: it keeps the sequence of layer vectors that follows.
+        randomVector();
         int32_t stagnantLayers = 0;
         int32_t i = 0;
         layerVector = randomVector();

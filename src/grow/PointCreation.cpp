@@ -210,7 +210,6 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
         pending[static_cast<size_t>(h)] = 0;
         queued[static_cast<size_t>(h)] = 0;
         pointState[static_cast<size_t>(h)] = 1;
-        hv.layerMark = layerVector;
         if (completedCount % PROGRESS_STEP == 0 && console != nullptr) {
             *console << ".";
         }

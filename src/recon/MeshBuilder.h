@@ -76,6 +76,8 @@ struct MeshBuilder {
     // renames it into place once complete; prints the point and face counts on console.
     // False (reason in failure, no file left) when it cannot be written.
     bool writeMesh(const std::string& fileName);
+    // The same with the faces already collected (collectMeshFaces).
+    bool writeMesh(const std::string& fileName, const std::vector<MeshFace>& faces);
     // Keeps the first failure reason.
     void fail(const std::string& reason);
 };

@@ -52,7 +52,10 @@ std::vector<MeshFace> collectMeshFaces(const ReconstructionState& state, int32_t
 }
 
 bool MeshBuilder::writeMesh(const std::string& fileName) {
-    const std::vector<MeshFace> faces = collectMeshFaces(state, totalCount);
+    return writeMesh(fileName, collectMeshFaces(state, totalCount));
+}
+
+bool MeshBuilder::writeMesh(const std::string& fileName, const std::vector<MeshFace>& faces) {
     const int32_t faceCount = static_cast<int32_t>(faces.size());
 
     const std::string partialName = fileName + ".partial";

@@ -57,6 +57,19 @@ void ReconstructionState::attachPoints(Vertex* records, int32_t count, int32_t k
     octreeTicks += clockEnd - clockStart;
 }
 
+void ReconstructionState::releaseGrowthData() {
+    octree.reset();
+    componentOctree.reset();
+    std::vector<uint8_t>().swap(octree.excluded);
+    std::vector<uint8_t>().swap(componentOctree.excluded);
+    for (int32_t i = 0; i < totalCount; ++i) {
+        Vertex& record = vertices[i];
+        std::vector<int32_t>().swap(record.currentTriangleFan);
+        std::vector<int32_t>().swap(record.savedTriangleFan);
+        std::vector<int32_t>().swap(record.fanMemberOf);
+    }
+}
+
 Vector3 ReconstructionState::randomVector() {
     const double scale = 1.0 / 32767.0;
     const double z = nextRandom() * scale;

@@ -64,6 +64,10 @@ struct ReconstructionState {
     // Takes over the prepared records: records from keptCount on are the removed ones.
     void attachPoints(Vertex* records, int32_t count, int32_t keptCount, double xMax, double yMax,
                       double zMax, double radius);
+    // Frees what only the growth uses (the octrees and the working fans of the records),
+    // once the construction and its side files are done; the accepted fans, links, states
+    // and normals stay.
+    void releaseGrowthData();
     Vector3 randomVector();
     // Seeds the state's generator; construction seeds it with RANDOM_SEED.
     void seedRandom(uint32_t seed) { random.seed(seed); }

@@ -13,7 +13,6 @@ inline constexpr int32_t NEIGHBOUR_COUNT = 16;
 struct Vertex {
     Vector3 position;
     Vector3 normal;
-    Vector3 layerMark;
     double neighbourhoodRadius = 0.0;
     int32_t triangleFanCount = 0;
     FanEntries triangleFan;

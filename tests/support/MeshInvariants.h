@@ -30,7 +30,6 @@ struct TestCloud {
             Vertex& record = records[i];
             record.position = positions[i];
             record.normal = Vector3(0.0, 0.0, 1.0);
-            record.layerMark = Vector3(0.0, 0.0, 0.0);
             record.eigenvalues[0] = record.eigenvalues[1] = record.eigenvalues[2] = 0.0;
             std::fill(record.triangleFan.first(MAX_FAN_SIZE),
                       record.triangleFan.first(MAX_FAN_SIZE) + MAX_FAN_SIZE, -1);
