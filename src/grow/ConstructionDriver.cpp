@@ -65,6 +65,9 @@ void ReconstructionState::constructSurface() {
     bool offeredPassedOver = false;
     bool stopAfterSeed = false;
     layer = 1;
+    // The seed check casts its rays through the all-points octree under the same rule as
+    // the growth's visibility tests.
+    octree.rayHitDistance = rayHitDistance;
 
     while (true) {
         // An empty list (no active points at all) also ends the seeding.
@@ -73,6 +76,7 @@ void ReconstructionState::constructSurface() {
                                       MIN_CANDIDATE_SHARE * static_cast<float>(activeCount);
         // Take the smallest remaining variation; seeds enclosed on both sides are dropped.
         while (!exhausted && octree.blockedBothWays(candidates.back())) {
+            GROWTH_NOTE("seed candidate %d blocked both ways\n", candidates.back());
             candidates.pop_back();
             exhausted = candidates.empty();
         }
@@ -95,11 +99,13 @@ void ReconstructionState::constructSurface() {
         const bool started = startFromSeed(p);
         candidates.pop_back();
         if (!started) {
+            GROWTH_NOTE("seed candidate %d failed to start\n", p);
             continue;
         }
 
         // The seed's own draw: it keeps the sequence of layer vectors that follows.
         randomVector();
+        [[maybe_unused]] const int32_t completedBefore = completedCount - 1;
         int32_t stagnantLayers = 0;
         int32_t i = 0;
         layerVector = randomVector();
@@ -136,7 +142,23 @@ void ReconstructionState::constructSurface() {
         }
 
         forgetSettledCoverMemos();
+        GROWTH_SEED(p, completedCount - completedBefore, i);
+#ifdef FANMESH_GROWTH_STATS
+        {
+            // Where this growth stopped: the open points already in a fan.
+            std::vector<int32_t> front;
+            for (int32_t k = 0; k < activeCount; ++k) {
+                if (pointState[static_cast<size_t>(k)] == 0 &&
+                    !vertices[k].connectedPoints.empty()) {
+                    front.push_back(k);
+                }
+            }
+            growthStats.frontReport(front);
+        }
+#endif
         const int32_t c = completedCount;
+        GROWTH_NOTE("after the growth: %zu seed candidates left, completed count %d of %d\n",
+                    candidates.size(), c, activeCount);
         if (c > completedLimit) {
             break;
         }

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "grow/GrowthStats.h"
 #include "recon/DiagnosticClock.h"
 #include "recon/ReconstructionState.h"
 
@@ -21,17 +22,33 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
         return true;
     }
     const bool trace = p == tracePoint;
+#ifdef FANMESH_GROWTH_STATS
+    // Whether the rays run against the normals of the completed fans holding p.
+    const auto refused = [&]() {
+        Vector3 around{0.0, 0.0, 0.0};
+        for (const int32_t c : vp.connectedPoints) {
+            if (pointState[static_cast<size_t>(c)] == 1) {
+                around.add(vertices[c].normal);
+            }
+        }
+        GROWTH_CONVEXITY_REFUSED(around.dot(d) < 0.0);
+    };
+#else
+    const auto refused = []() {};
+#endif
     for (int32_t i = 0; i < vp.triangleFanCount; ++i) {
         const int32_t l = vp.triangleFan[i];
         const int32_t o = flipNormal ? prevInFan(p, l) : nextInFan(p, l);
         clockStart = diagnosticTicks();
         if (tree.castRay(vp.position, d, p)) {
+            refused();
             if (trace) {
                 std::cout << "Death at 4\n";
             }
             return false;
         }
         if (tree.castRay(vertices[l].position, d, l)) {
+            refused();
             if (trace) {
                 std::cout << "Death at 5 - "
                           << "\t" << d.x << " , " << d.y << " , " << d.z << "\n";
@@ -39,6 +56,7 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
             return false;
         }
         if (tree.castRay(vertices[o].position, d, o)) {
+            refused();
             if (trace) {
                 std::cout << "Death at 6\n";
             }

@@ -33,6 +33,31 @@ struct GrowthStats {
     // Blocked rays by the distance (in mean spacings) from the ray of the nearest point
     // of the blocking cell: < 0.5, < 1, < 1.5, < 2.5, < 5, farther.
     int64_t blockDistance[6] = {};
+    // Blocked rays under the finer rule by how far ahead the blocking point lies, in its
+    // neighbourhood radii: < 0.5, < 1, < 2, < 3, < 4, farther.
+    int64_t blockAhead[6] = {};
+    bool levelFlipping = false; // of the layer pass under way
+    // Refused convexity tests by the parity of the layer (index 1: a layer that builds its
+    // fans in reversed order), and of them those whose rays ran against the normals of the
+    // completed fans holding the point (into the surface on a closed part).
+    int64_t convexityRefusals[2] = {};
+    int64_t convexityAgainstSurface[2] = {};
+
+    void convexityRefused(bool againstSurface) {
+        ++convexityRefusals[levelFlipping ? 1 : 0];
+        if (againstSurface) {
+            ++convexityAgainstSurface[levelFlipping ? 1 : 0];
+        }
+    }
+
+    void blockedAhead(double ahead) {
+        static constexpr double LIMITS[5] = {0.5, 1.0, 2.0, 3.0, 4.0};
+        int bucket = 0;
+        while (bucket < 5 && ahead >= LIMITS[bucket]) {
+            ++bucket;
+        }
+        ++blockAhead[bucket];
+    }
 
     void refuse(int32_t p, GrowthRule rule) {
         ++refusals[static_cast<int>(rule)];
@@ -51,6 +76,26 @@ struct GrowthStats {
         }
         ++blockDistance[bucket];
         ++blockedRays;
+    }
+    // One line per grown seed: the seed, the points its growth completed, its layers.
+    void seedGrown(int32_t seed, int32_t completed, int32_t layers) const {
+        std::fprintf(stderr, "growth stats: seed %d completed %d in %d layers\n", seed, completed,
+                     layers);
+    }
+    // Tallies, by the rule that last refused them, the open points on the front (open,
+    // but already in a fan); front lists them.
+    void frontReport(const std::vector<int32_t>& front) const {
+        int64_t byRule[static_cast<int>(GrowthRule::count)] = {};
+        for (const int32_t p : front) {
+            const size_t i = static_cast<size_t>(p);
+            ++byRule[i < lastRule.size() ? lastRule[i] : 0];
+        }
+        std::fprintf(stderr,
+                     "growth stats:   front of %zu open points, last refused by:", front.size());
+        for (int r = 0; r < static_cast<int>(GrowthRule::count); ++r) {
+            std::fprintf(stderr, " %lld", static_cast<long long>(byRule[r]));
+        }
+        std::fprintf(stderr, "\n");
     }
     // Writes the counts to stderr; pointState marks the completed points.
     void report(const std::vector<uint8_t>& pointState, int32_t activeCount) const {
@@ -84,6 +129,19 @@ struct GrowthStats {
             static_cast<long long>(blockDistance[0]), static_cast<long long>(blockDistance[1]),
             static_cast<long long>(blockDistance[2]), static_cast<long long>(blockDistance[3]),
             static_cast<long long>(blockDistance[4]), static_cast<long long>(blockDistance[5]));
+        std::fprintf(stderr,
+                     "  finer rule: blocked by a point ahead by <0.5 <1 <2 <3 <4 >=4 radii: %lld "
+                     "%lld %lld %lld %lld %lld\n",
+                     static_cast<long long>(blockAhead[0]), static_cast<long long>(blockAhead[1]),
+                     static_cast<long long>(blockAhead[2]), static_cast<long long>(blockAhead[3]),
+                     static_cast<long long>(blockAhead[4]), static_cast<long long>(blockAhead[5]));
+        std::fprintf(stderr,
+                     "  convexity refusals on plain / reversed layers: %lld / %lld, of them "
+                     "with rays against the surrounding fans' normals: %lld / %lld\n",
+                     static_cast<long long>(convexityRefusals[0]),
+                     static_cast<long long>(convexityRefusals[1]),
+                     static_cast<long long>(convexityAgainstSurface[0]),
+                     static_cast<long long>(convexityAgainstSurface[1]));
     }
 };
 
@@ -92,10 +150,18 @@ inline GrowthStats growthStats;
 #define GROWTH_REFUSE(p, rule) growthStats.refuse((p), GrowthRule::rule)
 #define GROWTH_RAY() (++growthStats.rays)
 #define GROWTH_BLOCKED(distance) growthStats.blocked(distance)
+#define GROWTH_BLOCKED_AHEAD(ahead) growthStats.blockedAhead(ahead)
+#define GROWTH_CONVEXITY_REFUSED(against) growthStats.convexityRefused(against)
 #define GROWTH_REPORT(state, count) growthStats.report((state), (count))
+#define GROWTH_SEED(seed, completed, layers) growthStats.seedGrown((seed), (completed), (layers))
+#define GROWTH_NOTE(...) std::fprintf(stderr, "growth stats: " __VA_ARGS__)
 #else
 #define GROWTH_REFUSE(p, rule) ((void)0)
 #define GROWTH_RAY() ((void)0)
 #define GROWTH_BLOCKED(distance) ((void)0)
+#define GROWTH_BLOCKED_AHEAD(ahead) ((void)0)
+#define GROWTH_CONVEXITY_REFUSED(against) ((void)0)
 #define GROWTH_REPORT(state, count) ((void)0)
+#define GROWTH_SEED(seed, completed, layers) ((void)0)
+#define GROWTH_NOTE(...) ((void)0)
 #endif

@@ -3,6 +3,7 @@
 // and each component is handed to point creation.
 #include <deque>
 
+#include "grow/GrowthStats.h"
 #include "recon/ReconstructionState.h"
 
 void ReconstructionState::processLayer(bool levelFlipping) {
@@ -47,6 +48,9 @@ void ReconstructionState::processLayer(bool levelFlipping) {
             collected[static_cast<size_t>(c)] = 1;
             queuedForSearch[static_cast<size_t>(c)] = 0;
         }
+#ifdef FANMESH_GROWTH_STATS
+        growthStats.levelFlipping = levelFlipping;
+#endif
         createPoints(component, componentOctree, levelFlipping);
         if (completedCount > completedLimit) {
             break;

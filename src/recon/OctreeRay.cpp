@@ -166,6 +166,12 @@ bool Octree::leafTest(const RayParameters& t, const RayQuery& ray) const {
     for (const int32_t index : points) {
         const Vertex& v = ray.records[index];
         if (pointNearRay(ray, v.position, v.neighbourhoodRadius)) {
+#ifdef FANMESH_GROWTH_STATS
+            Vector3 offset = v.position;
+            offset.subtract(ray.origin);
+            GROWTH_BLOCKED_AHEAD(offset.dot(ray.direction) / ray.direction.length() /
+                                 v.neighbourhoodRadius);
+#endif
             return true;
         }
     }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "geometry/Geometry.h"
+#include "grow/GrowthStats.h"
 #include "recon/ReconstructionState.h"
 
 // Whether the fan of p holds a triangle whose normal points against the normal of p.
@@ -102,6 +103,11 @@ void ReconstructionState::keepLargestComponentPass() {
         }
         sizes.push_back(size);
     }
+#ifdef FANMESH_GROWTH_STATS
+    for (const int32_t size : sizes) {
+        GROWTH_NOTE("component of %d points before the largest-component pass\n", size);
+    }
+#endif
     if (sizes.size() < 2) {
         return;
     }
