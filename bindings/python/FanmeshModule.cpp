@@ -77,9 +77,10 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
 
 fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
                            bool keepInconsistentFans, double rayHitDistance,
-                           bool preparedCoordinates) {
+                           bool hiddenUnderTriangles, bool preparedCoordinates) {
     fanmesh::Options options;
     options.rayHitDistance = rayHitDistance;
+    options.hiddenUnderTriangles = hiddenUnderTriangles;
     options.allComponents = allComponents;
     options.unwantedPercent = unwantedPercent;
     options.maxLayers = maxLayers;
@@ -89,18 +90,20 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
 }
 
 py::array reconstruct(const py::object& points, bool allComponents, int unwantedPercent,
-                      int maxLayers, bool keepInconsistentFans, double rayHitDistance) {
-    const fanmesh::Options options = optionsOf(allComponents, unwantedPercent, maxLayers,
-                                               keepInconsistentFans, rayHitDistance, false);
+                      int maxLayers, bool keepInconsistentFans, double rayHitDistance,
+                      bool hiddenUnderTriangles) {
+    const fanmesh::Options options =
+        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
+                  hiddenUnderTriangles, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
 PythonResult reconstructFull(const py::object& points, bool allComponents, int unwantedPercent,
                              int maxLayers, bool keepInconsistentFans, double rayHitDistance,
-                             bool preparedCoordinates) {
+                             bool hiddenUnderTriangles, bool preparedCoordinates) {
     const fanmesh::Options options =
         optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  preparedCoordinates);
+                  hiddenUnderTriangles, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -133,6 +136,8 @@ max_layers: the construction stops once its layer number exceeds this.
 keep_inconsistent_fans: keep points whose fan holds a triangle facing against their normal.
 ray_hit_distance: a point blocks a visibility ray of the surface growth only within this many
     of its neighbourhood radii of the ray; 0: any point in an index cell ahead blocks.
+hidden_under_triangles: the fan search counts a neighbour as hidden under a fan only when it
+    lies under one of the fan's triangles (grows thin parts sampled by few points further).
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -187,12 +192,14 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("unwanted_percent") = defaults.unwantedPercent,
                py::arg("max_layers") = defaults.maxLayers,
                py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
-               py::arg("ray_hit_distance") = defaults.rayHitDistance);
+               py::arg("ray_hit_distance") = defaults.rayHitDistance,
+               py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
                py::arg("max_layers") = defaults.maxLayers,
                py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
                py::arg("ray_hit_distance") = defaults.rayHitDistance,
+               py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
                py::arg("prepared_coordinates") = false);
 }

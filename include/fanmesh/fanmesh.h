@@ -44,6 +44,11 @@ struct Options {
     // index cell ahead of the ray blocks it, which refuses most fans on thin parts sampled
     // by few points.
     double rayHitDistance = 0.75;
+    // --hidden-under-triangles: the fan search counts a neighbour as hidden under a fan only
+    // when it lies under one of the fan's triangles, not anywhere in a triangle's unbounded
+    // wedge. Thin parts sampled by few points then grow much further; off by default, as it
+    // makes two sheets closer than about three spacings fail.
+    bool hiddenUnderTriangles = false;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

@@ -53,6 +53,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
         builder.setOptions(settings.keepLargestComponent, settings.removeInconsistentFans,
                            settings.configuredMaxLayers);
         builder.rayHitDistance = settings.rayHitDistance;
+        builder.hiddenUnderTrianglesOnly = settings.hiddenUnderTrianglesOnly;
         builder.attachRecords(); // also builds the octree over all records
         built = builder.build();
     }

@@ -14,6 +14,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.removeInconsistentFans = !options.keepInconsistentFans;
     settings.threads = options.threads;
     settings.rayHitDistance = options.rayHitDistance > 0.0 ? options.rayHitDistance : 0.0;
+    settings.hiddenUnderTrianglesOnly = options.hiddenUnderTriangles;
     return settings;
 }
 

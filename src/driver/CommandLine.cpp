@@ -69,6 +69,10 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "with INPUT: any point in an index cell ahead blocks a visibility ray (the "
                  "same as --ray-hit-distance 0)")
         ->excludes(hitDistance);
+    app.add_flag("--hidden-under-triangles", line.hiddenUnderTriangles,
+                 "the fan search counts a neighbour as hidden under a fan only when it lies "
+                 "under one of the fan's triangles, not anywhere in a triangle's wedge (grows "
+                 "thin parts sampled by few points much further)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

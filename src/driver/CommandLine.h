@@ -25,6 +25,8 @@ struct CommandLine {
     // --ray-hit-distance X (< 0: not given, the mode's default) and --plain-ray-test.
     double rayHitDistance = -1.0;
     bool plainRayTest = false;
+    // --hidden-under-triangles (both modes; off by default).
+    bool hiddenUnderTriangles = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

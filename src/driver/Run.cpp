@@ -94,6 +94,7 @@ int runFanmesh(int argc, char** argv) {
     }
     settings.threads = options.threads;
     settings.rayHitDistance = options.rayHitDistance > 0.0 ? options.rayHitDistance : 0.0;
+    settings.hiddenUnderTrianglesOnly = options.hiddenUnderTriangles;
     ReconstructionRun run;
     run.preparation.console = &std::cout;
     if (!run.preparation.loadPoints("rawPoints.txt")) {

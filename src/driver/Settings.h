@@ -23,6 +23,9 @@ struct Settings {
     // only within this many of its neighbourhood radii of the ray; 0 keeps the plain rule
     // (any point in a cell ahead blocks).
     double rayHitDistance = 0.0;
+    // Command line only: the fan search counts a neighbour as hidden under a fan only when
+    // it lies under one of the fan's triangles (off: anywhere in a triangle's wedge).
+    bool hiddenUnderTrianglesOnly = false;
 };
 
 // Returns the defaults, overridden by the setting lines of the file when it can be opened.

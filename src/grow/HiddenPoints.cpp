@@ -44,8 +44,12 @@ bool ReconstructionState::searchingAndReplacingHiddenPointsByConvexity(int32_t a
         const Vector3& pt = vertices[t].position;
         // Only a neighbour strictly on the hidden side is swapped in: on an exactly planar
         // patch every neighbour lies in the fan's plane, and counting those as hidden would
-        // swap points back and forth until the fan is refused.
-        if (signedDistanceToTrianglePlane(pa, pm, pu, pt) > 0.0) {
+        // swap points back and forth until the fan is refused. With hiddenUnderTrianglesOnly
+        // it must also lie under the triangle itself, not merely in its unbounded wedge:
+        // where a thin part curves away within a few spacings, the neighbours beyond the
+        // fan's ring fall below the triangle's extended plane without being covered by it.
+        if (signedDistanceToTrianglePlane(pa, pm, pu, pt) > 0.0 &&
+            (!hiddenUnderTrianglesOnly || lineHitsTriangle(pa, pm, pu, v.normal, pt))) {
             const Vector3 x = linePlaneHitPoint(pa, pm, pu, v.normal, pt);
             const double angleM = angleBetweenDeg(difference(pm, pa), difference(x, pa));
             const double angleU = angleBetweenDeg(difference(x, pa), difference(pu, pa));

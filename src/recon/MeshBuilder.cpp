@@ -56,6 +56,7 @@ bool MeshBuilder::build() {
     state.setOptions(keepLargestComponent, removeInconsistentFans, configuredMaxLayers);
     state.console = console;
     state.rayHitDistance = rayHitDistance;
+    state.hiddenUnderTrianglesOnly = hiddenUnderTrianglesOnly;
     state.constructSurface();
     // A point that was not completed has no accepted fan.
     for (int32_t i = 0; i < totalCount; ++i) {

@@ -36,6 +36,8 @@ struct MeshBuilder {
     int32_t configuredMaxLayers = 999;
     // Handed to the state's rayHitDistance (0: the plain leaf rule of the ray test).
     double rayHitDistance = 0.0;
+    // Handed to the state's hiddenUnderTrianglesOnly.
+    bool hiddenUnderTrianglesOnly = false;
     int32_t topIndex = 0;
     double header[HAND_OVER_HEADER_SIZE] = {};
     // Number of kept records; records from this index on are the removed ones.

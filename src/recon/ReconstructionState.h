@@ -41,6 +41,9 @@ struct ReconstructionState {
     // Finer ray test of the global convexity test: a point blocks a ray only within this
     // many of its neighbourhood radii of the ray; 0 or less: any point of a leaf ahead does.
     double rayHitDistance = 0.0;
+    // Fan search: a neighbour counts as hidden under a fan only when it lies under one of
+    // the fan's triangles; off: anywhere in the unbounded wedge of a triangle.
+    bool hiddenUnderTrianglesOnly = false;
 
     // Progress lines of the construction go here; null prints nothing.
     std::ostream* console = nullptr;

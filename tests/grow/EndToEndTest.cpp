@@ -133,3 +133,24 @@ TEST(EndToEnd, FinerRayTestMeshesACoarseThinTube) {
     dir.run("rawPoints.txt -q --plain-ray-test");
     EXPECT_EQ(dir.check("rawPoints.mesh.ply")["used fraction"], plainUsed);
 }
+
+TEST(EndToEnd, HiddenUnderTrianglesMeshesACoarseThinTube) {
+    // A knotted tube about four spacings across, under the finer ray test: the neighbours
+    // curving away around the tube lie in the unbounded wedges of a fan's triangles, below
+    // their planes, and the wedge rule refuses most fans at the growth front; counting only
+    // neighbours under the triangles lets one growth cover the tube.
+    SampleRun dir("knot", 2000, 1);
+    dir.run("--ray-hit-distance 0.75");
+    const double wedgeUsed = dir.check()["used fraction"];
+    dir.run("--ray-hit-distance 0.75 --hidden-under-triangles");
+    auto figures = dir.check();
+    EXPECT_LT(wedgeUsed, 0.9);
+    EXPECT_GE(figures["used fraction"], 0.97);
+    EXPECT_EQ(figures["edges with more than two faces"], 0);
+    EXPECT_GE(figures["consistent interior fraction"], 0.99);
+    EXPECT_EQ(figures["components"], 1);
+
+    // Path mode takes the same switch.
+    dir.run("rawPoints.txt -q --hidden-under-triangles");
+    EXPECT_EQ(dir.check("rawPoints.mesh.ply"), figures);
+}
