@@ -47,7 +47,7 @@ struct Options {
     // --hidden-under-triangles: the fan search counts a neighbour as hidden under a fan only
     // when it lies under one of the fan's triangles, not anywhere in a triangle's unbounded
     // wedge. Thin parts sampled by few points then grow much further; off by default, as it
-    // makes two sheets closer than about three spacings fail.
+    // makes two parallel sheets closer than about 2.5 spacings fail.
     bool hiddenUnderTriangles = false;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
