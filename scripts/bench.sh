@@ -4,21 +4,28 @@
 # points, wall seconds, CPU seconds (user + system, steadier than wall time on a busy
 # machine), peak memory, faces and the share of points the mesh uses.
 #
-#   bash scripts/bench.sh [--quick] [SAMPLE...]
+#   bash scripts/bench.sh [--quick] [--binary PATH] [SAMPLE...]
 #
-# --quick leaves out the 10^6-point torus. SAMPLE names pick rows of the list below (for
+# --quick leaves out the 10^6-point torus. --binary runs another fanmesh build (for example
+# one built from an earlier commit) on the same samples, to compare before and after. SAMPLE names pick rows of the list below (for
 # example "torus-1e5 noisebox-5e3"). Samples and runs go to build/bench/. Timings depend on
 # the machine and its load; this script is not part of the test suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 quick=0
+binary=
 picked=()
-for argument in "$@"; do
-    case "$argument" in
+while [ $# -gt 0 ]; do
+    case "$1" in
     --quick) quick=1 ;;
-    *) picked+=("$argument") ;;
+    --binary)
+        binary=$(realpath "${2:?--binary needs a path}")
+        shift
+        ;;
+    *) picked+=("$1") ;;
     esac
+    shift
 done
 
 # name | generate_sample arguments
@@ -64,7 +71,7 @@ for entry in "${samples[@]}"; do
     rm -rf "$run"
     mkdir -p "$run"
     cp "$points" "$run/rawPoints.txt"
-    (cd "$run" && /usr/bin/time -v ../../fanmesh </dev/null >console.txt 2>time.txt) || true
+    (cd "$run" && /usr/bin/time -v "${binary:-../../fanmesh}" </dev/null >console.txt 2>time.txt) || true
     wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {
         n = split($2, t, ":"); s = 0; for (i = 1; i <= n; ++i) s = s * 60 + t[i]; printf "%.2f", s }' \
         "$run/time.txt")
