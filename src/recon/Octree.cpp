@@ -9,34 +9,20 @@ Octree::Octree() {
     initialise();
 }
 
-Octree::Octree(double cellSize, double edgeLength, const Vector3& corner)
-    : minCellSize(cellSize), edge(edgeLength), minCorner(corner) {
-    initialise();
-}
-
-Octree::~Octree() {
-    releaseChildren();
-}
-
 void Octree::initialise() {
-    isLeaf = true;
-    for (Octree*& child : children) {
-        child = nullptr;
-    }
-    points.clear();
+    nodes.assign(1, Node{});
+    pointList.clear();
     center.set(minCorner.x + edge / 2, minCorner.y + edge / 2, minCorner.z + edge / 2);
 }
 
-void Octree::releaseChildren() {
-    for (Octree*& child : children) {
-        delete child;
-        child = nullptr;
-    }
+void Octree::reset() {
+    initialise();
 }
 
-void Octree::reset() {
-    releaseChildren();
-    std::vector<int32_t>().swap(points);
+void Octree::release() {
+    std::vector<Node>(1).swap(nodes);
+    std::vector<int32_t>().swap(pointList);
+    std::vector<uint8_t>().swap(excluded);
     initialise();
 }
 
@@ -58,8 +44,6 @@ void Octree::buildFor(Vertex* recordArray, const int32_t* indices, int32_t count
 
 void Octree::build(Vertex* recordArray, std::vector<int32_t>& list, int32_t recordCount,
                    double cellSize) {
-    releaseChildren();
-    std::vector<int32_t>().swap(points);
     minCellSize = cellSize;
     records = recordArray;
 
@@ -117,61 +101,61 @@ void Octree::build(Vertex* recordArray, std::vector<int32_t>& list, int32_t reco
     if (list.empty()) {
         return;
     }
-    std::vector<int32_t> scratch(list.size());
-    std::vector<uint8_t> codes(list.size());
-    subdivide(list.data(), list.data() + list.size(), scratch.data(), codes.data(), 0);
+    pointList.swap(list);
+    std::vector<int32_t> scratch(pointList.size());
+    std::vector<uint8_t> codes(pointList.size());
+    subdivide(0, minCorner, edge, 0, static_cast<int32_t>(pointList.size()), scratch.data(),
+              codes.data(), 0);
 }
 
-// Splits this node over the indices in [begin, end). scratch and codes are work areas of
-// the same length as the range.
-void Octree::subdivide(int32_t* begin, int32_t* end, int32_t* scratch, uint8_t* codes,
-                       int32_t depth) {
+// Splits node over the indices pointList[begin .. end). scratch and codes are work areas
+// aligned with pointList.
+void Octree::subdivide(int32_t node, const Vector3& corner, double edgeLength, int32_t begin,
+                       int32_t end, int32_t* scratch, uint8_t* codes, int32_t depth) {
     if (begin == end) {
         return;
     }
-    double r = records[*begin].neighbourhoodRadius;
-    for (const int32_t* it = begin + 1; it != end; ++it) {
-        if (records[*it].neighbourhoodRadius > r) {
-            r = records[*it].neighbourhoodRadius;
+    int32_t* const list = pointList.data();
+    double r = records[list[begin]].neighbourhoodRadius;
+    for (int32_t i = begin + 1; i < end; ++i) {
+        if (records[list[i]].neighbourhoodRadius > r) {
+            r = records[list[i]].neighbourhoodRadius;
         }
     }
-    bool split = !(edge / 2 <= r) && depth < MAX_DEPTH;
+    bool split = !(edgeLength / 2 <= r) && depth < MAX_DEPTH;
     if (split && !(r > 0.0)) {
         // With a zero radius only separating the points ends the splitting; points at one
         // and the same position never separate.
-        const Vector3& first = records[*begin].position;
+        const Vector3& first = records[list[begin]].position;
         bool coincident = true;
-        for (const int32_t* it = begin + 1; it != end && coincident; ++it) {
-            const Vector3& v = records[*it].position;
+        for (int32_t i = begin + 1; i < end && coincident; ++i) {
+            const Vector3& v = records[list[i]].position;
             coincident = v.x == first.x && v.y == first.y && v.z == first.z;
         }
         split = !coincident;
     }
     if (!split) {
-        points.assign(begin, end);
+        nodes[static_cast<size_t>(node)].pointBegin = begin;
+        nodes[static_cast<size_t>(node)].pointEnd = end;
         return;
     }
 
-    isLeaf = false;
-    const double half = edge / 2;
-    for (int32_t c = 0; c < 8; ++c) {
-        const Vector3 corner(minCorner.x + half * ((c >> 2) & 1),
-                             minCorner.y + half * ((c >> 1) & 1), minCorner.z + half * (c & 1));
-        children[c] = new Octree(minCellSize, half, corner);
-        children[c]->records = records;
-    }
+    const int32_t firstChild = static_cast<int32_t>(nodes.size());
+    nodes[static_cast<size_t>(node)].firstChild = firstChild;
+    nodes.resize(nodes.size() + 8);
 
     // Distribute: a point goes to the lower half of an axis when the mid-plane lies above
     // it, otherwise (also on the mid-plane) to the upper half.
-    const double midX = minCorner.x + edge / 2;
-    const double midY = minCorner.y + edge / 2;
-    const double midZ = minCorner.z + edge / 2;
-    const ptrdiff_t n = end - begin;
+    const double half = edgeLength / 2;
+    const double midX = corner.x + edgeLength / 2;
+    const double midY = corner.y + edgeLength / 2;
+    const double midZ = corner.z + edgeLength / 2;
+    const int32_t n = end - begin;
     int32_t start[9] = {};
-    for (ptrdiff_t i = 0; i < n; ++i) {
-        const Vector3& v = records[begin[i]].position;
+    for (int32_t i = 0; i < n; ++i) {
+        const Vector3& v = records[list[begin + i]].position;
         const int32_t code = (midX > v.x ? 0 : 4) | (midY > v.y ? 0 : 2) | (midZ > v.z ? 0 : 1);
-        codes[i] = static_cast<uint8_t>(code);
+        codes[begin + i] = static_cast<uint8_t>(code);
         ++start[code + 1];
     }
     for (int32_t c = 0; c < 8; ++c) {
@@ -179,22 +163,34 @@ void Octree::subdivide(int32_t* begin, int32_t* end, int32_t* scratch, uint8_t* 
     }
     int32_t fill[8];
     std::copy(start, start + 8, fill);
-    for (ptrdiff_t i = 0; i < n; ++i) {
-        scratch[fill[codes[i]]++] = begin[i];
+    for (int32_t i = 0; i < n; ++i) {
+        scratch[begin + fill[codes[begin + i]]++] = list[begin + i];
     }
-    std::copy(scratch, scratch + n, begin);
+    std::copy(scratch + begin, scratch + end, list + begin);
     for (int32_t c = 0; c < 8; ++c) {
-        children[c]->subdivide(begin + start[c], begin + start[c + 1], scratch + start[c],
-                               codes + start[c], depth + 1);
+        const Vector3 childCorner(corner.x + half * ((c >> 2) & 1),
+                                  corner.y + half * ((c >> 1) & 1), corner.z + half * (c & 1));
+        subdivide(firstChild + c, childCorner, half, begin + start[c], begin + start[c + 1],
+                  scratch, codes, depth + 1);
     }
 }
 
-int64_t Octree::nodeCount() const {
-    int64_t total = 1;
-    for (const Octree* child : children) {
-        if (child != nullptr) {
-            total += child->nodeCount();
-        }
+std::vector<Octree::Leaf> Octree::leaves(int32_t node, const Vector3& corner,
+                                         double edgeLength) const {
+    std::vector<Leaf> found;
+    const Node& current = nodes[static_cast<size_t>(node)];
+    if (current.firstChild < 0) {
+        const int32_t* base = pointList.data();
+        found.push_back(
+            Leaf{corner, edgeLength, base + current.pointBegin, base + current.pointEnd});
+        return found;
     }
-    return total;
+    const double half = edgeLength / 2;
+    for (int32_t c = 0; c < 8; ++c) {
+        const Vector3 childCorner(corner.x + half * ((c >> 2) & 1),
+                                  corner.y + half * ((c >> 1) & 1), corner.z + half * (c & 1));
+        const std::vector<Leaf> below = leaves(current.firstChild + c, childCorner, half);
+        found.insert(found.end(), below.begin(), below.end());
+    }
+    return found;
 }

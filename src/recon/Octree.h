@@ -12,8 +12,13 @@
 // test is finer: such a leaf blocks only when one of its points lies within
 // rayHitDistance times that point's own neighbourhood radius of the ray, so that a leaf
 // the ray merely clips (a wall or strand a few spacings to the side) does not block.
+//
+// Storage: the nodes sit in one array (12 bytes each, the eight children of a node side by
+// side) and the leaves' point indices in another, so a tree over n points costs about
+// 4n bytes plus its nodes; only the root keeps its cube, the traversal derives the rest.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -35,18 +40,37 @@ struct Octree {
         double tx0, tx1, txm, ty0, ty1, tym, tz0, tz1, tzm;
     };
 
+    // One cube of the tree. The eight children of a split node are stored next to each other
+    // in nodes, child c at firstChild + c; a leaf (firstChild -1) holds the points
+    // pointList[pointBegin .. pointEnd).
+    struct Node {
+        int32_t firstChild = -1;
+        int32_t pointBegin = 0;
+        int32_t pointEnd = 0;
+    };
+    // A leaf as the tests and diagnostics see it: its cube and its points.
+    struct Leaf {
+        Vector3 minCorner;
+        double edge;
+        const int32_t* begin;
+        const int32_t* end;
+        size_t size() const { return static_cast<size_t>(end - begin); }
+        bool empty() const { return begin == end; }
+    };
+
     double minCellSize = 0.0;
-    double edge = 0.0;
+    double edge = 0.0; // edge of the root cube
     Vertex* records = nullptr;
-    bool isLeaf = true;
-    Octree* children[8] = {};
     // Root only: points marked 1 are ignored by the ray test. All 0 outside castRay. It
     // covers every record index the tree holds; it is kept (all 0) across reset so that
     // rebuilding per component does not reallocate it.
     std::vector<uint8_t> excluded;
-    Vector3 minCorner{0.0, 0.0, 0.0};
-    Vector3 center{0.0, 0.0, 0.0};
-    std::vector<int32_t> points; // leaf only
+    Vector3 minCorner{0.0, 0.0, 0.0}; // of the root cube
+    Vector3 center{0.0, 0.0, 0.0};    // of the root cube
+    // All nodes, the root first; never empty.
+    std::vector<Node> nodes;
+    // The points of all leaves, each leaf's points side by side.
+    std::vector<int32_t> pointList;
     // Mirror state of the current ray (root only; the traversal passes it down).
     uint8_t mirrorX = 0, mirrorY = 0, mirrorZ = 0;
     int32_t mirrorMask = 0;
@@ -55,14 +79,14 @@ struct Octree {
     double rayHitDistance = 0.0;
 
     Octree();
-    Octree(double cellSize, double edgeLength, const Vector3& corner);
-    ~Octree();
     Octree(const Octree&) = delete;
     Octree& operator=(const Octree&) = delete;
 
     void initialise();
-    // Releases all children and points; the tree becomes one empty leaf.
+    // The tree becomes one empty leaf; its storage is kept for the next build.
     void reset();
+    // reset, and returns all storage (the exclusion marks included) to the system.
+    void release();
     // Builds the tree over records 0..count-1.
     void buildAll(Vertex* recordArray, int32_t count, double cellSize);
     // Builds the tree over the listed record indices.
@@ -76,8 +100,13 @@ struct Octree {
     // along the reversed normal.
     bool blockedBothWays(int32_t p);
 
-    // Number of nodes below and including this node (diagnostics and tests).
-    int64_t nodeCount() const;
+    // Number of nodes of the tree (diagnostics and tests).
+    int64_t nodeCount() const { return static_cast<int64_t>(nodes.size()); }
+    bool rootIsLeaf() const { return nodes[0].firstChild < 0; }
+    // The leaves below node (the root: 0) whose cube has the given corner and edge, in
+    // child order (diagnostics and tests).
+    std::vector<Leaf> leaves(int32_t node, const Vector3& corner, double edgeLength) const;
+    std::vector<Leaf> leaves() const { return leaves(0, minCorner, edge); }
 
     // The ray a traversal tests, in real (not mirrored) coordinates.
     struct RayQuery {
@@ -92,12 +121,14 @@ struct Octree {
     static bool pointNearRay(const RayQuery& ray, const Vector3& position, double radius);
 
   private:
-    void releaseChildren();
     void build(Vertex* recordArray, std::vector<int32_t>& list, int32_t recordCount,
                double cellSize);
-    void subdivide(int32_t* begin, int32_t* end, int32_t* scratch, uint8_t* codes, int32_t depth);
+    // Splits node, whose cube has the given corner and edge, over the points
+    // pointList[begin .. end).
+    void subdivide(int32_t node, const Vector3& corner, double edgeLength, int32_t begin,
+                   int32_t end, int32_t* scratch, uint8_t* codes, int32_t depth);
     RayParameters prepareRay(Vector3 origin, Vector3 direction);
-    bool traverse(const RayParameters& t, int32_t mask, const RayQuery& ray) const;
+    bool traverse(int32_t node, const RayParameters& t, int32_t mask, const RayQuery& ray) const;
     static int32_t firstChild(const RayParameters& t);
-    bool leafTest(const RayParameters& t, const RayQuery& ray) const;
+    bool leafTest(const Node& leaf, const RayParameters& t, const RayQuery& ray) const;
 };

@@ -133,25 +133,28 @@ bool Octree::pointNearRay(const RayQuery& ray, const Vector3& position, double r
     return offset.dot(offset) <= limit * limit;
 }
 
-bool Octree::leafTest(const RayParameters& t, const RayQuery& ray) const {
+bool Octree::leafTest(const Node& leaf, const RayParameters& t, const RayQuery& ray) const {
     const double tEnter = largest(t.tx0, t.ty0, t.tz0);
     const double tExit = smallest(t.tx1, t.ty1, t.tz1);
     // Behind the origin, or holding it.
     if (tEnter < 0 || tExit < 0) {
         return false;
     }
-    if (points.empty()) {
+    if (leaf.pointBegin == leaf.pointEnd) {
         return false;
     }
-    for (const int32_t index : points) {
-        if (ray.marks[index] != 0) {
+    const int32_t* const begin = pointList.data() + leaf.pointBegin;
+    const int32_t* const end = pointList.data() + leaf.pointEnd;
+    for (const int32_t* it = begin; it != end; ++it) {
+        if (ray.marks[*it] != 0) {
             return false;
         }
     }
     if (ray.hitDistance <= 0.0) {
 #ifdef FANMESH_GROWTH_STATS
         double nearest = INFINITY;
-        for (const int32_t index : points) {
+        for (const int32_t* it = begin; it != end; ++it) {
+            const int32_t index = *it;
             for (double d = 0.125; d < 16.0 && d < nearest; d += 0.125) {
                 if (pointNearRay(RayQuery{ray.origin, ray.direction, nullptr, nullptr, d},
                                  ray.records[index].position, 1.0)) {
@@ -163,8 +166,8 @@ bool Octree::leafTest(const RayParameters& t, const RayQuery& ray) const {
 #endif
         return true;
     }
-    for (const int32_t index : points) {
-        const Vertex& v = ray.records[index];
+    for (const int32_t* it = begin; it != end; ++it) {
+        const Vertex& v = ray.records[*it];
         if (pointNearRay(ray, v.position, v.neighbourhoodRadius)) {
 #ifdef FANMESH_GROWTH_STATS
             Vector3 offset = v.position;
@@ -180,9 +183,11 @@ bool Octree::leafTest(const RayParameters& t, const RayQuery& ray) const {
 
 // Visits the children the ray pierces in the mirrored frame; sub-cube c of the mirrored
 // frame is the real child c XOR mask.
-bool Octree::traverse(const RayParameters& t, int32_t mask, const RayQuery& ray) const {
-    if (isLeaf) {
-        return leafTest(t, ray);
+bool Octree::traverse(int32_t node, const RayParameters& t, int32_t mask,
+                      const RayQuery& ray) const {
+    const Node& current = nodes[static_cast<size_t>(node)];
+    if (current.firstChild < 0) {
+        return leafTest(current, t, ray);
     }
     int32_t c = firstChild(t);
     while (c != -1) {
@@ -212,7 +217,7 @@ bool Octree::traverse(const RayParameters& t, int32_t mask, const RayQuery& ray)
         }
         s.tzm = (s.tz0 + s.tz1) / 2;
 
-        if (children[c ^ mask]->traverse(s, mask, ray)) {
+        if (traverse(current.firstChild + (c ^ mask), s, mask, ray)) {
             return true;
         }
         if (s.tx1 <= s.ty1 && s.tx1 <= s.tz1) {
@@ -240,7 +245,7 @@ bool Octree::castRay(Vector3 origin, Vector3 direction, int32_t p) {
     }
     const RayQuery ray{origin, direction, excluded.data(), records, rayHitDistance};
     GROWTH_RAY();
-    const bool hit = traverse(t, mirrorMask, ray);
+    const bool hit = traverse(0, t, mirrorMask, ray);
     if (marking) {
         for (const int32_t n : records[p].neighbours) {
             if (n >= 0 && n < markCount) {

@@ -58,10 +58,8 @@ void ReconstructionState::attachPoints(Vertex* records, int32_t count, int32_t k
 }
 
 void ReconstructionState::releaseGrowthData() {
-    octree.reset();
-    componentOctree.reset();
-    std::vector<uint8_t>().swap(octree.excluded);
-    std::vector<uint8_t>().swap(componentOctree.excluded);
+    octree.release();
+    componentOctree.release();
     for (int32_t i = 0; i < totalCount; ++i) {
         Vertex& record = vertices[i];
         std::vector<int32_t>().swap(record.currentTriangleFan);

@@ -23,35 +23,24 @@ Vertex makeRecord(double x, double y, double z, double radius) {
     return v;
 }
 
-void collectLeaves(const Octree& node, std::vector<const Octree*>& leaves) {
-    if (node.isLeaf) {
-        leaves.push_back(&node);
-        return;
-    }
-    for (const Octree* child : node.children) {
-        collectLeaves(*child, leaves);
-    }
-}
-
 // Every listed record is held by exactly one leaf, whose cube contains it (lower planes
 // and upper planes inclusive), and every leaf obeys the split rule.
 void expectValidTree(const Octree& root, const std::vector<Vertex>& records,
                      const std::vector<int32_t>& listed) {
-    std::vector<const Octree*> leaves;
-    collectLeaves(root, leaves);
     std::vector<int32_t> seen(records.size(), 0);
-    for (const Octree* leaf : leaves) {
+    for (const Octree::Leaf& leaf : root.leaves()) {
         double r = 0.0;
-        for (const int32_t index : leaf->points) {
+        for (const int32_t* it = leaf.begin; it != leaf.end; ++it) {
+            const int32_t index = *it;
             ++seen[index];
             const Vector3& v = records[index].position;
-            const Vector3& lo = leaf->minCorner;
-            EXPECT_TRUE(v.x >= lo.x && v.x <= lo.x + leaf->edge && v.y >= lo.y &&
-                        v.y <= lo.y + leaf->edge && v.z >= lo.z && v.z <= lo.z + leaf->edge);
+            const Vector3& lo = leaf.minCorner;
+            EXPECT_TRUE(v.x >= lo.x && v.x <= lo.x + leaf.edge && v.y >= lo.y &&
+                        v.y <= lo.y + leaf.edge && v.z >= lo.z && v.z <= lo.z + leaf.edge);
             r = std::max(r, records[index].neighbourhoodRadius);
         }
-        if (!leaf->points.empty()) {
-            EXPECT_LE(leaf->edge / 2, r);
+        if (!leaf.empty()) {
+            EXPECT_LE(leaf.edge / 2, r);
         }
     }
     for (const int32_t index : listed) {
@@ -68,7 +57,7 @@ void expectValidTree(const Octree& root, const std::vector<Vertex>& records,
 // which none is excluded. Returns -1 when the ray runs too close to a cell edge or corner
 // for the answer to be well defined, else 0 or 1. With a positive hitDistance a leaf
 // counts only when one of its points lies within hitDistance of its radii of the ray.
-int referenceHit(const std::vector<const Octree*>& leaves, Vector3 o, Vector3 d,
+int referenceHit(const std::vector<Octree::Leaf>& leaves, Vector3 o, Vector3 d,
                  const std::vector<uint8_t>& marks, const std::vector<Vertex>* records = nullptr,
                  double hitDistance = 0.0) {
     const Vector3 unitDirection = [&] {
@@ -97,12 +86,12 @@ int referenceHit(const std::vector<const Octree*>& leaves, Vector3 o, Vector3 d,
         return std::fabs(a - b) <= 1e-9 * std::max({1.0, std::fabs(a), std::fabs(b)});
     };
     int hit = 0;
-    for (const Octree* leaf : leaves) {
+    for (const Octree::Leaf& leaf : leaves) {
         double x0, x1, y0, y1, z0, z1;
-        const Vector3& lo = leaf->minCorner;
-        slab(lo.x, lo.x + leaf->edge, o.x, d.x, x0, x1);
-        slab(lo.y, lo.y + leaf->edge, o.y, d.y, y0, y1);
-        slab(lo.z, lo.z + leaf->edge, o.z, d.z, z0, z1);
+        const Vector3& lo = leaf.minCorner;
+        slab(lo.x, lo.x + leaf.edge, o.x, d.x, x0, x1);
+        slab(lo.y, lo.y + leaf.edge, o.y, d.y, y0, y1);
+        slab(lo.z, lo.z + leaf.edge, o.z, d.z, z0, z1);
         const double tEnter = std::max({x0, y0, z0});
         const double tExit = std::min({x1, y1, z1});
         // A ray that only touches a cube (along an edge or at a corner), or enters or
@@ -112,12 +101,13 @@ int referenceHit(const std::vector<const Octree*>& leaves, Vector3 o, Vector3 d,
             (tExit != 0.0 && near(tExit, 0.0))) {
             return -1;
         }
-        if (tEnter > tExit || tEnter < 0 || tExit < 0 || leaf->points.empty()) {
+        if (tEnter > tExit || tEnter < 0 || tExit < 0 || leaf.empty()) {
             continue;
         }
         bool marked = false;
         bool near = hitDistance <= 0.0;
-        for (const int32_t index : leaf->points) {
+        for (const int32_t* it = leaf.begin; it != leaf.end; ++it) {
+            const int32_t index = *it;
             marked = marked || marks[index] != 0;
             near = near || nearRay((*records)[static_cast<size_t>(index)]);
         }
@@ -137,8 +127,9 @@ TEST(Octree, RootSizeAndSplitRule) {
     Octree tree;
     tree.buildAll(records.data(), 3, 2.5);
     EXPECT_EQ(tree.edge, 2.5);
-    EXPECT_TRUE(tree.isLeaf);
-    EXPECT_EQ(tree.points.size(), 3u);
+    EXPECT_TRUE(tree.rootIsLeaf());
+    ASSERT_EQ(tree.leaves().size(), 1u);
+    EXPECT_EQ(tree.leaves()[0].size(), 3u);
     EXPECT_EQ(tree.minCorner.x, 1.25 - 1.25);
     EXPECT_EQ(tree.center.y, 1.25);
 
@@ -155,8 +146,9 @@ TEST(Octree, RootSizeAndSplitRule) {
     // Empty build: one empty leaf.
     tree.reset();
     tree.buildAll(records.data(), 0, 2.5);
-    EXPECT_TRUE(tree.isLeaf);
-    EXPECT_TRUE(tree.points.empty());
+    EXPECT_TRUE(tree.rootIsLeaf());
+    EXPECT_EQ(tree.nodeCount(), 1);
+    EXPECT_TRUE(tree.leaves()[0].empty());
     EXPECT_FALSE(tree.castRay(Vector3(0, 0, 0), Vector3(1, 0, 0), -1));
 }
 
@@ -167,12 +159,16 @@ TEST(Octree, MidPlanePointGoesUpAndCoincidentPointsTerminate) {
                                    makeRecord(5, 2, 7, 1)};
     Octree tree;
     tree.buildAll(records.data(), 3, 2.5);
-    ASSERT_FALSE(tree.isLeaf);
-    std::vector<const Octree*> leaves;
-    collectLeaves(*tree.children[4 + 0 + 1], leaves);
+    ASSERT_FALSE(tree.rootIsLeaf());
+    // The leaf holding record 2 lies in root child 4 + 0 + 1: x and z from 5 up, y below 5.
     int found = 0;
-    for (const Octree* leaf : leaves) {
-        found += static_cast<int>(std::count(leaf->points.begin(), leaf->points.end(), 2));
+    for (const Octree::Leaf& leaf : tree.leaves()) {
+        if (std::count(leaf.begin, leaf.end, 2) == 1) {
+            ++found;
+            EXPECT_GE(leaf.minCorner.x, 5.0);
+            EXPECT_LT(leaf.minCorner.y + leaf.edge, 5.0 + 1e-12);
+            EXPECT_GE(leaf.minCorner.z, 5.0);
+        }
     }
     EXPECT_EQ(found, 1);
     expectValidTree(tree, records, {0, 1, 2});
@@ -183,11 +179,9 @@ TEST(Octree, MidPlanePointGoesUpAndCoincidentPointsTerminate) {
     tree.reset();
     tree.buildAll(records.data(), 18, 2.5);
     EXPECT_LT(tree.nodeCount(), 8 * Octree::MAX_DEPTH + 1);
-    leaves.clear();
-    collectLeaves(tree, leaves);
     size_t held = 0;
-    for (const Octree* leaf : leaves) {
-        held += leaf->points.size();
+    for (const Octree::Leaf& leaf : tree.leaves()) {
+        held += leaf.size();
     }
     EXPECT_EQ(held, 18u);
 }
@@ -215,6 +209,28 @@ TEST(Octree, BuildForHoldsOnlyListedPointsAndAddressesTheirIndices) {
     EXPECT_GE(tree.excluded.size(), 3000u);
     EXPECT_TRUE(
         std::all_of(tree.excluded.begin(), tree.excluded.end(), [](uint8_t m) { return m == 0; }));
+
+    // One tree object rebuilt over other lists (as per component of a layer pass) holds
+    // exactly what a fresh tree over the same list holds, whatever it held before.
+    for (const int32_t step : {3, 1, 7}) {
+        std::vector<int32_t> every;
+        for (int32_t i = step - 1; i < 3000; i += step) {
+            every.push_back(i);
+        }
+        tree.reset();
+        tree.buildFor(records.data(), every.data(), static_cast<int32_t>(every.size()), 2.5);
+        expectValidTree(tree, records, every);
+        Octree fresh;
+        fresh.buildFor(records.data(), every.data(), static_cast<int32_t>(every.size()), 2.5);
+        EXPECT_EQ(tree.nodeCount(), fresh.nodeCount());
+        EXPECT_EQ(tree.edge, fresh.edge);
+    }
+    // release returns the storage and leaves an empty tree that can be built again.
+    tree.release();
+    EXPECT_TRUE(tree.excluded.empty());
+    EXPECT_EQ(tree.nodeCount(), 1);
+    tree.buildFor(records.data(), component.data(), static_cast<int32_t>(component.size()), 2.5);
+    expectValidTree(tree, records, component);
 }
 
 TEST(Octree, RaysNeighboursAndBlockedBothWays) {
@@ -295,8 +311,7 @@ TEST(Octree, RayTraversalMatchesBruteForce) {
             }
             tree.buildFor(records.data(), half.data(), static_cast<int32_t>(half.size()), 2.5);
         }
-        std::vector<const Octree*> leaves;
-        collectLeaves(tree, leaves);
+        const std::vector<Octree::Leaf> leaves = tree.leaves();
         std::vector<uint8_t> marks(records.size(), 0);
         for (int ray = 0; ray < 400; ++ray) {
             const int32_t p = static_cast<int32_t>(random() % count);
