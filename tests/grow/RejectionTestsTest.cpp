@@ -1,7 +1,9 @@
 // Post test and global convexity test on small hand-made meshes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 
 #include "support/MeshInvariants.h"
 
@@ -114,6 +116,52 @@ TEST(GlobalConvexity, RaysAlongAndAgainstTheNormal) {
     sheets.cloud.records[0].normal = Vector3(0, 0, 1);
     EXPECT_TRUE(state.globalConvexityTest(TwoSheets::at(2, 2), sheets.tree, false));
     EXPECT_TRUE(meshtest::fanLinksConsistent(state));
+}
+
+TEST(GlobalConvexity, RefusedExactlyWhenARayFromThePointOrAFanMemberIsBlocked) {
+    // A noisy slab of points, each given a fan of its nearest neighbours in a shuffled order
+    // and a random normal. Whichever rays the test casts, its answer must be that of casting
+    // the ray from the point and from every fan member, both ways.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::vector<Vector3> positions;
+    for (int i = 0; i < 120; ++i) {
+        positions.emplace_back(6.0 * unit(random), 6.0 * unit(random), 1.5 * unit(random));
+    }
+    TestCloud cloud(positions);
+    ReconstructionState& state = cloud.state;
+    std::vector<int32_t> all(cloud.size());
+    for (int32_t i = 0; i < cloud.size(); ++i) {
+        all[i] = i;
+    }
+    Octree tree;
+    tree.buildFor(cloud.records.data(), all.data(), cloud.size(), 0.5);
+    int outcomes[2] = {0, 0};
+    for (int32_t p = 0; p < cloud.size(); ++p) {
+        Vertex& v = cloud.records[p];
+        std::vector<int32_t> fan(v.neighbours, v.neighbours + 3 + p % 6);
+        std::shuffle(fan.begin(), fan.end(), random);
+        cloud.setFan(p, fan, false);
+        const double a = 2.0 * M_PI * unit(random);
+        const double z = 2.0 * unit(random) - 1.0;
+        const double r = std::sqrt(1.0 - z * z);
+        for (const bool flip : {false, true}) {
+            v.normal = Vector3(r * std::cos(a), r * std::sin(a), z);
+            Vector3 d = v.normal;
+            if (flip) {
+                d.negate();
+            }
+            bool blocked = tree.castRay(v.position, d, p);
+            for (const int32_t m : fan) {
+                blocked = blocked || tree.castRay(cloud.records[m].position, d, m);
+            }
+            ASSERT_EQ(state.globalConvexityTest(p, tree, flip), !blocked) << p << " " << flip;
+            ++outcomes[blocked ? 1 : 0];
+        }
+    }
+    // Both answers occur often enough for the comparison to mean something.
+    EXPECT_GT(outcomes[0], 20);
+    EXPECT_GT(outcomes[1], 20);
 }
 
 } // namespace
