@@ -56,7 +56,7 @@ void ReconstructionState::constructSurface() {
     completionOrder.reserve(static_cast<size_t>(totalCount > 0 ? totalCount : 0));
     completedCount = 0;
     fanSearchMemos.clear();
-    fanSearchPrints.assign(static_cast<size_t>(2 * std::max(activeCount, 0)), 0);
+    fanSearchPrints.assign(static_cast<size_t>(4 * std::max(activeCount, 0)), 0);
     coverMemos.clear();
     coverPrints.assign(static_cast<size_t>(std::max(activeCount, 0)), 0);
     const std::clock_t startTicks = std::clock();

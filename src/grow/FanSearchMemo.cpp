@@ -16,13 +16,16 @@
 //
 // Most points of a well-sampled surface are searched once or twice with different inputs,
 // so a memo is kept only from the second search with the same fingerprint on: the first
-// search of a key leaves 8 bytes, not a copy of its inputs and outputs.
+// search of a key leaves 8 bytes, not a copy of its inputs and outputs. A point that stays
+// stuck while growths come and go often sees two sets of inputs by turns, so both the
+// fingerprints and the memo hold the last two different ones.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 
 #include "recon/MemoFingerprint.h"
+#include "recon/MemoInputs.h"
 #include "recon/ReconstructionState.h"
 
 namespace {
@@ -59,35 +62,60 @@ bool ReconstructionState::searchWritesNormal(int32_t p) const {
     return false;
 }
 
-void ReconstructionState::gatherFanSearchInputs(int32_t p, bool levelFlipping,
-                                                std::vector<int32_t>& inputs) {
-    const Vertex& v = vertices[p];
-    inputs.clear();
-    inputs.push_back(levelFlipping ? 1 : 0);
+namespace {
+
+// Writes the inputs of the best-fan search of p into sink, in a fixed layout; false when
+// the sink stopped the walk.
+template <typename Sink>
+bool walkFanSearchInputs(ReconstructionState& state, int32_t p, bool levelFlipping, Sink& sink) {
+    const Vertex& v = state.vertices[p];
     // Of the fan the search finds in place, only whether it has more than one entry is read.
-    inputs.push_back(v.triangleFanCount > 1 ? 1 : 0);
-    inputs.insert(inputs.end(), v.neighbours, v.neighbours + NEIGHBOUR_COUNT);
-    inputs.push_back(static_cast<int32_t>(v.connectedPoints.size()));
-    for (const int32_t b : v.connectedPoints) {
-        inputs.push_back(b);
-        inputs.push_back(prevInFan(b, p));
-        inputs.push_back(nextInFan(b, p));
+    if (!sink.put(levelFlipping ? 1 : 0) || !sink.put(v.triangleFanCount > 1 ? 1 : 0) ||
+        !sink.put(v.neighbours, v.neighbours + NEIGHBOUR_COUNT) ||
+        !sink.put(static_cast<int32_t>(v.connectedPoints.size()))) {
+        return false;
     }
-    const auto pushState = [this, &inputs](int32_t x) {
-        if (x < 0) {
-            inputs.push_back(-1);
-            return;
+    for (const int32_t b : v.connectedPoints) {
+        if (!sink.put(b) || !sink.put(state.prevInFan(b, p)) || !sink.put(state.nextInFan(b, p))) {
+            return false;
         }
-        const int32_t state = pointState[static_cast<size_t>(x)];
-        inputs.push_back(state * 2 + (state == 1 && isOnFront(x) ? 1 : 0));
+    }
+    const auto putState = [&state, &sink](int32_t x) {
+        if (x < 0) {
+            return sink.put(-1);
+        }
+        const int32_t pointState = state.pointState[static_cast<size_t>(x)];
+        return sink.put(pointState * 2 + (pointState == 1 && state.isOnFront(x) ? 1 : 0));
     };
     for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
-        pushState(v.neighbours[k]);
+        if (!putState(v.neighbours[k])) {
+            return false;
+        }
     }
     for (const int32_t b : v.connectedPoints) {
-        pushState(prevInFan(b, p));
-        pushState(nextInFan(b, p));
+        if (!putState(state.prevInFan(b, p)) || !putState(state.nextInFan(b, p))) {
+            return false;
+        }
     }
+    return true;
+}
+
+} // namespace
+
+void ReconstructionState::gatherFanSearchInputs(int32_t p, bool levelFlipping,
+                                                std::vector<int32_t>& inputs) {
+    inputs.clear();
+    AppendingInputs sink{inputs};
+    walkFanSearchInputs(*this, p, levelFlipping, sink);
+}
+
+bool ReconstructionState::fanSearchInputsUnchanged(int32_t p, bool levelFlipping,
+                                                   const std::vector<int32_t>& stored) {
+    if (stored.empty()) {
+        return false;
+    }
+    MatchingInputs sink(stored);
+    return walkFanSearchInputs(*this, p, levelFlipping, sink) && sink.complete();
 }
 
 void ReconstructionState::recordFanSearchOutputs(int32_t p, bool found, bool fanWritten,
@@ -145,24 +173,19 @@ bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
     if (p == tracePoint) {
         return searchBestFan(p, levelFlipping); // the trace shows the search itself
     }
-    gatherFanSearchInputs(p, levelFlipping, fanSearchScratch);
     const int64_t key = fanSearchKey(p, levelFlipping);
     auto remembered = fanSearchMemos.find(key);
-    if (remembered == fanSearchMemos.end()) {
-        if (fanSearchPrints.size() <= static_cast<size_t>(key)) {
-            fanSearchPrints.resize(static_cast<size_t>(2 * std::max(activeCount, p + 1)), 0);
-        }
-        uint64_t& print = fanSearchPrints[static_cast<size_t>(key)];
-        const uint64_t current = memoFingerprint(fanSearchScratch);
-        if (print != current) {
-            // First search with these inputs: run it and remember only the fingerprint.
-            print = current;
-            return searchBestFan(p, levelFlipping);
-        }
-        print = 0;
-        remembered = fanSearchMemos.emplace(key, FanSearchMemo{}).first;
-    } else if (remembered->second.inputs == fanSearchScratch) {
+    const FanSearchMemo::Entry* entry = nullptr;
+    if (remembered != fanSearchMemos.end()) {
         FanSearchMemo& memo = remembered->second;
+        if (fanSearchInputsUnchanged(p, levelFlipping, memo.entries[0].inputs)) {
+            entry = &memo.entries[0];
+        } else if (fanSearchInputsUnchanged(p, levelFlipping, memo.entries[1].inputs)) {
+            std::swap(memo.entries[0], memo.entries[1]); // the latest first
+            entry = &memo.entries[0];
+        }
+    }
+    if (entry != nullptr) {
         ++fanSearchReplays;
 #ifdef FANMESH_CHECK_FAN_MEMO
         // Check build: run the search as well and stop at the first difference. The fan
@@ -171,19 +194,38 @@ bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
         const bool found = searchBestFan(p, levelFlipping);
         std::vector<int32_t> actual;
         recordFanSearchOutputs(p, found, fanWriteCount != writesBefore, actual);
-        if (actual != memo.outputs) {
+        if (actual != entry->outputs) {
             std::cerr << "fan search memo differs from the search for point " << p << "\n";
             std::abort();
         }
         return found;
 #else
-        return replayFanSearchOutputs(p, memo.outputs);
+        return replayFanSearchOutputs(p, entry->outputs);
 #endif
     }
-    FanSearchMemo& memo = remembered->second;
-    memo.inputs.swap(fanSearchScratch);
+    gatherFanSearchInputs(p, levelFlipping, fanSearchScratch);
+    if (remembered == fanSearchMemos.end()) {
+        // The last two different fingerprints of the key, the latest first.
+        const size_t at = 2 * static_cast<size_t>(key);
+        if (fanSearchPrints.size() <= at + 1) {
+            fanSearchPrints.resize(4 * static_cast<size_t>(std::max(activeCount, p + 1)), 0);
+        }
+        uint64_t* prints = &fanSearchPrints[at];
+        const uint64_t current = memoFingerprint(fanSearchScratch);
+        if (prints[0] != current && prints[1] != current) {
+            // First search with these inputs: run it and remember only the fingerprint.
+            prints[1] = prints[0];
+            prints[0] = current;
+            return searchBestFan(p, levelFlipping);
+        }
+        prints[0] = 0;
+        prints[1] = 0;
+        remembered = fanSearchMemos.emplace(key, FanSearchMemo{}).first;
+    }
+    FanSearchMemo::Entry& fresh = remembered->second.pushFront();
+    fresh.inputs.swap(fanSearchScratch);
     const int64_t writesBefore = fanWriteCount;
     const bool found = searchBestFan(p, levelFlipping);
-    recordFanSearchOutputs(p, found, fanWriteCount != writesBefore, memo.outputs);
+    recordFanSearchOutputs(p, found, fanWriteCount != writesBefore, fresh.outputs);
     return found;
 }

@@ -129,10 +129,10 @@ struct ReconstructionState {
 
     // ---- grow: fan search ----
     // Best fan of p over the fans that reach it (see searchBestFan). A search whose inputs
-    // are the same as those of p's previous search gives that search's result and writes,
-    // taken from fanSearchMemos instead of being run again. A memo is kept only for a point
-    // whose search has been seen to repeat (fanSearchPrints), so points searched once cost
-    // no memo memory.
+    // are the same as those of one of p's last two different searches at that parity gives
+    // that search's result and writes, taken from fanSearchMemos instead of being run again.
+    // A memo is kept only for a point whose search has been seen to repeat (fanSearchPrints),
+    // so points searched once cost no memo memory.
     bool findBestFan(int32_t p, bool levelFlipping);
     // The search itself: the flattest closed fan of p started from each connected point.
     // Writes the fan, the working fan, the normal, the flatness and the farthest neighbour
@@ -142,6 +142,10 @@ struct ReconstructionState {
     // fan, normal, neighbours and connections, the two fan neighbours of p in each connected
     // point's fan, and the state and front flag of every point the search may consider.
     void gatherFanSearchInputs(int32_t p, bool levelFlipping, std::vector<int32_t>& inputs);
+    // True when gatherFanSearchInputs(p, levelFlipping, ...) would write exactly stored (never
+    // for an empty stored); stops reading at the first difference.
+    bool fanSearchInputsUnchanged(int32_t p, bool levelFlipping,
+                                  const std::vector<int32_t>& stored);
     // Writes into outputs the search's result and every field of p it writes.
     void recordFanSearchOutputs(int32_t p, bool found, bool fanWritten,
                                 std::vector<int32_t>& outputs) const;
@@ -162,9 +166,10 @@ struct ReconstructionState {
         return static_cast<int64_t>(p) * 2 + (levelFlipping ? 1 : 0);
     }
     std::unordered_map<int64_t, FanSearchMemo> fanSearchMemos;
-    // Per memo key: a 64-bit fingerprint of the inputs of the key's last search that has no
-    // memo (0: none yet). When a search's fingerprint equals it, the search probably
-    // repeats, and its inputs and outputs are kept as a memo from then on. A fingerprint
+    // Per memo key, two words: the 64-bit fingerprints of the inputs of the key's last two
+    // different searches while it has no memo (0: none yet), the latest first. When a
+    // search's fingerprint equals one of them, the search probably repeats, and its inputs
+    // and outputs are kept as a memo from then on. A fingerprint
     // only decides whether to keep a memo; a replay always compares the inputs in full.
     std::vector<uint64_t> fanSearchPrints;
     std::vector<int32_t> fanSearchScratch; // reused input buffer of findBestFan
@@ -323,6 +328,9 @@ struct ReconstructionState {
                                         double& distance);
     // Writes into inputs every value findCoveringTriangle(i, ...) reads.
     void gatherCoverInputs(int32_t i, std::vector<int32_t>& inputs) const;
+    // True when gatherCoverInputs(i, ...) would write exactly stored; stops reading at the
+    // first difference.
+    bool coverInputsUnchanged(int32_t i, const std::vector<int32_t>& stored) const;
     // Drops the memos of points that are no longer open and isolated.
     void forgetSettledCoverMemos();
     std::unordered_map<int32_t, CoverMemo> coverMemos;

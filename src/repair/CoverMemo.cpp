@@ -8,35 +8,67 @@
 #include <iostream>
 
 #include "recon/MemoFingerprint.h"
+#include "recon/MemoInputs.h"
 #include "recon/ReconstructionState.h"
 
-void ReconstructionState::gatherCoverInputs(int32_t i, std::vector<int32_t>& inputs) const {
-    inputs.clear();
-    const auto pushOwner = [this, &inputs](int32_t o) {
-        const Vertex& owner = vertices[o];
-        inputs.push_back(o);
-        inputs.push_back(owner.triangleFanCount);
+namespace {
+
+// Writes the inputs of the covering-triangle search over point i into sink, in a fixed
+// layout; false when the sink stopped the walk.
+template <typename Sink>
+bool walkCoverInputs(const ReconstructionState& state, int32_t i, Sink& sink) {
+    const auto putOwner = [&state, &sink](int32_t o) {
+        const Vertex& owner = state.vertices[o];
+        if (!sink.put(o) || !sink.put(owner.triangleFanCount)) {
+            return false;
+        }
         const int32_t* entries = owner.triangleFan.first(owner.triangleFanCount);
-        inputs.insert(inputs.end(), entries, entries + owner.triangleFanCount);
+        if (!sink.put(entries, entries + owner.triangleFanCount)) {
+            return false;
+        }
         int32_t words[6];
         std::memcpy(words, &owner.normal.x, sizeof(double));
         std::memcpy(words + 2, &owner.normal.y, sizeof(double));
         std::memcpy(words + 4, &owner.normal.z, sizeof(double));
-        inputs.insert(inputs.end(), words, words + 6);
+        return sink.put(words, words + 6);
     };
     for (int32_t n = 0; n < NEIGHBOUR_COUNT; ++n) {
-        const int32_t k = vertices[i].neighbours[n];
-        const int32_t state = pointState[static_cast<size_t>(k)];
-        inputs.push_back(state);
-        if (state == 1) {
-            pushOwner(k);
-        } else {
-            inputs.push_back(static_cast<int32_t>(vertices[k].connectedPoints.size()));
-            for (const int32_t c : vertices[k].connectedPoints) {
-                pushOwner(c);
+        const int32_t k = state.vertices[i].neighbours[n];
+        const int32_t pointState = state.pointState[static_cast<size_t>(k)];
+        if (!sink.put(pointState)) {
+            return false;
+        }
+        if (pointState == 1) {
+            if (!putOwner(k)) {
+                return false;
+            }
+            continue;
+        }
+        const std::vector<int32_t>& owners = state.vertices[k].connectedPoints;
+        if (!sink.put(static_cast<int32_t>(owners.size()))) {
+            return false;
+        }
+        for (const int32_t c : owners) {
+            if (!putOwner(c)) {
+                return false;
             }
         }
     }
+    return true;
+}
+
+} // namespace
+
+void ReconstructionState::gatherCoverInputs(int32_t i, std::vector<int32_t>& inputs) const {
+    inputs.clear();
+    AppendingInputs sink{inputs};
+    walkCoverInputs(*this, i, sink);
+}
+
+bool ReconstructionState::coverInputsUnchanged(int32_t i,
+                                               const std::vector<int32_t>& stored) const {
+    MatchingInputs sink(stored);
+    return walkCoverInputs(*this, i, sink) && sink.complete();
 }
 
 bool ReconstructionState::findCoveringTriangleRemembered(int32_t i, int32_t& o, int32_t& t,
@@ -52,30 +84,33 @@ bool ReconstructionState::findCoveringTriangleRemembered(int32_t i, int32_t& o, 
     if (!anyOwner) {
         return false;
     }
-    gatherCoverInputs(i, coverScratch);
     auto remembered = coverMemos.find(i);
-    if (remembered == coverMemos.end()) {
-        // A memo is kept only once the same inputs come back: a point searched once (most
-        // points next to the front are linked by the next layer) leaves a fingerprint only.
-        if (coverPrints.size() <= static_cast<size_t>(i)) {
-            coverPrints.resize(static_cast<size_t>(std::max(activeCount, i + 1)), 0);
+    const bool unchanged = remembered != coverMemos.end() && !remembered->second.inputs.empty() &&
+                           coverInputsUnchanged(i, remembered->second.inputs);
+    if (!unchanged) {
+        gatherCoverInputs(i, coverScratch);
+        if (remembered == coverMemos.end()) {
+            // A memo is kept only once the same inputs come back: a point searched once (most
+            // points next to the front are linked by the next layer) leaves a fingerprint only.
+            if (coverPrints.size() <= static_cast<size_t>(i)) {
+                coverPrints.resize(static_cast<size_t>(std::max(activeCount, i + 1)), 0);
+            }
+            uint64_t& print = coverPrints[static_cast<size_t>(i)];
+            const uint64_t current = memoFingerprint(coverScratch);
+            if (print != current) {
+                print = current;
+                return findCoveringTriangle(i, o, t, v, distance);
+            }
+            print = 0;
+            remembered = coverMemos.emplace(i, CoverMemo{}).first;
         }
-        uint64_t& print = coverPrints[static_cast<size_t>(i)];
-        const uint64_t current = memoFingerprint(coverScratch);
-        if (print != current) {
-            print = current;
-            return findCoveringTriangle(i, o, t, v, distance);
-        }
-        print = 0;
-        remembered = coverMemos.emplace(i, CoverMemo{}).first;
-    }
-    CoverMemo& memo = remembered->second;
-    if (memo.inputs.empty() || memo.inputs != coverScratch) {
+        CoverMemo& memo = remembered->second;
         memo.inputs.swap(coverScratch);
         memo.found = findCoveringTriangle(i, memo.o, memo.t, memo.v, memo.distance);
     }
+    CoverMemo& memo = remembered->second;
 #ifdef FANMESH_CHECK_FAN_MEMO
-    else {
+    if (unchanged) {
         int32_t co = -1;
         int32_t ct = -1;
         int32_t cv = -1;

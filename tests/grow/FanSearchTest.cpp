@@ -1,8 +1,11 @@
 // Fan search: closing a regular fan, the size and give-up rules, the neighbour overwrite,
-// the choice among start points, the retry from an activating point and the trace.
+// the choice among start points, the retry from an activating point, the trace, and the
+// memo that answers a repeated search.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -177,4 +180,41 @@ TEST(FanSearch, BestFanIsTheFlattestWhenNoneIsFlatEnough) {
         EXPECT_EQ(cloud.records[0].currentTriangleFan, fans[flattest]);
         EXPECT_EQ(cloud.records[0].fanFlatness, flatness[flattest]);
     }
+}
+
+TEST(FanSearch, MemoAnswersInputsThatComeBackByTurnsExactlyAsTheSearch) {
+    // Point 0 has two start points, from which its fans differ. Searching from one and from
+    // the other by turns gives two sets of inputs that keep coming back, then a third set
+    // (both start points) comes. One cloud asks the memoised search, its twin always
+    // runs the search, and every answer and write must agree.
+    HexNeighbourhood memoised;
+    HexNeighbourhood searched;
+    const std::vector<std::vector<int32_t>> orders{{1}, {6}};
+    for (HexNeighbourhood* cloud : {&memoised, &searched}) {
+        cloud->setFan(6, {12, 18, 0, 5});
+    }
+    std::vector<int32_t> fans[2];
+    const int rounds = 12;
+    for (int round = 0; round <= rounds; ++round) {
+        const std::vector<int32_t> order = round < rounds ? orders[round % 2] : std::vector{6, 1};
+        memoised.records[0].connectedPoints = order;
+        searched.records[0].connectedPoints = order;
+        const bool found = memoised.state.findBestFan(0, true);
+        ASSERT_EQ(found, searched.state.searchBestFan(0, true)) << "round " << round;
+        const Vertex& m = memoised.records[0];
+        const Vertex& s = searched.records[0];
+        ASSERT_EQ(memoised.fan(0), searched.fan(0)) << "round " << round;
+        ASSERT_EQ(m.currentTriangleFan, s.currentTriangleFan) << "round " << round;
+        ASSERT_EQ(std::memcmp(&m.fanFlatness, &s.fanFlatness, sizeof(double)), 0);
+        ASSERT_EQ(std::memcmp(&m.normal, &s.normal, sizeof(Vector3)), 0) << "round " << round;
+        ASSERT_TRUE(std::equal(m.neighbours, m.neighbours + NEIGHBOUR_COUNT, s.neighbours));
+        if (round < 2) {
+            fans[round] = s.currentTriangleFan;
+        }
+    }
+    // The two start points give different fans, so a memo answering one with the other's fan
+    // fails above; and once both have come back, they are answered from the memo.
+    EXPECT_NE(fans[0], fans[1]);
+    EXPECT_GE(memoised.state.fanSearchReplays, 4);
+    EXPECT_EQ(searched.state.fanSearchReplays, 0);
 }
