@@ -175,6 +175,9 @@ void ReconstructionState::constructSurface() {
     std::vector<uint64_t>().swap(fanSearchPrints);
     std::unordered_map<int32_t, CoverMemo>().swap(coverMemos);
     std::vector<uint64_t>().swap(coverPrints);
+    std::vector<uint8_t>().swap(coverCandidates);
+    std::vector<int32_t>().swap(coverOwners);
+    std::vector<uint32_t>().swap(coverOwnerMarks);
     if (completedCount > completedLimit) {
         return;
     }

@@ -131,11 +131,30 @@ void ReconstructionState::closeFromNeighbourFans() {
 }
 
 void ReconstructionState::insertUncoveredPoints() {
+    // The points that can lend a neighbour a covering triangle: completed ones and ones held
+    // in a fan. Taken once, in one sweep over the records, so that most isolated points (far
+    // from every fan) are passed over without reading their neighbours' records. Only an
+    // insertion changes it; after one, the search reads the records itself again.
+    std::vector<uint8_t>& holdsTriangles = coverCandidates;
+    holdsTriangles.resize(pointState.size());
+    for (size_t k = 0; k < pointState.size(); ++k) {
+        holdsTriangles[k] = pointState[k] == 1 || !vertices[k].connectedPoints.empty() ? 1 : 0;
+    }
+    bool sweepCurrent = true;
     for (int32_t p = 0; p < activeCount; ++p) {
         if (pointState[static_cast<size_t>(p)] != 0 || !vertices[p].connectedPoints.empty()) {
             continue;
         }
-        const double b = nearestOpenNeighbourDistance(p);
+        if (sweepCurrent) {
+            const int32_t* neighbours = vertices[p].neighbours;
+            bool any = false;
+            for (int32_t n = 0; n < NEIGHBOUR_COUNT && !any; ++n) {
+                any = holdsTriangles[static_cast<size_t>(neighbours[n])] == 1;
+            }
+            if (!any) {
+                continue; // the search would find no triangle to try
+            }
+        }
         int32_t o = -1;
         int32_t t = -1;
         int32_t w = -1;
@@ -143,7 +162,10 @@ void ReconstructionState::insertUncoveredPoints() {
         if (!findCoveringTriangleRemembered(p, o, t, w, c)) {
             continue;
         }
+        // The search changes no state the distance reads, so it may come second.
+        const double b = nearestOpenNeighbourDistance(p);
         if (b < 0.0 || b > UNCOVERED_DISTANCE_FACTOR * c) {
+            sweepCurrent = false;
             insertIntoTriangle(p, o, t, w);
             flipAroundPoint(p);
             flipAroundPoint(o);

@@ -327,10 +327,10 @@ struct ReconstructionState {
     bool findCoveringTriangleRemembered(int32_t i, int32_t& o, int32_t& t, int32_t& v,
                                         double& distance);
     // Writes into inputs every value findCoveringTriangle(i, ...) reads.
-    void gatherCoverInputs(int32_t i, std::vector<int32_t>& inputs) const;
+    void gatherCoverInputs(int32_t i, std::vector<int32_t>& inputs);
     // True when gatherCoverInputs(i, ...) would write exactly stored; stops reading at the
     // first difference.
-    bool coverInputsUnchanged(int32_t i, const std::vector<int32_t>& stored) const;
+    bool coverInputsUnchanged(int32_t i, const std::vector<int32_t>& stored);
     // Drops the memos of points that are no longer open and isolated.
     void forgetSettledCoverMemos();
     std::unordered_map<int32_t, CoverMemo> coverMemos;
@@ -338,6 +338,13 @@ struct ReconstructionState {
     // fanSearchPrints.
     std::vector<uint64_t> coverPrints;
     std::vector<int32_t> coverScratch; // reused input buffer
+    // Per point, in insertUncoveredPoints: 1 when it is completed or held in a fan.
+    std::vector<uint8_t> coverCandidates;
+    // Working data of the covering-search input walk: the fan owners it lists, and per point
+    // the walk (coverOwnerEpoch) that last listed it.
+    std::vector<int32_t> coverOwners;
+    std::vector<uint32_t> coverOwnerMarks;
+    uint32_t coverOwnerEpoch = 0;
     // Splits the triangle (o, t, v) of the fan of o by i and completes i with [o, t, v].
     void insertIntoTriangle(int32_t i, int32_t o, int32_t t, int32_t v);
 };

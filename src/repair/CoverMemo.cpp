@@ -1,7 +1,8 @@
 // Memo of the covering-triangle search of the per-layer pass over isolated points. The
 // search over point i reads, for each of i's 16 neighbours k, k's state; the fan and normal
 // of k when it is completed, else k's connected points in order and the fan and normal of
-// each (the positions never change). Equal values give an equal answer.
+// each (the positions never change). Equal values give an equal answer. A memo's inputs
+// are compared with the current ones while they are walked, up to the first difference.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -14,12 +15,55 @@
 namespace {
 
 // Writes the inputs of the covering-triangle search over point i into sink, in a fixed
-// layout; false when the sink stopped the walk.
-template <typename Sink>
-bool walkCoverInputs(const ReconstructionState& state, int32_t i, Sink& sink) {
-    const auto putOwner = [&state, &sink](int32_t o) {
+// layout; false when the sink stopped the walk. First, per neighbour k: its state, then k
+// itself when it is completed, else the number of its connected points and each of them.
+// Then, for each point so listed, once and in the order of first listing (the same owner
+// often stands by several neighbours): its fan size, fan entries and normal. The first part
+// fixes the order of the second, so equal words mean equal inputs.
+template <typename Sink> bool walkCoverInputs(ReconstructionState& state, int32_t i, Sink& sink) {
+    std::vector<int32_t>& owners = state.coverOwners;
+    std::vector<uint32_t>& marks = state.coverOwnerMarks;
+    if (marks.size() < state.pointState.size()) {
+        marks.assign(state.pointState.size(), 0);
+    }
+    if (++state.coverOwnerEpoch == 0) {
+        std::fill(marks.begin(), marks.end(), 0);
+        state.coverOwnerEpoch = 1;
+    }
+    const uint32_t epoch = state.coverOwnerEpoch;
+    owners.clear();
+    const auto listOwner = [&](int32_t o) {
+        if (marks[static_cast<size_t>(o)] != epoch) {
+            marks[static_cast<size_t>(o)] = epoch;
+            owners.push_back(o);
+        }
+        return sink.put(o);
+    };
+    for (int32_t n = 0; n < NEIGHBOUR_COUNT; ++n) {
+        const int32_t k = state.vertices[i].neighbours[n];
+        const int32_t pointState = state.pointState[static_cast<size_t>(k)];
+        if (!sink.put(pointState)) {
+            return false;
+        }
+        if (pointState == 1) {
+            if (!listOwner(k)) {
+                return false;
+            }
+            continue;
+        }
+        const std::vector<int32_t>& links = state.vertices[k].connectedPoints;
+        if (!sink.put(static_cast<int32_t>(links.size()))) {
+            return false;
+        }
+        for (const int32_t c : links) {
+            if (!listOwner(c)) {
+                return false;
+            }
+        }
+    }
+    for (const int32_t o : owners) {
         const Vertex& owner = state.vertices[o];
-        if (!sink.put(o) || !sink.put(owner.triangleFanCount)) {
+        if (!sink.put(owner.triangleFanCount)) {
             return false;
         }
         const int32_t* entries = owner.triangleFan.first(owner.triangleFanCount);
@@ -30,28 +74,8 @@ bool walkCoverInputs(const ReconstructionState& state, int32_t i, Sink& sink) {
         std::memcpy(words, &owner.normal.x, sizeof(double));
         std::memcpy(words + 2, &owner.normal.y, sizeof(double));
         std::memcpy(words + 4, &owner.normal.z, sizeof(double));
-        return sink.put(words, words + 6);
-    };
-    for (int32_t n = 0; n < NEIGHBOUR_COUNT; ++n) {
-        const int32_t k = state.vertices[i].neighbours[n];
-        const int32_t pointState = state.pointState[static_cast<size_t>(k)];
-        if (!sink.put(pointState)) {
+        if (!sink.put(words, words + 6)) {
             return false;
-        }
-        if (pointState == 1) {
-            if (!putOwner(k)) {
-                return false;
-            }
-            continue;
-        }
-        const std::vector<int32_t>& owners = state.vertices[k].connectedPoints;
-        if (!sink.put(static_cast<int32_t>(owners.size()))) {
-            return false;
-        }
-        for (const int32_t c : owners) {
-            if (!putOwner(c)) {
-                return false;
-            }
         }
     }
     return true;
@@ -59,14 +83,13 @@ bool walkCoverInputs(const ReconstructionState& state, int32_t i, Sink& sink) {
 
 } // namespace
 
-void ReconstructionState::gatherCoverInputs(int32_t i, std::vector<int32_t>& inputs) const {
+void ReconstructionState::gatherCoverInputs(int32_t i, std::vector<int32_t>& inputs) {
     inputs.clear();
     AppendingInputs sink{inputs};
     walkCoverInputs(*this, i, sink);
 }
 
-bool ReconstructionState::coverInputsUnchanged(int32_t i,
-                                               const std::vector<int32_t>& stored) const {
+bool ReconstructionState::coverInputsUnchanged(int32_t i, const std::vector<int32_t>& stored) {
     MatchingInputs sink(stored);
     return walkCoverInputs(*this, i, sink) && sink.complete();
 }
@@ -76,10 +99,15 @@ bool ReconstructionState::findCoveringTriangleRemembered(int32_t i, int32_t& o, 
     // Far from the growing surface no neighbour is completed or linked to a fan: the search
     // has no triangle to try and finds nothing. Most open points of a large input are such
     // points in most layers; they need neither a search nor a memo.
+    // The states come first: they sit side by side, while each neighbour's links are in
+    // its own record.
+    const int32_t* neighbours = vertices[i].neighbours;
     bool anyOwner = false;
     for (int32_t n = 0; n < NEIGHBOUR_COUNT && !anyOwner; ++n) {
-        const int32_t k = vertices[i].neighbours[n];
-        anyOwner = pointState[static_cast<size_t>(k)] == 1 || !vertices[k].connectedPoints.empty();
+        anyOwner = pointState[static_cast<size_t>(neighbours[n])] == 1;
+    }
+    for (int32_t n = 0; n < NEIGHBOUR_COUNT && !anyOwner; ++n) {
+        anyOwner = !vertices[neighbours[n]].connectedPoints.empty();
     }
     if (!anyOwner) {
         return false;

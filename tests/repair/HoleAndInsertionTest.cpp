@@ -1,7 +1,10 @@
-// Hole closing, covering-triangle insertion and the largest-piece pass on hand-made meshes.
+// Hole closing, covering-triangle insertion (with its memo) and the largest-piece pass on
+// hand-made meshes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <set>
 
 #include "support/HexLattice.h"
 
@@ -100,6 +103,52 @@ TEST(CleanupInsertion, OpenNeighbourRule) {
             }
         }
     }
+}
+
+TEST(CleanupInsertion, RememberedCoveringSearchFollowsEveryChangeAroundThePoint) {
+    // Point 37 over the triangle (0, 1, 2) of a completed patch. The fans, normals and states
+    // around it change step by step; after each change the remembered search is asked a few
+    // times (so that a memo is kept and then replayed) and must answer as the search itself.
+    const HexLattice lattice(3);
+    std::vector<Vector3> positions = lattice.positions;
+    positions.push_back(Vector3(0.5, 0.3, 0.05));
+    TestCloud cloud(positions);
+    lattice.completeRings(cloud, 0, 19);
+    for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+        cloud.records[37].neighbours[k] = k;
+    }
+    ReconstructionState& state = cloud.state;
+    const std::vector<std::function<void()>> changes{
+        [] {},
+        [&] { cloud.records[0].normal.negate(); },
+        [&] { cloud.records[1].normal.negate(); },
+        [&] { cloud.records[0].normal.negate(); },
+        [&] { cloud.records[0].triangleFan.first(1)[0] = 9; },
+        [&] { state.pointState[0] = 0; },
+        [&] { cloud.records[0].triangleFanCount = 0; },
+        [&] { state.pointState[2] = 0; },
+        [&] { cloud.records[1].normal.negate(); },
+    };
+    std::set<std::vector<double>> answers;
+    for (size_t step = 0; step < changes.size(); ++step) {
+        changes[step]();
+        for (int ask = 0; ask < 3; ++ask) {
+            int32_t o = -1, t = -1, v = -1, eo = -1, et = -1, ev = -1;
+            double distance = 0.0, expectedDistance = 0.0;
+            const bool found = state.findCoveringTriangleRemembered(37, o, t, v, distance);
+            const bool expected = state.findCoveringTriangle(37, eo, et, ev, expectedDistance);
+            ASSERT_EQ(found, expected) << "step " << step;
+            if (expected) {
+                ASSERT_EQ(std::vector<int32_t>({o, t, v}), std::vector<int32_t>({eo, et, ev}))
+                    << "step " << step;
+                ASSERT_EQ(distance, expectedDistance) << "step " << step;
+            }
+            answers.insert(expected ? std::vector<double>{double(eo), double(et), double(ev)}
+                                    : std::vector<double>{});
+        }
+    }
+    // The changes do change the answer, so a memo that missed one of them would be caught.
+    EXPECT_GE(answers.size(), 3u);
 }
 
 TEST(CleanupInsertion, RemovedPointIsInsertedAndActivated) {
