@@ -12,12 +12,36 @@ void ReconstructionState::buildRimList(int32_t p) {
         rimList.push_back(RimEntry{prevInFan(c, p), 1});
         rimList.push_back(RimEntry{nextInFan(c, p), 2});
     }
+    // How often each point occurs in the list, for rimEntryOpen; a point's count is valid
+    // while its stamp is the current rimEpoch.
+    const size_t n = pointState.size();
+    if (rimCounts.size() < n) {
+        rimCounts.assign(n, 0);
+        rimStamps.assign(n, 0);
+    }
+    if (++rimEpoch == 0) {
+        std::fill(rimStamps.begin(), rimStamps.end(), 0);
+        rimEpoch = 1;
+    }
+    for (const RimEntry& entry : rimList) {
+        if (entry.point >= 0 && static_cast<size_t>(entry.point) < n) {
+            const size_t at = static_cast<size_t>(entry.point);
+            if (rimStamps[at] != rimEpoch) {
+                rimStamps[at] = rimEpoch;
+                rimCounts[at] = 0;
+            }
+            ++rimCounts[at];
+        }
+    }
 }
 
 bool ReconstructionState::rimEntryOpen(size_t index) const {
     const RimEntry& entry = rimList[index];
     if (entry.kind == 0) {
         return false;
+    }
+    if (entry.point >= 0 && static_cast<size_t>(entry.point) < pointState.size()) {
+        return rimCounts[static_cast<size_t>(entry.point)] == 1;
     }
     for (size_t j = 0; j < rimList.size(); ++j) {
         if (j != index && rimList[j].point == entry.point) {

@@ -246,6 +246,10 @@ struct ReconstructionState {
         uint8_t kind; // 0 owner, 1 previous end, 2 next end
     };
     std::vector<RimEntry> rimList; // reused working list
+    // Per point: its number of entries in rimList, valid where rimStamps holds rimEpoch.
+    std::vector<uint32_t> rimCounts;
+    std::vector<uint32_t> rimStamps;
+    uint32_t rimEpoch = 0;
     std::vector<uint8_t> rimTaken; // per connected point: already placed in the fan
     void buildRimList(int32_t p);
     bool rimEntryOpen(size_t index) const;

@@ -107,3 +107,33 @@ TEST(EnclosedCompletion, EveryMemberIsTriedForAFlipAfterTheFanIsRead) {
         EXPECT_TRUE(meshtest::fanLinksConsistent(cloud.state));
     }
 }
+
+TEST(EnclosedCompletion, RimEntriesAreOpenExactlyWhenTheirPointOccursOnce) {
+    // Rims of every point of a patch, one after the other, while fans are broken up: an end
+    // entry is open exactly when no other entry of the same rim names its point (counted
+    // here over the list itself), whatever rims were built before.
+    const HexLattice lattice(3);
+    TestCloud cloud(lattice.positions);
+    lattice.completeRings(cloud, 0, 19);
+    ReconstructionState& state = cloud.state;
+    int openSeen = 0;
+    for (int round = 0; round < 3; ++round) {
+        for (int32_t p = 0; p < cloud.size(); ++p) {
+            state.buildRimList(p);
+            const auto& rim = state.rimList;
+            for (size_t i = 0; i < rim.size(); ++i) {
+                const auto occurrences =
+                    std::count_if(rim.begin(), rim.end(),
+                                  [&](const auto& other) { return other.point == rim[i].point; });
+                const bool open = rim[i].kind != 0 && occurrences == 1;
+                ASSERT_EQ(state.rimEntryOpen(i), open) << "round " << round << " point " << p;
+                openSeen += open ? 1 : 0;
+            }
+        }
+        // Break fans up: a member dropped from a fan leaves ends that occur once (or -1).
+        for (const int32_t p : {3 * round, 3 * round + 1}) {
+            cloud.records[p].triangleFanCount -= 2;
+        }
+    }
+    EXPECT_GT(openSeen, 20);
+}
