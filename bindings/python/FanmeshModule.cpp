@@ -137,7 +137,8 @@ keep_inconsistent_fans: keep points whose fan holds a triangle facing against th
 ray_hit_distance: a point blocks a visibility ray of the surface growth only within this many
     of its neighbourhood radii of the ray; 0: any point in an index cell ahead blocks.
 hidden_under_triangles: the fan search counts a neighbour as hidden under a fan only when it
-    lies under one of the fan's triangles (grows thin parts sampled by few points further).
+    lies under one of the fan's triangles, on the side the surface faces (grows thin parts
+    sampled by few points further); False: anywhere in a triangle's wedge.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for

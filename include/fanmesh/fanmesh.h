@@ -45,10 +45,10 @@ struct Options {
     // by few points.
     double rayHitDistance = 0.75;
     // --hidden-under-triangles: the fan search counts a neighbour as hidden under a fan only
-    // when it lies under one of the fan's triangles, not anywhere in a triangle's unbounded
-    // wedge. Thin parts sampled by few points then grow much further; off by default, as it
-    // makes two parallel sheets closer than about 2.5 spacings fail.
-    bool hiddenUnderTriangles = false;
+    // when it lies under one of the fan's triangles, on the side the surface faces; false
+    // (--hidden-in-wedges): anywhere in a triangle's unbounded wedge, on the side the fan
+    // being built faces, which stops the growth on thin parts sampled by few points.
+    bool hiddenUnderTriangles = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

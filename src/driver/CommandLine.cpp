@@ -13,10 +13,11 @@ constexpr int EXIT_USAGE = 2;
 
 // Options that only make sense with an input path.
 const char* const PATH_MODE_OPTIONS[] = {
-    "--output",           "--binary",     "--prepared-coordinates",
-    "--side-files",       "--config",     "--all-components",
-    "--unwanted-percent", "--max-layers", "--keep-inconsistent-fans",
-    "--plain-ray-test",   "--quiet",      "--report",
+    "--output",           "--binary",           "--prepared-coordinates",
+    "--side-files",       "--config",           "--all-components",
+    "--unwanted-percent", "--max-layers",       "--keep-inconsistent-fans",
+    "--plain-ray-test",   "--hidden-in-wedges", "--quiet",
+    "--report",
 };
 
 } // namespace
@@ -69,10 +70,16 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "with INPUT: any point in an index cell ahead blocks a visibility ray (the "
                  "same as --ray-hit-distance 0)")
         ->excludes(hitDistance);
-    app.add_flag("--hidden-under-triangles", line.hiddenUnderTriangles,
-                 "the fan search counts a neighbour as hidden under a fan only when it lies "
-                 "under one of the fan's triangles, not anywhere in a triangle's wedge (grows "
-                 "thin parts sampled by few points much further)");
+    CLI::Option* underTriangles =
+        app.add_flag("--hidden-under-triangles", line.hiddenUnderTriangles,
+                     "the fan search counts a neighbour as hidden under a fan only when it lies "
+                     "under one of the fan's triangles, on the side the surface faces, not "
+                     "anywhere in a triangle's wedge (grows thin parts sampled by few points "
+                     "much further; the default with INPUT)");
+    app.add_flag("--hidden-in-wedges", line.hiddenInWedges,
+                 "with INPUT: the fan search counts a neighbour anywhere in a fan triangle's "
+                 "wedge as hidden (the rule without INPUT)")
+        ->excludes(underTriangles);
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

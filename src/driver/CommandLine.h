@@ -25,8 +25,9 @@ struct CommandLine {
     // --ray-hit-distance X (< 0: not given, the mode's default) and --plain-ray-test.
     double rayHitDistance = -1.0;
     bool plainRayTest = false;
-    // --hidden-under-triangles (both modes; off by default).
+    // --hidden-under-triangles (the default with INPUT; off without) and --hidden-in-wedges.
     bool hiddenUnderTriangles = false;
+    bool hiddenInWedges = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

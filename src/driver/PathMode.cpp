@@ -77,7 +77,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.rayHitDistance = line.plainRayTest            ? 0.0
                               : line.rayHitDistance >= 0.0 ? line.rayHitDistance
                                                            : DEFAULT_RAY_HIT_DISTANCE;
-    settings.hiddenUnderTrianglesOnly = line.hiddenUnderTriangles;
+    settings.hiddenUnderTrianglesOnly = !line.hiddenInWedges;
     return true;
 }
 

@@ -24,7 +24,8 @@ struct Settings {
     // (any point in a cell ahead blocks).
     double rayHitDistance = 0.0;
     // Command line only: the fan search counts a neighbour as hidden under a fan only when
-    // it lies under one of the fan's triangles (off: anywhere in a triangle's wedge).
+    // it lies under one of the fan's triangles, on the side the surface faces (off:
+    // anywhere in a triangle's wedge, on the side the fan being built faces).
     bool hiddenUnderTrianglesOnly = false;
 };
 

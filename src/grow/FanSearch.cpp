@@ -80,6 +80,9 @@ void ReconstructionState::shiftFanStart(int32_t p) {
 
 bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping) {
     Vertex& v = vertices[a];
+    // A fan built with levelFlipping runs in reversed order until it is published, so its
+    // triangles face away from the surface's side.
+    hiddenSideReversed = hiddenUnderTrianglesOnly && levelFlipping;
     const bool trace = a == tracePoint;
     if (trace) {
         std::cout << "Start of Log: For point = " << a << ". Creating fan from pt = " << b << "\n";

@@ -48,7 +48,11 @@ bool ReconstructionState::searchingAndReplacingHiddenPointsByConvexity(int32_t a
         // it must also lie under the triangle itself, not merely in its unbounded wedge:
         // where a thin part curves away within a few spacings, the neighbours beyond the
         // fan's ring fall below the triangle's extended plane without being covered by it.
-        if (signedDistanceToTrianglePlane(pa, pm, pu, pt) > 0.0 &&
+        // And the hidden side is then the side the surface faces, also for a fan built in
+        // reversed order: otherwise such a fan counts the far wall of a thin part, or the
+        // other of two close sheets, as hidden under it.
+        const double side = signedDistanceToTrianglePlane(pa, pm, pu, pt);
+        if ((hiddenSideReversed ? -side : side) > 0.0 &&
             (!hiddenUnderTrianglesOnly || lineHitsTriangle(pa, pm, pu, v.normal, pt))) {
             const Vector3 x = linePlaneHitPoint(pa, pm, pu, v.normal, pt);
             const double angleM = angleBetweenDeg(difference(pm, pa), difference(x, pa));

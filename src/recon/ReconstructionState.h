@@ -42,8 +42,13 @@ struct ReconstructionState {
     // many of its neighbourhood radii of the ray; 0 or less: any point of a leaf ahead does.
     double rayHitDistance = 0.0;
     // Fan search: a neighbour counts as hidden under a fan only when it lies under one of
-    // the fan's triangles; off: anywhere in the unbounded wedge of a triangle.
+    // the fan's triangles, on the side the surface faces; off: anywhere in the unbounded
+    // wedge of a triangle, on the side the working fan's order faces.
     bool hiddenUnderTrianglesOnly = false;
+    // Set by constructFan: the hidden-neighbour test looks at the side opposite to the one
+    // the working fan's triangles face (a fan built in reversed order, under
+    // hiddenUnderTrianglesOnly).
+    bool hiddenSideReversed = false;
 
     // Progress lines of the construction go here; null prints nothing.
     std::ostream* console = nullptr;

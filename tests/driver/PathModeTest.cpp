@@ -99,11 +99,12 @@ TEST(PathMode, EveryOutputFormatReadsBackAndPreparedOrderMatchesTheFolderRun) {
     }
 
     // The prepared coordinates and order are the folder run's, with the same faces under the
-    // same ray test.
-    ASSERT_EQ(
-        directory.fanmesh("points.txt -q --plain-ray-test --prepared-coordinates -o prepared.ply")
-            .status,
-        0);
+    // same ray test and hidden-neighbour rule.
+    ASSERT_EQ(directory
+                  .fanmesh("points.txt -q --plain-ray-test --hidden-in-wedges "
+                           "--prepared-coordinates -o prepared.ply")
+                  .status,
+              0);
     ASSERT_EQ(directory.fanmesh().status, 0);
     const Mesh prepared = readMesh(directory.path / "prepared.ply");
     const Mesh folder = readMesh(directory.path / "outOFFFile.ply");

@@ -142,18 +142,24 @@ TEST(FanCriteria, Convexity) {
 }
 
 TEST(FanCriteria, HiddenNeighbourIsSwappedForTheNearerCorner) {
-    // A square fan around the origin; point 5 lies over the wedge (1, 2), nearer to 1.
-    for (double lift : {0.05, -0.05}) {
+    // A square fan around the origin; point 5 lies over the wedge (1, 2), nearer to 1. A fan
+    // built in reversed order looks for hidden neighbours on the other side.
+    for (int run = 0; run < 4; ++run) {
+        const bool reversed = run >= 2;
+        const double lift = run % 2 == 0 ? 0.05 : -0.05;
+        SCOPED_TRACE(reversed ? "reversed" : "in order");
         meshtest::TestCloud cloud{{Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0),
                                    Vector3(-1, 0, 0), Vector3(0, -1, 0), Vector3(0.6, 0.3, lift)}};
         ReconstructionState& state = cloud.state;
+        state.hiddenSideReversed = reversed;
         cloud.setFan(0, {1, 2, 3, 4}, false);
         bool found = false;
         EXPECT_EQ(state.findHostTriangle(0, 5, found), 1);
         EXPECT_TRUE(found);
         EXPECT_EQ(state.findHostTriangle(0, 3, found), 2);
-        if (lift > 0.0) {
-            // On the side the triangle's plane distance counts positive: swapped in.
+        if ((lift > 0.0) != reversed) {
+            // On the side the triangle's plane distance counts positive (negative for a
+            // reversed fan): swapped in.
             EXPECT_FALSE(state.searchingAndReplacingHiddenPointsByConvexity(0));
             EXPECT_EQ(cloud.fan(0), (std::vector<int32_t>{5, 2, 3, 4}));
             EXPECT_EQ(cloud.records[0].currentTriangleFan, cloud.fan(0));

@@ -17,7 +17,7 @@ CASES = [
     ("torus", 0.3, {"max_layers": 3}, ["--max-layers", "3"]),
     ("torus", 0.3, {"unwanted_percent": 0}, ["--unwanted-percent", "0"]),
     ("knot", 0.0, {"ray_hit_distance": 0.0}, ["--plain-ray-test"]),
-    ("knot", 0.0, {"hidden_under_triangles": True}, ["--hidden-under-triangles"]),
+    ("knot", 0.0, {"hidden_under_triangles": False}, ["--hidden-in-wedges"]),
 ]
 
 
