@@ -14,7 +14,7 @@ CASES = [
     ("halftorus", 0.0, {}, []),
     ("twospheres", 0.0, {"all_components": True}, ["--all-components"]),
     ("torus", 0.3, {"keep_inconsistent_fans": True}, ["--keep-inconsistent-fans"]),
-    ("torus", 0.3, {"max_layers": 3}, ["--max-layers", "3"]),
+    ("halftorus", 0.3, {"max_layers": 3}, ["--max-layers", "3"]),
     ("torus", 0.3, {"unwanted_percent": 0}, ["--unwanted-percent", "0"]),
     ("knot", 0.0, {"ray_hit_distance": 0.0}, ["--plain-ray-test"]),
     ("knot", 0.0, {"hidden_under_triangles": False}, ["--hidden-in-wedges"]),
