@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <ctime>
 #include <ostream>
+#include <utility>
+#include <vector>
 
 #include "grow/GrowthStats.h"
 #include "recon/ReconstructionState.h"
@@ -20,23 +22,29 @@ constexpr int32_t STAGNANT_LAYER_LIMIT = 2;
 std::vector<int32_t> ReconstructionState::orderSeedCandidates(bool passedOver) const {
     std::vector<std::pair<double, int32_t>> candidates;
     candidates.reserve(static_cast<size_t>(activeCount > 0 ? activeCount : 0));
-    std::map<double, int32_t> lowestIndex;
     for (int32_t p = 0; p < activeCount; ++p) {
-        const double value = vertices[p].surfaceVariation;
-        candidates.emplace_back(value, p);
-        lowestIndex.emplace(value, p); // an existing key keeps its (lower) index
+        candidates.emplace_back(vertices[p].surfaceVariation, p);
     }
     std::sort(candidates.begin(), candidates.end(),
               [](const auto& a, const auto& b) { return a > b; });
+    // Points of equal variation now sit side by side, by descending index, so the lowest
+    // index of each run of equal values is its last entry.
     std::vector<int32_t> order;
     order.reserve(candidates.size());
-    for (const auto& [value, p] : candidates) {
-        const int32_t lowest = lowestIndex[value];
-        if (!passedOver) {
-            order.push_back(lowest);
-        } else if (p != lowest) {
-            order.push_back(p);
+    for (size_t run = 0; run < candidates.size();) {
+        size_t end = run + 1;
+        while (end < candidates.size() && candidates[end].first == candidates[run].first) {
+            ++end;
         }
+        const int32_t lowest = candidates[end - 1].second;
+        for (size_t k = run; k < end; ++k) {
+            if (!passedOver) {
+                order.push_back(lowest);
+            } else if (candidates[k].second != lowest) {
+                order.push_back(candidates[k].second);
+            }
+        }
+        run = end;
     }
     return order;
 }

@@ -5,14 +5,11 @@
 #include "recon/ReconstructionState.h"
 
 void ReconstructionState::saveFan(int32_t p) {
-    Vertex& v = vertices[p];
-    std::vector<int32_t>().swap(v.savedTriangleFan);
-    v.savedTriangleFan = v.currentTriangleFan;
+    savedFan = vertices[p].currentTriangleFan;
 }
 
 void ReconstructionState::restoreFan(int32_t p) {
-    Vertex& v = vertices[p];
-    v.currentTriangleFan = v.savedTriangleFan;
+    vertices[p].currentTriangleFan = savedFan;
 }
 
 void ReconstructionState::publishFan(int32_t p, bool levelFlipping) {
@@ -45,7 +42,7 @@ void ReconstructionState::withdrawFan(int32_t p) {
 void ReconstructionState::confirmFan(int32_t p) {
     Vertex& v = vertices[p];
     v.inSavedFan = true;
-    for (const int32_t m : v.savedTriangleFan) {
+    for (const int32_t m : savedFan) {
         vertices[m].inSavedFan = true;
     }
 }

@@ -60,11 +60,10 @@ void ReconstructionState::attachPoints(Vertex* records, int32_t count, int32_t k
 void ReconstructionState::releaseGrowthData() {
     octree.release();
     componentOctree.release();
+    std::vector<int32_t>().swap(savedFan);
     for (int32_t i = 0; i < totalCount; ++i) {
         Vertex& record = vertices[i];
         std::vector<int32_t>().swap(record.currentTriangleFan);
-        std::vector<int32_t>().swap(record.savedTriangleFan);
-        std::vector<int32_t>().swap(record.fanMemberOf);
     }
 }
 

@@ -270,11 +270,14 @@ struct ReconstructionState {
     void processLayer(bool levelFlipping);
     // Completes points of one component, flattest candidate fan first.
     void createPoints(const std::vector<int32_t>& component, Octree& tree, bool levelFlipping);
+    // The working fan of the one point being completed is saved before its tests change
+    // it; restoreFan and confirmFan of that point read the saved copy (savedFan).
     void saveFan(int32_t p);
     void restoreFan(int32_t p);
     void publishFan(int32_t p, bool levelFlipping);
     void withdrawFan(int32_t p);
     void confirmFan(int32_t p);
+    std::vector<int32_t> savedFan;
     // Number of withdrawFan calls so far; lets the hole-closing rounds see whether a round
     // changed anything.
     int64_t withdrawnFanCount = 0;

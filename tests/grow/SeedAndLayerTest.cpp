@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "geometry/Geometry.h"
 #include "support/HexLattice.h"
@@ -232,4 +235,43 @@ TEST(ConstructionDriver, NoActivePointsEndsSeedingAndStillCleansUp) {
     EXPECT_EQ(state.completedCount, 0);
     EXPECT_NE(console.find("Performing Cleaning up functions\n"), std::string::npos);
     EXPECT_NE(console.find("Timing for Surface Reconstruction = "), std::string::npos);
+}
+
+// Seed order against its definition: ascending variation then ascending index, offered
+// from the back; a value shared by several points stands for its lowest index, and the
+// passed-over list holds exactly the others. Ties include 0 and -0, which are equal.
+TEST(SeedOrder, EqualVariationsStandForTheirLowestIndex) {
+    std::mt19937 random(11);
+    for (const int32_t count : {1, 2, 7, 300}) {
+        std::vector<Vertex> records(static_cast<size_t>(count));
+        const double values[] = {0.0, -0.0, 0.25, 1e-9, 0.25, 0.0625, 1.0 / 3.0};
+        for (Vertex& record : records) {
+            record.surfaceVariation = values[random() % 7];
+        }
+        ReconstructionState state;
+        state.vertices = records.data();
+        state.activeCount = count;
+        const auto lowest = [&](int32_t p) {
+            int32_t j = 0;
+            while (records[j].surfaceVariation != records[p].surfaceVariation) {
+                ++j;
+            }
+            return j;
+        };
+        std::vector<int32_t> ascending(static_cast<size_t>(count));
+        std::iota(ascending.begin(), ascending.end(), 0);
+        std::stable_sort(ascending.begin(), ascending.end(), [&](int32_t a, int32_t b) {
+            return records[a].surfaceVariation < records[b].surfaceVariation;
+        });
+        std::vector<int32_t> all;
+        std::vector<int32_t> passedOver;
+        for (auto it = ascending.rbegin(); it != ascending.rend(); ++it) {
+            all.push_back(lowest(*it));
+            if (lowest(*it) != *it) {
+                passedOver.push_back(*it);
+            }
+        }
+        EXPECT_EQ(state.orderSeedCandidates(false), all) << count;
+        EXPECT_EQ(state.orderSeedCandidates(true), passedOver) << count;
+    }
 }
