@@ -1,6 +1,8 @@
 // Inserting points that no fan holds into the nearest fan triangle over them: the search
 // for that triangle, the split of the triangle, and the passes over isolated points and
 // over the points set aside by preparation.
+#include <algorithm>
+
 #include "geometry/Geometry.h"
 #include "recon/ReconstructionState.h"
 
@@ -139,12 +141,50 @@ void ReconstructionState::insertEnclosedPoints() {
     }
 }
 
+// The covering-triangle search over point i reads the records of i's neighbours and the
+// positions of their fans' members, scattered over the record array. A pass over many points
+// asks for them ahead of the search, in two steps because the members are known only once
+// the neighbour's record is at hand. Prefetching reads nothing the search does not read and
+// changes no value.
+static void prefetchNeighbourRecords(const ReconstructionState& state, int32_t i) {
+    for (const int32_t k : state.vertices[i].neighbours) {
+        const char* record = reinterpret_cast<const char*>(&state.vertices[k]);
+        __builtin_prefetch(record);
+        __builtin_prefetch(record + 64);
+    }
+}
+
+static void prefetchFanMembers(const ReconstructionState& state, int32_t i) {
+    for (const int32_t k : state.vertices[i].neighbours) {
+        if (state.pointState[static_cast<size_t>(k)] != 1) {
+            continue;
+        }
+        const Vertex& owner = state.vertices[k];
+        const int32_t count = std::min(owner.triangleFanCount, FanEntries::INLINE_CAPACITY);
+        for (int32_t m = 0; m < count; ++m) {
+            const int32_t u = owner.triangleFan[m];
+            if (u >= 0 && u < state.totalCount) {
+                __builtin_prefetch(&state.vertices[u].position);
+            }
+        }
+    }
+}
+
 void ReconstructionState::insertRemovedPoints() {
     int32_t o = -1;
     int32_t t = -1;
     int32_t v = -1;
     double d = 0.0;
+    // How many points ahead the neighbours' records and their fans' members are requested.
+    constexpr int32_t RECORDS_AHEAD = 4;
+    constexpr int32_t MEMBERS_AHEAD = 2;
     for (int32_t i = activeCount; i < totalCount; ++i) {
+        if (i + RECORDS_AHEAD < totalCount) {
+            prefetchNeighbourRecords(*this, i + RECORDS_AHEAD);
+        }
+        if (i + MEMBERS_AHEAD < totalCount) {
+            prefetchFanMembers(*this, i + MEMBERS_AHEAD);
+        }
         if (pointState[static_cast<size_t>(i)] == 1) {
             continue;
         }
