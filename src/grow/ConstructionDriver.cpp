@@ -208,7 +208,12 @@ void ReconstructionState::constructSurface() {
     closeHolesRounds();
     insertEnclosedPoints();
     insertRemovedPoints();
+    // The records of the fan members a few points ahead are requested early.
+    constexpr int32_t MEMBERS_AHEAD = 3;
     for (int32_t k = 0; k < activeCount; ++k) {
+        if (k + MEMBERS_AHEAD < activeCount) {
+            prefetchFanMembers(k + MEMBERS_AHEAD);
+        }
         updatePointNormal(k);
     }
     if (removeInconsistentFans) {

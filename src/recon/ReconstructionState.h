@@ -82,6 +82,25 @@ struct ReconstructionState {
     // Next draw of the state's generator, in [0, RANDOM_MAX].
     int32_t nextRandom() { return random.next(); }
 
+    // Asks the memory system ahead of time for the first two cache lines (position, normal,
+    // fan) of the records of the first members of p's accepted fan; reads only p's record
+    // and changes nothing. Passes over many points call it a few points ahead, as those
+    // records lie scattered over the array.
+    void prefetchFanMembers(int32_t p) const {
+        const Vertex& record = vertices[p];
+        const int32_t count = record.triangleFanCount < FanEntries::INLINE_CAPACITY
+                                  ? record.triangleFanCount
+                                  : FanEntries::INLINE_CAPACITY;
+        for (int32_t m = 0; m < count; ++m) {
+            const int32_t u = record.triangleFan[m];
+            if (u >= 0 && u < totalCount) {
+                const char* line = reinterpret_cast<const char*>(&vertices[u]);
+                __builtin_prefetch(line);
+                __builtin_prefetch(line + 64);
+            }
+        }
+    }
+
     // ---- repair: triangle fan editing ----
     // Position of key in the fan of p, or -1.
     int32_t indexInFan(int32_t p, int32_t key) const;

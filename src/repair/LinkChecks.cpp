@@ -40,7 +40,11 @@ static bool completedEntryAgrees(const ReconstructionState& state, int32_t i, in
 }
 
 void ReconstructionState::checkFanAgreement() {
+    constexpr int32_t MEMBERS_AHEAD = 3; // fan members' records are requested this far ahead
     for (int32_t i = 0; i < activeCount; ++i) {
+        if (i + MEMBERS_AHEAD < activeCount) {
+            prefetchFanMembers(i + MEMBERS_AHEAD);
+        }
         if (pointState[static_cast<size_t>(i)] != 1) {
             continue;
         }

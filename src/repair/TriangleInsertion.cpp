@@ -1,8 +1,6 @@
 // Inserting points that no fan holds into the nearest fan triangle over them: the search
 // for that triangle, the split of the triangle, and the passes over isolated points and
 // over the points set aside by preparation.
-#include <algorithm>
-
 #include "geometry/Geometry.h"
 #include "recon/ReconstructionState.h"
 
@@ -154,18 +152,10 @@ static void prefetchNeighbourRecords(const ReconstructionState& state, int32_t i
     }
 }
 
-static void prefetchFanMembers(const ReconstructionState& state, int32_t i) {
+static void prefetchNeighbourFans(const ReconstructionState& state, int32_t i) {
     for (const int32_t k : state.vertices[i].neighbours) {
-        if (state.pointState[static_cast<size_t>(k)] != 1) {
-            continue;
-        }
-        const Vertex& owner = state.vertices[k];
-        const int32_t count = std::min(owner.triangleFanCount, FanEntries::INLINE_CAPACITY);
-        for (int32_t m = 0; m < count; ++m) {
-            const int32_t u = owner.triangleFan[m];
-            if (u >= 0 && u < state.totalCount) {
-                __builtin_prefetch(&state.vertices[u].position);
-            }
+        if (state.pointState[static_cast<size_t>(k)] == 1) {
+            state.prefetchFanMembers(k);
         }
     }
 }
@@ -183,7 +173,7 @@ void ReconstructionState::insertRemovedPoints() {
             prefetchNeighbourRecords(*this, i + RECORDS_AHEAD);
         }
         if (i + MEMBERS_AHEAD < totalCount) {
-            prefetchFanMembers(*this, i + MEMBERS_AHEAD);
+            prefetchNeighbourFans(*this, i + MEMBERS_AHEAD);
         }
         if (pointState[static_cast<size_t>(i)] == 1) {
             continue;
