@@ -10,14 +10,9 @@
 
 std::vector<MeshFace> collectMeshFaces(const ReconstructionState& state, int32_t count) {
     std::vector<MeshFace> faces;
-    // Sorted corners of every collected face, chained per smallest corner so a duplicate
-    // lookup only visits the faces that share that corner.
-    struct SortedCorners {
-        int32_t middle;
-        int32_t largest;
-        int32_t nextWithSmallest;
-    };
-    std::vector<SortedCorners> sorted;
+    // Faces are chained per smallest corner so a duplicate lookup only visits the faces that
+    // share that corner; a chained face's sorted corners are taken from the face itself.
+    std::vector<int32_t> nextWithSmallest;
     std::vector<int32_t> firstBySmallest(static_cast<size_t>(count > 0 ? count : 0), -1);
 
     for (int32_t owner = 0; owner < count; ++owner) {
@@ -34,8 +29,11 @@ std::vector<MeshFace> collectMeshFaces(const ReconstructionState& state, int32_t
                 continue; // a fan entry outside the record array names no vertex
             }
             bool duplicate = false;
-            for (int32_t f = firstBySmallest[corners[0]]; f >= 0; f = sorted[f].nextWithSmallest) {
-                if (sorted[f].middle == corners[1] && sorted[f].largest == corners[2]) {
+            for (int32_t f = firstBySmallest[corners[0]]; f >= 0; f = nextWithSmallest[f]) {
+                const MeshFace& face = faces[f];
+                int32_t held[3] = {face.owner, face.member, face.next};
+                std::sort(held, held + 3);
+                if (held[1] == corners[1] && held[2] == corners[2]) {
                     duplicate = true;
                     break;
                 }
@@ -43,7 +41,7 @@ std::vector<MeshFace> collectMeshFaces(const ReconstructionState& state, int32_t
             if (duplicate) {
                 continue;
             }
-            sorted.push_back({corners[1], corners[2], firstBySmallest[corners[0]]});
+            nextWithSmallest.push_back(firstBySmallest[corners[0]]);
             firstBySmallest[corners[0]] = static_cast<int32_t>(faces.size());
             faces.push_back({owner, member, next});
         }
