@@ -131,29 +131,34 @@ void ReconstructionState::closeFromNeighbourFans() {
 }
 
 void ReconstructionState::insertUncoveredPoints() {
-    // The points that can lend a neighbour a covering triangle: completed ones and ones held
-    // in a fan. Taken once, in one sweep over the records, so that most isolated points (far
-    // from every fan) are passed over without reading their neighbours' records. Only an
-    // insertion changes it; after one, the search reads the records itself again.
-    std::vector<uint8_t>& holdsTriangles = coverCandidates;
-    holdsTriangles.resize(pointState.size());
+    // Far from the growing surface no neighbour of a point is completed or held in a fan:
+    // the covering search has no triangle to try and finds nothing, so it is not asked (and
+    // keeps no memo). Which points hold triangles is taken once, in one sweep over the
+    // records, so that most isolated points are passed over without reading their
+    // neighbours' records. Only an insertion changes it; after one, the records are read
+    // again point by point.
+    std::vector<uint8_t>& sweep = coverCandidates;
+    sweep.resize(pointState.size());
     for (size_t k = 0; k < pointState.size(); ++k) {
-        holdsTriangles[k] = pointState[k] == 1 || !vertices[k].connectedPoints.empty() ? 1 : 0;
+        sweep[k] = pointState[k] == 1 || !vertices[k].connectedPoints.empty() ? 1 : 0;
     }
     bool sweepCurrent = true;
+    const auto holdsTriangles = [&](int32_t k) {
+        const size_t at = static_cast<size_t>(k);
+        return sweepCurrent ? sweep[at] == 1
+                            : pointState[at] == 1 || !vertices[k].connectedPoints.empty();
+    };
     for (int32_t p = 0; p < activeCount; ++p) {
         if (pointState[static_cast<size_t>(p)] != 0 || !vertices[p].connectedPoints.empty()) {
             continue;
         }
-        if (sweepCurrent) {
-            const int32_t* neighbours = vertices[p].neighbours;
-            bool any = false;
-            for (int32_t n = 0; n < NEIGHBOUR_COUNT && !any; ++n) {
-                any = holdsTriangles[static_cast<size_t>(neighbours[n])] == 1;
-            }
-            if (!any) {
-                continue; // the search would find no triangle to try
-            }
+        const int32_t* neighbours = vertices[p].neighbours;
+        bool any = false;
+        for (int32_t n = 0; n < NEIGHBOUR_COUNT && !any; ++n) {
+            any = holdsTriangles(neighbours[n]);
+        }
+        if (!any) {
+            continue;
         }
         int32_t o = -1;
         int32_t t = -1;

@@ -96,22 +96,6 @@ bool ReconstructionState::coverInputsUnchanged(int32_t i, const std::vector<int3
 
 bool ReconstructionState::findCoveringTriangleRemembered(int32_t i, int32_t& o, int32_t& t,
                                                          int32_t& v, double& distance) {
-    // Far from the growing surface no neighbour is completed or linked to a fan: the search
-    // has no triangle to try and finds nothing. Most open points of a large input are such
-    // points in most layers; they need neither a search nor a memo.
-    // The states come first: they sit side by side, while each neighbour's links are in
-    // its own record.
-    const int32_t* neighbours = vertices[i].neighbours;
-    bool anyOwner = false;
-    for (int32_t n = 0; n < NEIGHBOUR_COUNT && !anyOwner; ++n) {
-        anyOwner = pointState[static_cast<size_t>(neighbours[n])] == 1;
-    }
-    for (int32_t n = 0; n < NEIGHBOUR_COUNT && !anyOwner; ++n) {
-        anyOwner = !vertices[neighbours[n]].connectedPoints.empty();
-    }
-    if (!anyOwner) {
-        return false;
-    }
     auto remembered = coverMemos.find(i);
     const bool unchanged = remembered != coverMemos.end() && !remembered->second.inputs.empty() &&
                            coverInputsUnchanged(i, remembered->second.inputs);
