@@ -66,6 +66,8 @@ void ReconstructionState::constructSurface() {
     fanSearchMemos.clear();
     fanSearchPrints.assign(static_cast<size_t>(4 * std::max(activeCount, 0)), 0);
     coverMemos.clear();
+    layerStartStates.clear(); // the first layer pass finds its components
+    layerStartEdits = -1;
     coverPrints.assign(static_cast<size_t>(std::max(activeCount, 0)), 0);
     const std::clock_t startTicks = std::clock();
 
@@ -184,6 +186,9 @@ void ReconstructionState::constructSurface() {
     std::unordered_map<int32_t, CoverMemo>().swap(coverMemos);
     std::vector<uint64_t>().swap(coverPrints);
     std::vector<uint8_t>().swap(coverCandidates);
+    std::vector<int32_t>().swap(layerComponents);
+    std::vector<int32_t>().swap(layerComponentEnds);
+    std::vector<uint8_t>().swap(layerStartStates);
     std::vector<int32_t>().swap(coverOwners);
     std::vector<uint32_t>().swap(coverOwnerMarks);
     if (completedCount > completedLimit) {

@@ -161,7 +161,10 @@ bool ReconstructionState::replayFanSearchOutputs(int32_t p, const std::vector<in
         v.fanFlatness = readDouble(at);
         at += 2;
     }
-    std::memcpy(v.neighbours, at, sizeof(v.neighbours));
+    if (std::memcmp(v.neighbours, at, sizeof(v.neighbours)) != 0) {
+        std::memcpy(v.neighbours, at, sizeof(v.neighbours));
+        ++neighbourListEdits;
+    }
     at += NEIGHBOUR_COUNT;
     const int32_t workingCount = *at++;
     v.currentTriangleFan.assign(at, at + workingCount);

@@ -1,46 +1,94 @@
 // One layer pass of surface growing: the points not yet completed are split into
 // components over their directed 16-neighbour links (completed points break the links),
 // and each component is handed to point creation.
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+
 #include "grow/GrowthStats.h"
 #include "recon/ReconstructionState.h"
 
-void ReconstructionState::processLayer(bool levelFlipping) {
-    const size_t n = static_cast<size_t>(activeCount > 0 ? activeCount : 0);
+namespace {
+
+// Splits the open points into components as a layer pass finds them, each listed from its
+// lowest point in breadth-first order; the components follow one another in components,
+// and ends holds where each one ends.
+void findComponents(const ReconstructionState& state, std::vector<int32_t>& components,
+                    std::vector<int32_t>& ends) {
+    const int32_t activeCount = state.activeCount;
+    components.clear();
+    ends.clear();
     // A point is marked once it is queued for a component; a marked point is queued or
     // already in a component, so the mark alone keeps it from being queued twice.
-    std::vector<uint8_t> seen(n, 0);
-    // Flags of point creation: sized here once per pass, cleared per component by
-    // createPoints itself.
-    creationRejected.assign(n, 0);
-    creationPending.assign(n, 0);
-    creationQueued.assign(n, 0);
-
-    // Breadth-first search: the queue is the component itself, read from its front while
-    // points are appended at its end.
-    std::vector<int32_t> component;
-    component.reserve(n);
+    std::vector<uint8_t> seen(static_cast<size_t>(activeCount > 0 ? activeCount : 0), 0);
     for (int32_t i = 0; i < activeCount; ++i) {
-        if (pointState[static_cast<size_t>(i)] != 0 || seen[static_cast<size_t>(i)] == 1) {
+        if (state.pointState[static_cast<size_t>(i)] != 0 || seen[static_cast<size_t>(i)] == 1) {
             continue;
         }
-        componentOctree.reset();
-        component.clear();
+        // Breadth-first search: the queue is the component itself, read from its front
+        // while points are appended at its end.
+        size_t front = components.size();
         seen[static_cast<size_t>(i)] = 1;
-        component.push_back(i);
-        for (size_t front = 0; front < component.size(); ++front) {
-            const int32_t* neighbours = vertices[component[front]].neighbours;
+        components.push_back(i);
+        for (; front < components.size(); ++front) {
+            const int32_t* neighbours = state.vertices[components[front]].neighbours;
             for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
                 const int32_t nb = neighbours[k];
                 if (nb < 0 || nb >= activeCount) {
                     continue; // only active points take part
                 }
                 const size_t q = static_cast<size_t>(nb);
-                if (pointState[q] == 0 && seen[q] == 0) {
-                    component.push_back(nb);
+                if (state.pointState[q] == 0 && seen[q] == 0) {
+                    components.push_back(nb);
                     seen[q] = 1;
                 }
             }
         }
+        ends.push_back(static_cast<int32_t>(components.size()));
+    }
+}
+
+} // namespace
+
+void ReconstructionState::processLayer(bool levelFlipping) {
+    const size_t n = static_cast<size_t>(activeCount > 0 ? activeCount : 0);
+    // Flags of point creation: sized here once per pass, cleared per component by
+    // createPoints itself.
+    creationRejected.assign(n, 0);
+    creationPending.assign(n, 0);
+    creationQueued.assign(n, 0);
+
+    // The components depend only on the states and neighbour lists at the start of the
+    // pass: point creation in one component changes the states and lists of its own points
+    // only, which no later component reaches. A pass that starts from the same states, with
+    // no neighbour list edited since the previous start, has the previous pass's components.
+    const bool same =
+        layerStartStates.size() == n &&
+        std::equal(layerStartStates.begin(), layerStartStates.end(), pointState.begin()) &&
+        layerStartEdits == neighbourListEdits;
+    if (!same) {
+        layerStartStates.assign(pointState.begin(), pointState.begin() + static_cast<ptrdiff_t>(n));
+        layerStartEdits = neighbourListEdits;
+        findComponents(*this, layerComponents, layerComponentEnds);
+    }
+#ifdef FANMESH_CHECK_FAN_MEMO
+    else {
+        std::vector<int32_t> components;
+        std::vector<int32_t> ends;
+        findComponents(*this, components, ends);
+        if (components != layerComponents || ends != layerComponentEnds) {
+            std::cerr << "layer pass components differ from those of the previous pass\n";
+            std::abort();
+        }
+    }
+#endif
+
+    std::vector<int32_t> component;
+    int32_t begin = 0;
+    for (const int32_t end : layerComponentEnds) {
+        component.assign(layerComponents.begin() + begin, layerComponents.begin() + end);
+        begin = end;
+        componentOctree.reset();
 #ifdef FANMESH_GROWTH_STATS
         growthStats.levelFlipping = levelFlipping;
 #endif

@@ -287,6 +287,16 @@ struct ReconstructionState {
     // One layer pass: splits the open points into neighbour-linked components and
     // completes points in each of them.
     void processLayer(bool levelFlipping);
+    // The components of the last layer pass that had to find them, one after the other
+    // (layerComponentEnds: where each ends), and the states at the start of that pass and
+    // neighbourListEdits then.
+    std::vector<int32_t> layerComponents;
+    std::vector<int32_t> layerComponentEnds;
+    std::vector<uint8_t> layerStartStates;
+    int64_t layerStartEdits = -1;
+    // Number of edits of any point's neighbour list during growth (the fan search replaces
+    // the last neighbour for good).
+    int64_t neighbourListEdits = 0;
     // Completes points of one component, flattest candidate fan first.
     void createPoints(const std::vector<int32_t>& component, Octree& tree, bool levelFlipping);
     // The working fan of the one point being completed is saved before its tests change
