@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "prep/PointSetPreparation.h"
 #include "support/TextFiles.h"
 
@@ -27,10 +29,24 @@ inline void fillPoints(PointSetPreparation& prep, const std::vector<Vector3>& po
 }
 
 // A fresh, empty directory under the system temporary directory; its path ends with "/".
+// The process id keeps test runs of several builds at the same time out of each other's way.
 inline std::string scratchDirectory(const std::string& name) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("prep-" + name);
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("prep-" + name + "-" + std::to_string(getpid()));
+    // Every directory handed out is removed again when the test program ends.
+    struct Removal {
+        std::vector<std::filesystem::path> dirs;
+        ~Removal() {
+            std::error_code ignored;
+            for (const std::filesystem::path& d : dirs) {
+                std::filesystem::remove_all(d, ignored);
+            }
+        }
+    };
+    static Removal removal;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
+    removal.dirs.push_back(dir);
     return dir.string() + "/";
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "recon/MeshBuilder.h"
 #include "support/MeshInvariants.h"
 #include "support/TextFiles.h"
@@ -26,7 +28,8 @@ class OutputFiles : public ::testing::Test {
         previous = fs::current_path();
         directory = fs::temp_directory_path() /
                     ("fanmesh-output-" +
-                     std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                     std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                     "-" + std::to_string(getpid()));
         fs::remove_all(directory);
         fs::create_directories(directory);
         fs::current_path(directory);
