@@ -166,7 +166,7 @@ static void storeAssembly(Vertex& record, const FanAssembly& fan) {
     }
 }
 
-bool ReconstructionState::fillEnclosedFan(int32_t p) {
+bool ReconstructionState::fillEnclosedFan(int32_t p, bool keepEdgesManifold) {
     const std::vector<int32_t>& owners = vertices[p].connectedPoints;
     if (owners.size() < 2 || !isEnclosed(p)) {
         return false;
@@ -178,6 +178,9 @@ bool ReconstructionState::fillEnclosedFan(int32_t p) {
     constexpr int32_t MAX_ENCLOSED_PASSES = 20;
     for (int32_t pass = 0; pass < MAX_ENCLOSED_PASSES && !fan.closed; ++pass) {
         assemblyPass(*this, p, fan, rimTaken);
+    }
+    if (keepEdgesManifold && !fanKeepsEdgesManifold(p, fan.entries, fan.count)) {
+        return false;
     }
     storeAssembly(vertices[p], fan);
     completeAssembledFan(p, fan.count);
@@ -224,7 +227,8 @@ bool ReconstructionState::isFlowMerge(int32_t p) {
     return true;
 }
 
-bool ReconstructionState::fillFlowMergeFan(int32_t p, int32_t e1, int32_t e2) {
+bool ReconstructionState::fillFlowMergeFan(int32_t p, int32_t e1, int32_t e2,
+                                           bool keepEdgesManifold) {
     buildRimList(p);
     if (rimList.empty() || !rimIsIntact(rimList, p)) {
         return false;
@@ -262,6 +266,9 @@ bool ReconstructionState::fillFlowMergeFan(int32_t p, int32_t e1, int32_t e2) {
         } else {
             fan.append(candidate);
         }
+    }
+    if (keepEdgesManifold && !fanKeepsEdgesManifold(p, fan.entries, fan.count)) {
+        return false;
     }
     storeAssembly(vertices[p], fan);
     completeAssembledFan(p, fan.count);

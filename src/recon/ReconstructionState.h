@@ -49,6 +49,10 @@ struct ReconstructionState {
     // the working fan's triangles face (a fan built in reversed order, under
     // hiddenUnderTrianglesOnly).
     bool hiddenSideReversed = false;
+    // The final clean-up gives no edge of the mesh a third face: hole closing leaves open an
+    // ear whose fan would, and point insertion leaves whole a triangle that a completed
+    // corner's fan cannot split. Off: every ear is filled and every covering triangle split.
+    bool refuseThirdFaces = false;
 
     // Progress lines of the construction go here; null prints nothing.
     std::ostream* console = nullptr;
@@ -278,9 +282,16 @@ struct ReconstructionState {
     void buildRimList(int32_t p);
     bool rimEntryOpen(size_t index) const;
     bool isEnclosed(int32_t p);
-    bool fillEnclosedFan(int32_t p);
+    // Completes p with the fan read off the fans around it when they close around it; false,
+    // changing nothing, when they do not or when keepEdgesManifold is set and the fan would
+    // give an edge a third face (fanKeepsEdgesManifold).
+    bool fillEnclosedFan(int32_t p, bool keepEdgesManifold = false);
     bool isFlowMerge(int32_t p);
-    bool fillFlowMergeFan(int32_t p, int32_t e1, int32_t e2);
+    // Completes p with the fan read off the fans around it, closed across the gap between
+    // its open ends e1 and e2; false, changing nothing, when p has more than two open ends,
+    // its links are out of step, or keepEdgesManifold is set and the fan would give an edge
+    // a third face.
+    bool fillFlowMergeFan(int32_t p, int32_t e1, int32_t e2, bool keepEdgesManifold = false);
     void completeAssembledFan(int32_t p, int32_t count);
 
     // ---- grow: point creation ----
@@ -347,6 +358,14 @@ struct ReconstructionState {
     int32_t openEndCount(int32_t a);
     // Withdraws every fan that contains p (a copy of its connectedPoints).
     void withdrawOwners(int32_t p);
+    // The distinct third corners c of the triangles (a, b, c) that the output mesh holds
+    // (fans of completed points), up to capacity of them written to corners; returns their
+    // number, which may exceed capacity.
+    int32_t edgeFaceCorners(int32_t a, int32_t b, int32_t* corners, int32_t capacity) const;
+    // Whether completing the not yet completed point p with the fan entries[0..count) leaves
+    // every edge of the output mesh with at most two faces: the triangles of the fan that
+    // no completed fan holds yet are the faces it adds.
+    bool fanKeepsEdgesManifold(int32_t p, const int32_t* entries, int32_t count) const;
     // Interior angle, in degrees, of the hole at loop point x between loop neighbours b, c.
     double earAngle(int32_t b, int32_t x, int32_t c);
     void checkCompletedLinks(int32_t a);

@@ -1,6 +1,7 @@
 // Hole closing: trace the boundary loop through every unfinished point that fans touch,
 // reject loops that revisit a point or that a fan edge cuts across (a chord), and fill
-// the others by clipping ears, smallest interior angle first.
+// the others by clipping ears, smallest interior angle first. With refuseThirdFaces an ear
+// whose fan would give an edge a third face is left open.
 #include <vector>
 
 #include "geometry/Geometry.h"
@@ -204,7 +205,7 @@ void fillLoop(ReconstructionState& state, HoleWork& work) {
         const int32_t x = pointAt(k);
         const int32_t r = pointAt(rk);
         const int32_t q = pointAt(qk);
-        if (state.fillFlowMergeFan(x, r, q)) {
+        if (state.fillFlowMergeFan(x, r, q, state.refuseThirdFaces)) {
             appendCompleted(state, x);
         }
         if (ears.find(rk)) {
@@ -219,7 +220,7 @@ void fillLoop(ReconstructionState& state, HoleWork& work) {
     }
     while (!ears.empty()) {
         const int32_t x = pointAt(ears.top().key);
-        if (state.fillEnclosedFan(x)) {
+        if (state.fillEnclosedFan(x, state.refuseThirdFaces)) {
             state.pointState[static_cast<size_t>(x)] = 1;
             appendCompleted(state, x);
         }

@@ -102,13 +102,32 @@ void ReconstructionState::insertIntoTriangle(int32_t i, int32_t o, int32_t t, in
     completedCount = static_cast<int32_t>(completionOrder.size());
 }
 
+// Whether every completed corner of the triangle (o, t, v) of the fan of o can take a point
+// splitting it: its fan holds the triangle in the same order and has room for one more
+// entry. Otherwise the split would leave the whole triangle in that corner's fan beside
+// the three new ones, giving its edges a third face.
+static bool cornersTakeSplit(const ReconstructionState& state, int32_t o, int32_t t, int32_t v) {
+    auto takes = [&state](int32_t corner, int32_t after, int32_t next) {
+        return state.pointState[static_cast<size_t>(corner)] != 1 ||
+               (state.vertices[corner].triangleFanCount < MAX_FAN_SIZE &&
+                state.indexInFan(corner, after) >= 0 && state.nextInFan(corner, after) == next);
+    };
+    return takes(o, t, v) && takes(t, v, o) && takes(v, o, t);
+}
+
 // Splits the covering triangle by i and improves the triangles around the four corners.
-static void insertAndFlip(ReconstructionState& state, int32_t i, int32_t o, int32_t t, int32_t v) {
+// With refuseThirdFaces a triangle that a completed corner cannot split (cornersTakeSplit)
+// is left whole and i stays out; returns whether i was inserted.
+static bool insertAndFlip(ReconstructionState& state, int32_t i, int32_t o, int32_t t, int32_t v) {
+    if (state.refuseThirdFaces && !cornersTakeSplit(state, o, t, v)) {
+        return false;
+    }
     state.insertIntoTriangle(i, o, t, v);
     state.flipAroundPoint(i);
     state.flipAroundPoint(o);
     state.flipAroundPoint(t);
     state.flipAroundPoint(v);
+    return true;
 }
 
 void ReconstructionState::insertEnclosedPoints() {
@@ -179,8 +198,9 @@ void ReconstructionState::insertRemovedPoints() {
             continue;
         }
         if (findCoveringTriangle(i, o, t, v, d)) {
-            insertAndFlip(*this, i, o, t, v);
-            pointState[static_cast<size_t>(i)] = 1;
+            if (insertAndFlip(*this, i, o, t, v)) {
+                pointState[static_cast<size_t>(i)] = 1;
+            }
         }
     }
     activeCount = totalCount;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
+#include <map>
 #include <set>
 
 #include "support/HexLattice.h"
@@ -68,6 +70,60 @@ TEST(CleanupHoles, LoopWithChordIsNotFilled) {
         EXPECT_EQ(cloud.records[p].triangleFanCount, 0) << p;
     }
     EXPECT_TRUE(fanLinksConsistent(cloud.state));
+}
+
+// Edges of the mesh the completed fans make (each distinct triangle once) that have more
+// than two faces.
+int32_t edgesWithThirdFace(const ReconstructionState& state) {
+    std::set<std::array<int32_t, 3>> faces;
+    for (int32_t p = 0; p < state.totalCount; ++p) {
+        const Vertex& record = state.vertices[p];
+        for (int32_t k = 0; state.pointState[p] != 0 && k < record.triangleFanCount; ++k) {
+            std::array<int32_t, 3> face = {p, record.triangleFan[k],
+                                           record.triangleFan[(k + 1) % record.triangleFanCount]};
+            std::sort(face.begin(), face.end());
+            faces.insert(face);
+        }
+    }
+    std::map<std::pair<int32_t, int32_t>, int32_t> edgeFaces;
+    for (const auto& face : faces) {
+        ++edgeFaces[{face[0], face[1]}];
+        ++edgeFaces[{face[0], face[2]}];
+        ++edgeFaces[{face[1], face[2]}];
+    }
+    return static_cast<int32_t>(std::count_if(edgeFaces.begin(), edgeFaces.end(),
+                                              [](const auto& edge) { return edge.second > 2; }));
+}
+
+// A planar patch with the triangle (0, 1, 2) missing, so that 0 is open between its open
+// ends 1 and 2, and a fin: point 37 above the edge 1-2 with the fan [1, 2, 38], which puts
+// a second face on that edge. Closing the ear at 0 across 1-2 gives the edge a third face.
+TEST(CleanupThirdFaces, EarWhoseFanWouldGiveAnEdgeAThirdFaceIsLeftOpen) {
+    const HexLattice lattice(3);
+    std::vector<Vector3> positions = lattice.positions;
+    const Vector3 a = lattice.positions[1];
+    const Vector3 b = lattice.positions[2];
+    positions.push_back(Vector3((a.x + b.x) / 2, (a.y + b.y) / 2, 1.0)); // 37
+    positions.push_back(Vector3((a.x + b.x) / 2, (a.y + b.y) / 2, 2.0)); // 38
+    for (const bool refuse : {false, true}) {
+        TestCloud cloud(positions);
+        lattice.completeRings(cloud, {3, 4, 5, 6});
+        lattice.completeRings(cloud, 7, 19);
+        ReconstructionState& state = cloud.state;
+        state.activeCount = 19; // the outer rim stays out of the passes
+        // Without the fin the ear closes the patch.
+        EXPECT_TRUE(
+            state.fanKeepsEdgesManifold(0, std::vector<int32_t>({2, 3, 4, 5, 6, 1}).data(), 6));
+        cloud.setFan(37, {1, 2, 38});
+        ASSERT_EQ(edgesWithThirdFace(state), 0);
+        EXPECT_FALSE(
+            state.fanKeepsEdgesManifold(0, std::vector<int32_t>({2, 3, 4, 5, 6, 1}).data(), 6));
+        const bool filled = state.fillFlowMergeFan(0, 1, 2, refuse);
+        EXPECT_EQ(filled, !refuse);
+        EXPECT_EQ(state.pointState[0], refuse ? 0 : 1);
+        EXPECT_EQ(edgesWithThirdFace(state) > 0, !refuse) << refuse;
+        EXPECT_TRUE(fanLinksConsistent(state));
+    }
 }
 
 TEST(CleanupInsertion, OpenNeighbourRule) {
@@ -165,6 +221,28 @@ TEST(CleanupInsertion, RemovedPointIsInsertedAndActivated) {
     EXPECT_EQ(cloud.state.pointState[20], 0);
     EXPECT_EQ(cloud.fan(0).size(), 7u);
     EXPECT_TRUE(fanLinksConsistent(cloud.state));
+}
+
+// Point 19 lies under the triangle (0, 6, 1) of a completed patch whose point 6 holds its
+// ring in the other order, so its fan cannot be split where the fan of 0 is: the split
+// would leave its whole triangle beside the new ones.
+TEST(CleanupThirdFaces, PointIsNotInsertedIntoATriangleACornerCannotSplit) {
+    const HexLattice lattice(2);
+    std::vector<Vector3> positions = lattice.positions;
+    positions.push_back(Vector3(0.5, -0.3, -0.2)); // 19
+    for (const bool refuse : {false, true}) {
+        TestCloud cloud(positions);
+        lattice.completeRings(cloud, 0, 6);
+        std::vector<int32_t> reversed = lattice.clockwiseRing(6);
+        std::reverse(reversed.begin(), reversed.end());
+        cloud.setFan(6, reversed);
+        ASSERT_EQ(edgesWithThirdFace(cloud.state), 0);
+        cloud.state.activeCount = 19;
+        cloud.state.refuseThirdFaces = refuse;
+        cloud.state.insertRemovedPoints();
+        EXPECT_EQ(cloud.state.pointState[19], refuse ? 0 : 1);
+        EXPECT_EQ(edgesWithThirdFace(cloud.state) > 0, !refuse) << refuse;
+    }
 }
 
 // Two patches side by side, each completed except for its rim ring.
