@@ -77,8 +77,10 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
 
 fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
                            bool keepInconsistentFans, double rayHitDistance,
-                           bool hiddenUnderTriangles, bool preparedCoordinates) {
+                           bool hiddenUnderTriangles, bool allowThirdFaces,
+                           bool preparedCoordinates) {
     fanmesh::Options options;
+    options.allowThirdFaces = allowThirdFaces;
     options.rayHitDistance = rayHitDistance;
     options.hiddenUnderTriangles = hiddenUnderTriangles;
     options.allComponents = allComponents;
@@ -91,19 +93,20 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
 
 py::array reconstruct(const py::object& points, bool allComponents, int unwantedPercent,
                       int maxLayers, bool keepInconsistentFans, double rayHitDistance,
-                      bool hiddenUnderTriangles) {
+                      bool hiddenUnderTriangles, bool allowThirdFaces) {
     const fanmesh::Options options =
         optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  hiddenUnderTriangles, false);
+                  hiddenUnderTriangles, allowThirdFaces, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
 PythonResult reconstructFull(const py::object& points, bool allComponents, int unwantedPercent,
                              int maxLayers, bool keepInconsistentFans, double rayHitDistance,
-                             bool hiddenUnderTriangles, bool preparedCoordinates) {
+                             bool hiddenUnderTriangles, bool allowThirdFaces,
+                             bool preparedCoordinates) {
     const fanmesh::Options options =
         optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  hiddenUnderTriangles, preparedCoordinates);
+                  hiddenUnderTriangles, allowThirdFaces, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -139,6 +142,9 @@ ray_hit_distance: a point blocks a visibility ray of the surface growth only wit
 hidden_under_triangles: the fan search counts a neighbour as hidden under a fan only when it
     lies under one of the fan's triangles, on the side the surface faces (grows thin parts
     sampled by few points further); False: anywhere in a triangle's wedge.
+allow_third_faces: hole closing fills every ear and point insertion splits every covering
+    triangle, even where that gives an edge of the mesh a third face; False (the default):
+    such an ear is left open and such a point left out.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -194,7 +200,8 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("max_layers") = defaults.maxLayers,
                py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
                py::arg("ray_hit_distance") = defaults.rayHitDistance,
-               py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles);
+               py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
+               py::arg("allow_third_faces") = defaults.allowThirdFaces);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
@@ -202,5 +209,6 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
                py::arg("ray_hit_distance") = defaults.rayHitDistance,
                py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
+               py::arg("allow_third_faces") = defaults.allowThirdFaces,
                py::arg("prepared_coordinates") = false);
 }

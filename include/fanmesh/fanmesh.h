@@ -49,6 +49,11 @@ struct Options {
     // (--hidden-in-wedges): anywhere in a triangle's unbounded wedge, on the side the fan
     // being built faces, which stops the growth on thin parts sampled by few points.
     bool hiddenUnderTriangles = true;
+    // --allow-third-faces: the final clean-up may give an edge of the mesh a third face. By
+    // default hole closing leaves open an ear whose fan would do so (an open rim stays open
+    // rather than get a folded lid), and point insertion leaves a point out rather than split
+    // a triangle that one of its completed corners' fans cannot split.
+    bool allowThirdFaces = false;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

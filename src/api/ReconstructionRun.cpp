@@ -54,6 +54,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
                            settings.configuredMaxLayers);
         builder.rayHitDistance = settings.rayHitDistance;
         builder.hiddenUnderTrianglesOnly = settings.hiddenUnderTrianglesOnly;
+        builder.refuseThirdFaces = settings.refuseThirdFaces;
         builder.attachRecords(); // also builds the octree over all records
         built = builder.build();
     }

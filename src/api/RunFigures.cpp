@@ -15,6 +15,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.threads = options.threads;
     settings.rayHitDistance = options.rayHitDistance > 0.0 ? options.rayHitDistance : 0.0;
     settings.hiddenUnderTrianglesOnly = options.hiddenUnderTriangles;
+    settings.refuseThirdFaces = !options.allowThirdFaces;
     return settings;
 }
 

@@ -13,11 +13,20 @@ constexpr int EXIT_USAGE = 2;
 
 // Options that only make sense with an input path.
 const char* const PATH_MODE_OPTIONS[] = {
-    "--output",           "--binary",           "--prepared-coordinates",
-    "--side-files",       "--config",           "--all-components",
-    "--unwanted-percent", "--max-layers",       "--keep-inconsistent-fans",
-    "--plain-ray-test",   "--hidden-in-wedges", "--quiet",
+    "--output",
+    "--binary",
+    "--prepared-coordinates",
+    "--side-files",
+    "--config",
+    "--all-components",
+    "--unwanted-percent",
+    "--max-layers",
+    "--keep-inconsistent-fans",
+    "--plain-ray-test",
+    "--hidden-in-wedges",
+    "--quiet",
     "--report",
+    "--allow-third-faces",
 };
 
 } // namespace
@@ -80,6 +89,10 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "with INPUT: the fan search counts a neighbour anywhere in a fan triangle's "
                  "wedge as hidden (the rule without INPUT)")
         ->excludes(underTriangles);
+    app.add_flag("--allow-third-faces", line.allowThirdFaces,
+                 "with INPUT: hole closing fills every ear and point insertion splits every "
+                 "covering triangle, even where that gives an edge of the mesh a third face "
+                 "(the rule without INPUT)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

@@ -28,6 +28,9 @@ struct CommandLine {
     // --hidden-under-triangles (the default with INPUT; off without) and --hidden-in-wedges.
     bool hiddenUnderTriangles = false;
     bool hiddenInWedges = false;
+    // --allow-third-faces: with INPUT, the clean-up may give an edge a third face (the rule
+    // without INPUT).
+    bool allowThirdFaces = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

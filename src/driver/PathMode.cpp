@@ -78,6 +78,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
                               : line.rayHitDistance >= 0.0 ? line.rayHitDistance
                                                            : DEFAULT_RAY_HIT_DISTANCE;
     settings.hiddenUnderTrianglesOnly = !line.hiddenInWedges;
+    settings.refuseThirdFaces = !line.allowThirdFaces;
     return true;
 }
 

@@ -27,6 +27,9 @@ struct Settings {
     // it lies under one of the fan's triangles, on the side the surface faces (off:
     // anywhere in a triangle's wedge, on the side the fan being built faces).
     bool hiddenUnderTrianglesOnly = false;
+    // Command line only: the final clean-up gives no edge a third face (hole closing leaves
+    // such an ear open, point insertion leaves such a triangle whole).
+    bool refuseThirdFaces = false;
 };
 
 // Returns the defaults, overridden by the setting lines of the file when it can be opened.

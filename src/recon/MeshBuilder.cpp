@@ -57,6 +57,7 @@ bool MeshBuilder::build() {
     state.console = console;
     state.rayHitDistance = rayHitDistance;
     state.hiddenUnderTrianglesOnly = hiddenUnderTrianglesOnly;
+    state.refuseThirdFaces = refuseThirdFaces;
     state.constructSurface();
     // A point that was not completed has no accepted fan.
     for (int32_t i = 0; i < totalCount; ++i) {

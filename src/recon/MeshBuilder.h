@@ -38,6 +38,8 @@ struct MeshBuilder {
     double rayHitDistance = 0.0;
     // Handed to the state's hiddenUnderTrianglesOnly.
     bool hiddenUnderTrianglesOnly = false;
+    // Handed to the state's refuseThirdFaces.
+    bool refuseThirdFaces = false;
     int32_t topIndex = 0;
     double header[HAND_OVER_HEADER_SIZE] = {};
     // Number of kept records; records from this index on are the removed ones.

@@ -99,10 +99,10 @@ TEST(PathMode, EveryOutputFormatReadsBackAndPreparedOrderMatchesTheFolderRun) {
     }
 
     // The prepared coordinates and order are the folder run's, with the same faces under the
-    // same ray test and hidden-neighbour rule.
+    // same ray test, hidden-neighbour rule and clean-up rule.
     ASSERT_EQ(directory
                   .fanmesh("points.txt -q --plain-ray-test --hidden-in-wedges "
-                           "--prepared-coordinates -o prepared.ply")
+                           "--allow-third-faces --prepared-coordinates -o prepared.ply")
                   .status,
               0);
     ASSERT_EQ(directory.fanmesh().status, 0);
@@ -183,6 +183,7 @@ TEST(PathMode, BadInputIsRefusedAndLeavesNothingBehind) {
         {"good.xyz --unwanted-percent 101", "--unwanted-percent", 2},
         {"good.xyz --keep-side-files", "--side-files", 2},
         {"--binary", "needs an INPUT", 2},
+        {"--allow-third-faces", "needs an INPUT", 2},
     };
     const std::vector<std::string> before = directory.files();
     for (const auto& c : cases) {
@@ -194,9 +195,10 @@ TEST(PathMode, BadInputIsRefusedAndLeavesNothingBehind) {
     }
     const meshtest::Outcome help = directory.fanmesh("--help");
     EXPECT_EQ(help.status, 0);
-    for (const char* option : {"--output", "--binary", "--prepared-coordinates", "--side-files",
-                               "--config", "--all-components", "--unwanted-percent", "--max-layers",
-                               "--keep-inconsistent-fans", "--quiet", "--report", "--version"}) {
+    for (const char* option :
+         {"--output", "--binary", "--prepared-coordinates", "--side-files", "--config",
+          "--all-components", "--unwanted-percent", "--max-layers", "--keep-inconsistent-fans",
+          "--allow-third-faces", "--quiet", "--report", "--version"}) {
         EXPECT_NE(help.console.find(option), std::string::npos) << option;
     }
 }

@@ -134,6 +134,21 @@ TEST(EndToEnd, FinerRayTestMeshesACoarseThinTube) {
     EXPECT_EQ(dir.check("rawPoints.mesh.ply")["used fraction"], plainUsed);
 }
 
+TEST(EndToEnd, HalfTorusRimsGetNoEdgeWithAThirdFace) {
+    // The open rims of a half torus are closed as holes. Clipping ears across a rim hundreds
+    // of points long, and inserting points into the long thin triangles that leaves, gave
+    // edges a third face; path mode leaves those ears open and those points out.
+    SampleRun dir("halftorus", 20000, 3);
+    dir.run("rawPoints.txt -q --allow-third-faces");
+    EXPECT_GT(dir.check("rawPoints.mesh.ply")["edges with more than two faces"], 0);
+    dir.run("rawPoints.txt -q");
+    auto figures = dir.check("rawPoints.mesh.ply");
+    EXPECT_EQ(figures["edges with more than two faces"], 0);
+    EXPECT_GE(figures["used fraction"], 0.99);
+    EXPECT_GE(figures["consistent interior fraction"], 0.99);
+    EXPECT_EQ(figures["components"], 1);
+}
+
 TEST(EndToEnd, HiddenUnderTrianglesMeshesACoarseThinTube) {
     // A knotted tube about four spacings across, under the finer ray test: the neighbours
     // curving away around the tube lie in the unbounded wedges of a fan's triangles, below

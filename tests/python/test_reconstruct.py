@@ -74,3 +74,11 @@ def test_no_face_reason():
     assert len(full.faces) == 0
     assert full.no_face_reason == "all 40 usable points lie on one line"
     assert fanmesh.reconstruct_full(sample("torus", 800, 3)).no_face_reason == ""
+
+
+def test_allow_third_faces_is_honoured():
+    # The rims of this half torus are where hole closing gave edges a third face.
+    points = sample("halftorus", 20000, 3)
+    assert fanmesh.reconstruct_full(points).report.non_manifold_edges == 0
+    unchecked = fanmesh.reconstruct_full(points, allow_third_faces=True).report
+    assert unchecked.non_manifold_edges > 0
