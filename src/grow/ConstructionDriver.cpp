@@ -68,6 +68,8 @@ void ReconstructionState::constructSurface() {
     coverMemos.clear();
     layerStartStates.clear(); // the first layer pass finds its components
     layerStartEdits = -1;
+    syncLinkNeighbours();
+    syncLinkCounts();
     coverPrints.assign(static_cast<size_t>(std::max(activeCount, 0)), 0);
     const std::clock_t startTicks = std::clock();
 
@@ -181,14 +183,15 @@ void ReconstructionState::constructSurface() {
     }
 
     // Growth is over: no memoised search follows.
-    std::unordered_map<int64_t, FanSearchMemo>().swap(fanSearchMemos);
+    fanSearchMemos.release();
     std::vector<uint64_t>().swap(fanSearchPrints);
-    std::unordered_map<int32_t, CoverMemo>().swap(coverMemos);
+    coverMemos.release();
     std::vector<uint64_t>().swap(coverPrints);
-    std::vector<uint8_t>().swap(coverCandidates);
     std::vector<int32_t>().swap(layerComponents);
     std::vector<int32_t>().swap(layerComponentEnds);
     std::vector<uint8_t>().swap(layerStartStates);
+    std::vector<int32_t>().swap(linkNeighbours);
+    std::vector<int32_t>().swap(linkCounts);
     std::vector<int32_t>().swap(coverOwners);
     std::vector<uint32_t>().swap(coverOwnerMarks);
     if (completedCount > completedLimit) {

@@ -124,7 +124,7 @@ bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping)
         // The first point must be offered as the closing candidate: it takes the place of the
         // farthest neighbour for good.
         v.neighbours[NEIGHBOUR_COUNT - 1] = firstPoint;
-        ++neighbourListEdits;
+        noteNeighbourEdit(a);
         startSlot = NEIGHBOUR_COUNT - 1;
     }
     if (trace) {

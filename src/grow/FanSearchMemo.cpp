@@ -163,7 +163,7 @@ bool ReconstructionState::replayFanSearchOutputs(int32_t p, const std::vector<in
     }
     if (std::memcmp(v.neighbours, at, sizeof(v.neighbours)) != 0) {
         std::memcpy(v.neighbours, at, sizeof(v.neighbours));
-        ++neighbourListEdits;
+        noteNeighbourEdit(p);
     }
     at += NEIGHBOUR_COUNT;
     const int32_t workingCount = *at++;
@@ -177,10 +177,10 @@ bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
         return searchBestFan(p, levelFlipping); // the trace shows the search itself
     }
     const int64_t key = fanSearchKey(p, levelFlipping);
-    auto remembered = fanSearchMemos.find(key);
+    FanSearchMemo* remembered = fanSearchMemos.find(key);
     const FanSearchMemo::Entry* entry = nullptr;
-    if (remembered != fanSearchMemos.end()) {
-        FanSearchMemo& memo = remembered->second;
+    if (remembered != nullptr) {
+        FanSearchMemo& memo = *remembered;
         if (fanSearchInputsUnchanged(p, levelFlipping, memo.entries[0].inputs)) {
             entry = &memo.entries[0];
         } else if (fanSearchInputsUnchanged(p, levelFlipping, memo.entries[1].inputs)) {
@@ -207,7 +207,7 @@ bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
 #endif
     }
     gatherFanSearchInputs(p, levelFlipping, fanSearchScratch);
-    if (remembered == fanSearchMemos.end()) {
+    if (remembered == nullptr) {
         // The last two different fingerprints of the key, the latest first.
         const size_t at = 2 * static_cast<size_t>(key);
         if (fanSearchPrints.size() <= at + 1) {
@@ -223,9 +223,9 @@ bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
         }
         prints[0] = 0;
         prints[1] = 0;
-        remembered = fanSearchMemos.emplace(key, FanSearchMemo{}).first;
+        remembered = &fanSearchMemos.insert(key);
     }
-    FanSearchMemo::Entry& fresh = remembered->second.pushFront();
+    FanSearchMemo::Entry& fresh = remembered->pushFront();
     fresh.inputs.swap(fanSearchScratch);
     const int64_t writesBefore = fanWriteCount;
     const bool found = searchBestFan(p, levelFlipping);

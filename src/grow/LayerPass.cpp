@@ -31,7 +31,9 @@ void findComponents(const ReconstructionState& state, std::vector<int32_t>& comp
         seen[static_cast<size_t>(i)] = 1;
         components.push_back(i);
         for (; front < components.size(); ++front) {
-            const int32_t* neighbours = state.vertices[components[front]].neighbours;
+            const int32_t* neighbours =
+                state.linkNeighbours.data() +
+                static_cast<size_t>(components[front]) * static_cast<size_t>(NEIGHBOUR_COUNT);
             for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
                 const int32_t nb = neighbours[k];
                 if (nb < 0 || nb >= activeCount) {
@@ -50,6 +52,24 @@ void findComponents(const ReconstructionState& state, std::vector<int32_t>& comp
 
 } // namespace
 
+void ReconstructionState::syncLinkNeighbours() {
+    const size_t n = static_cast<size_t>(activeCount > 0 ? activeCount : 0);
+    linkNeighbours.resize(n * static_cast<size_t>(NEIGHBOUR_COUNT));
+    for (size_t i = 0; i < n; ++i) {
+        std::copy(vertices[i].neighbours, vertices[i].neighbours + NEIGHBOUR_COUNT,
+                  linkNeighbours.begin() + static_cast<ptrdiff_t>(i * NEIGHBOUR_COUNT));
+    }
+}
+
+void ReconstructionState::noteNeighbourEdit(int32_t p) {
+    ++neighbourListEdits;
+    const size_t row = static_cast<size_t>(p) * static_cast<size_t>(NEIGHBOUR_COUNT);
+    if (p >= 0 && row < linkNeighbours.size()) {
+        std::copy(vertices[p].neighbours, vertices[p].neighbours + NEIGHBOUR_COUNT,
+                  linkNeighbours.begin() + static_cast<ptrdiff_t>(row));
+    }
+}
+
 void ReconstructionState::processLayer(bool levelFlipping) {
     const size_t n = static_cast<size_t>(activeCount > 0 ? activeCount : 0);
     // Flags of point creation: sized here once per pass, cleared per component by
@@ -62,6 +82,26 @@ void ReconstructionState::processLayer(bool levelFlipping) {
     // pass: point creation in one component changes the states and lists of its own points
     // only, which no later component reaches. A pass that starts from the same states, with
     // no neighbour list edited since the previous start, has the previous pass's components.
+    // The copy of the neighbour lists is filled once per construction (or on the first pass
+    // when point creation is driven without it) and kept current by every edit since.
+    if (linkNeighbours.size() != n * static_cast<size_t>(NEIGHBOUR_COUNT)) {
+        syncLinkNeighbours();
+    }
+#ifdef FANMESH_CHECK_FAN_MEMO
+    for (size_t i = 0; i < n; ++i) {
+        if (!std::equal(vertices[i].neighbours, vertices[i].neighbours + NEIGHBOUR_COUNT,
+                        linkNeighbours.begin() + static_cast<ptrdiff_t>(i * NEIGHBOUR_COUNT))) {
+            std::cerr << "copied neighbour list of point " << i << " is out of date\n";
+            std::abort();
+        }
+    }
+    for (size_t i = 0; i < linkCounts.size(); ++i) {
+        if (static_cast<size_t>(linkCounts[i]) != vertices[i].connectedPoints.size()) {
+            std::cerr << "connection count of point " << i << " is out of date\n";
+            std::abort();
+        }
+    }
+#endif
     const bool same =
         layerStartStates.size() == n &&
         std::equal(layerStartStates.begin(), layerStartStates.end(), pointState.begin()) &&
@@ -86,8 +126,15 @@ void ReconstructionState::processLayer(bool levelFlipping) {
     std::vector<int32_t> component;
     int32_t begin = 0;
     for (const int32_t end : layerComponentEnds) {
-        component.assign(layerComponents.begin() + begin, layerComponents.begin() + end);
+        const auto first = layerComponents.begin() + begin;
+        const auto last = layerComponents.begin() + end;
         begin = end;
+        // Point creation starts only from points that border an accepted fan; a component
+        // without one would get its index built and nothing else, so it is passed over.
+        if (std::none_of(first, last, [this](int32_t p) { return connectionCount(p) != 0; })) {
+            continue;
+        }
+        component.assign(first, last);
         componentOctree.reset();
 #ifdef FANMESH_GROWTH_STATS
         growthStats.levelFlipping = levelFlipping;

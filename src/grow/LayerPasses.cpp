@@ -23,7 +23,8 @@ double ReconstructionState::nearestOpenNeighbourDistance(int32_t p) const {
 
 void ReconstructionState::completeFlowMergedPoints() {
     for (int32_t p = 0; p < activeCount; ++p) {
-        if (pointState[static_cast<size_t>(p)] != 0 || !isFlowMerge(p)) {
+        // A point without connections has no rim, so it is no flow merge.
+        if (pointState[static_cast<size_t>(p)] != 0 || connectionCount(p) == 0 || !isFlowMerge(p)) {
             continue;
         }
         if (postTest(p)) {
@@ -41,11 +42,10 @@ void ReconstructionState::closeFromNeighbourFans() {
     std::vector<int32_t> links;
     std::vector<uint8_t> used;
     for (int32_t p = 0; p < activeCount; ++p) {
-        Vertex& v = vertices[p];
-        if (pointState[static_cast<size_t>(p)] != 0 || v.connectedPoints.size() < 2 ||
-            !isEnclosed(p)) {
+        if (pointState[static_cast<size_t>(p)] != 0 || connectionCount(p) < 2 || !isEnclosed(p)) {
             continue;
         }
+        Vertex& v = vertices[p];
         links = v.connectedPoints;
         used.assign(links.size(), 0);
         used[0] = 1;
@@ -133,26 +133,16 @@ void ReconstructionState::closeFromNeighbourFans() {
 void ReconstructionState::insertUncoveredPoints() {
     // Far from the growing surface no neighbour of a point is completed or held in a fan:
     // the covering search has no triangle to try and finds nothing, so it is not asked (and
-    // keeps no memo). Which points hold triangles is taken once, in one sweep over the
-    // records, so that most isolated points are passed over without reading their
-    // neighbours' records. Only an insertion changes it; after one, the records are read
-    // again point by point.
-    std::vector<uint8_t>& sweep = coverCandidates;
-    sweep.resize(pointState.size());
-    for (size_t k = 0; k < pointState.size(); ++k) {
-        sweep[k] = pointState[k] == 1 || !vertices[k].connectedPoints.empty() ? 1 : 0;
-    }
-    bool sweepCurrent = true;
+    // keeps no memo). The states and connection counts tell this without reading the
+    // neighbours' records.
     const auto holdsTriangles = [&](int32_t k) {
-        const size_t at = static_cast<size_t>(k);
-        return sweepCurrent ? sweep[at] == 1
-                            : pointState[at] == 1 || !vertices[k].connectedPoints.empty();
+        return pointState[static_cast<size_t>(k)] == 1 || connectionCount(k) != 0;
     };
     for (int32_t p = 0; p < activeCount; ++p) {
-        if (pointState[static_cast<size_t>(p)] != 0 || !vertices[p].connectedPoints.empty()) {
+        if (pointState[static_cast<size_t>(p)] != 0 || connectionCount(p) != 0) {
             continue;
         }
-        const int32_t* neighbours = vertices[p].neighbours;
+        const int32_t* neighbours = neighbourRow(p);
         bool any = false;
         for (int32_t n = 0; n < NEIGHBOUR_COUNT && !any; ++n) {
             any = holdsTriangles(neighbours[n]);
@@ -170,7 +160,6 @@ void ReconstructionState::insertUncoveredPoints() {
         // The search changes no state the distance reads, so it may come second.
         const double b = nearestOpenNeighbourDistance(p);
         if (b < 0.0 || b > UNCOVERED_DISTANCE_FACTOR * c) {
-            sweepCurrent = false;
             insertIntoTriangle(p, o, t, w);
             flipAroundPoint(p);
             flipAroundPoint(o);

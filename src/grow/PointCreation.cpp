@@ -57,10 +57,10 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
 
     // Seeding: every point that already borders an accepted fan.
     for (const int32_t p : component) {
-        Vertex& v = vertices[p];
-        if (v.connectedPoints.empty()) {
+        if (connectionCount(p) == 0) {
             continue;
         }
+        Vertex& v = vertices[p];
         if (p == tracePoint) {
             std::cout << "\tFRESH START FOR CREATING POINT " << p << " \n";
         }

@@ -9,11 +9,10 @@
 #include <ostream>
 #include <vector>
 
-#include <unordered_map>
-
 #include "geometry/Vector3.h"
 #include "grow/FanSearchMemo.h"
 #include "recon/BoundedHeap.h"
+#include "recon/MemoTable.h"
 #include "recon/Octree.h"
 #include "recon/Random.h"
 #include "recon/Vertex.h"
@@ -117,6 +116,17 @@ struct ReconstructionState {
     int32_t triangleApex(int32_t exclude, int32_t p, int32_t q) const;
     // Appends q to connectedPoints of p.
     void addConnection(int32_t p, int32_t q);
+    // Number of entries of connectedPoints of p, from linkCounts while growth keeps it.
+    int32_t connectionCount(int32_t p) const {
+        return linkCounts.empty() ? static_cast<int32_t>(vertices[p].connectedPoints.size())
+                                  : linkCounts[static_cast<size_t>(p)];
+    }
+    // Per record: the number of entries of its connectedPoints. Filled by syncLinkCounts at
+    // the start of growth and kept by addConnection and removeConnection (the only edits of
+    // those lists) until growth ends; empty otherwise. The passes over all open points read it
+    // to pass over isolated points without touching their large, scattered records.
+    std::vector<int32_t> linkCounts;
+    void syncLinkCounts();
     // Erases the first q from connectedPoints of p; nothing when absent.
     void removeConnection(int32_t p, int32_t q);
     // Inserts q after the given position (-1: at the front) in the fan of p, links p to q
@@ -193,7 +203,7 @@ struct ReconstructionState {
     static int64_t fanSearchKey(int32_t p, bool levelFlipping) {
         return static_cast<int64_t>(p) * 2 + (levelFlipping ? 1 : 0);
     }
-    std::unordered_map<int64_t, FanSearchMemo> fanSearchMemos;
+    MemoTable<FanSearchMemo> fanSearchMemos;
     // Per memo key, two words: the 64-bit fingerprints of the inputs of the key's last two
     // different searches while it has no memo (0: none yet), the latest first. When a
     // search's fingerprint equals one of them, the search probably repeats, and its inputs
@@ -308,6 +318,24 @@ struct ReconstructionState {
     // Number of edits of any point's neighbour list during growth (the fan search replaces
     // the last neighbour for good).
     int64_t neighbourListEdits = 0;
+    // The neighbour lists of the active points side by side, NEIGHBOUR_COUNT per point, read
+    // by the layer pass's component search instead of the large, scattered records. Filled by
+    // syncLinkNeighbours; every edit of a neighbour list during growth goes through
+    // noteNeighbourEdit, which keeps it current.
+    std::vector<int32_t> linkNeighbours;
+    // Copies the neighbour lists of all active points into linkNeighbours.
+    void syncLinkNeighbours();
+    // The neighbour list of the active point p: its row of linkNeighbours while that is
+    // filled, else its record's.
+    const int32_t* neighbourRow(int32_t p) const {
+        return linkNeighbours.empty()
+                   ? vertices[p].neighbours
+                   : linkNeighbours.data() +
+                         static_cast<size_t>(p) * static_cast<size_t>(NEIGHBOUR_COUNT);
+    }
+    // Records that the neighbour list of p was edited: counts the edit and refreshes p's row of
+    // linkNeighbours (when it is filled).
+    void noteNeighbourEdit(int32_t p);
     // Completes points of one component, flattest candidate fan first.
     void createPoints(const std::vector<int32_t>& component, Octree& tree, bool levelFlipping);
     // The working fan of the one point being completed is saved before its tests change
@@ -393,13 +421,11 @@ struct ReconstructionState {
     bool coverInputsUnchanged(int32_t i, const std::vector<int32_t>& stored);
     // Drops the memos of points that are no longer open and isolated.
     void forgetSettledCoverMemos();
-    std::unordered_map<int32_t, CoverMemo> coverMemos;
+    MemoTable<CoverMemo> coverMemos;
     // Per point: fingerprint of the inputs of its last search without a memo (0: none), as
     // fanSearchPrints.
     std::vector<uint64_t> coverPrints;
     std::vector<int32_t> coverScratch; // reused input buffer
-    // Per point, in insertUncoveredPoints: 1 when it is completed or held in a fan.
-    std::vector<uint8_t> coverCandidates;
     // Working data of the covering-search input walk: the fan owners it lists, and per point
     // the walk (coverOwnerEpoch) that last listed it.
     std::vector<int32_t> coverOwners;

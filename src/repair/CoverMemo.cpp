@@ -39,8 +39,9 @@ template <typename Sink> bool walkCoverInputs(ReconstructionState& state, int32_
         }
         return sink.put(o);
     };
+    const int32_t* neighbours = state.neighbourRow(i);
     for (int32_t n = 0; n < NEIGHBOUR_COUNT; ++n) {
-        const int32_t k = state.vertices[i].neighbours[n];
+        const int32_t k = neighbours[n];
         const int32_t pointState = state.pointState[static_cast<size_t>(k)];
         if (!sink.put(pointState)) {
             return false;
@@ -51,10 +52,16 @@ template <typename Sink> bool walkCoverInputs(ReconstructionState& state, int32_
             }
             continue;
         }
-        const std::vector<int32_t>& links = state.vertices[k].connectedPoints;
-        if (!sink.put(static_cast<int32_t>(links.size()))) {
+        // An isolated neighbour (the common case far into a noisy cloud) is told by its
+        // connection count, without reading its record.
+        const int32_t linkCount = state.connectionCount(k);
+        if (!sink.put(linkCount)) {
             return false;
         }
+        if (linkCount == 0) {
+            continue;
+        }
+        const std::vector<int32_t>& links = state.vertices[k].connectedPoints;
         for (const int32_t c : links) {
             if (!listOwner(c)) {
                 return false;
@@ -96,12 +103,12 @@ bool ReconstructionState::coverInputsUnchanged(int32_t i, const std::vector<int3
 
 bool ReconstructionState::findCoveringTriangleRemembered(int32_t i, int32_t& o, int32_t& t,
                                                          int32_t& v, double& distance) {
-    auto remembered = coverMemos.find(i);
-    const bool unchanged = remembered != coverMemos.end() && !remembered->second.inputs.empty() &&
-                           coverInputsUnchanged(i, remembered->second.inputs);
+    CoverMemo* remembered = coverMemos.find(i);
+    const bool unchanged = remembered != nullptr && !remembered->inputs.empty() &&
+                           coverInputsUnchanged(i, remembered->inputs);
     if (!unchanged) {
         gatherCoverInputs(i, coverScratch);
-        if (remembered == coverMemos.end()) {
+        if (remembered == nullptr) {
             // A memo is kept only once the same inputs come back: a point searched once (most
             // points next to the front are linked by the next layer) leaves a fingerprint only.
             if (coverPrints.size() <= static_cast<size_t>(i)) {
@@ -114,13 +121,13 @@ bool ReconstructionState::findCoveringTriangleRemembered(int32_t i, int32_t& o, 
                 return findCoveringTriangle(i, o, t, v, distance);
             }
             print = 0;
-            remembered = coverMemos.emplace(i, CoverMemo{}).first;
+            remembered = &coverMemos.insert(i);
         }
-        CoverMemo& memo = remembered->second;
+        CoverMemo& memo = *remembered;
         memo.inputs.swap(coverScratch);
         memo.found = findCoveringTriangle(i, memo.o, memo.t, memo.v, memo.distance);
     }
-    CoverMemo& memo = remembered->second;
+    CoverMemo& memo = *remembered;
 #ifdef FANMESH_CHECK_FAN_MEMO
     if (unchanged) {
         int32_t co = -1;
@@ -146,12 +153,8 @@ bool ReconstructionState::findCoveringTriangleRemembered(int32_t i, int32_t& o, 
 }
 
 void ReconstructionState::forgetSettledCoverMemos() {
-    for (auto entry = coverMemos.begin(); entry != coverMemos.end();) {
-        const int32_t i = entry->first;
-        if (pointState[static_cast<size_t>(i)] != 0 || !vertices[i].connectedPoints.empty()) {
-            entry = coverMemos.erase(entry);
-        } else {
-            ++entry;
-        }
-    }
+    coverMemos.eraseIf([this](int64_t i) {
+        return pointState[static_cast<size_t>(i)] != 0 ||
+               connectionCount(static_cast<int32_t>(i)) != 0;
+    });
 }

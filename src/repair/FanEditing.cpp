@@ -57,6 +57,9 @@ int32_t ReconstructionState::triangleApex(int32_t exclude, int32_t p, int32_t q)
 
 void ReconstructionState::addConnection(int32_t p, int32_t q) {
     vertices[p].connectedPoints.push_back(q);
+    if (!linkCounts.empty()) {
+        ++linkCounts[static_cast<size_t>(p)];
+    }
 }
 
 void ReconstructionState::removeConnection(int32_t p, int32_t q) {
@@ -64,6 +67,17 @@ void ReconstructionState::removeConnection(int32_t p, int32_t q) {
     const auto found = std::find(links.begin(), links.end(), q);
     if (found != links.end()) {
         links.erase(found);
+        if (!linkCounts.empty()) {
+            --linkCounts[static_cast<size_t>(p)];
+        }
+    }
+}
+
+void ReconstructionState::syncLinkCounts() {
+    linkCounts.resize(static_cast<size_t>(totalCount > 0 ? totalCount : 0));
+    for (int32_t p = 0; p < totalCount; ++p) {
+        linkCounts[static_cast<size_t>(p)] =
+            static_cast<int32_t>(vertices[p].connectedPoints.size());
     }
 }
 

@@ -275,3 +275,51 @@ TEST(SeedOrder, EqualVariationsStandForTheirLowestIndex) {
         EXPECT_EQ(state.orderSeedCandidates(true), passedOver) << count;
     }
 }
+
+TEST(PointCreation, GrowthCopiesOfLinksStayCurrentAndDecideAsTheRecords) {
+    // A rough dome: the height jitters by up to a third of the spacing, so that fan searches
+    // fail, fans are published and withdrawn again and the last neighbour slots are taken over.
+    const HexLattice lattice(5);
+    std::vector<Vector3> positions = lattice.positions;
+    uint32_t draw = 12345u;
+    for (Vector3& v : positions) {
+        draw = draw * 1103515245u + 12345u;
+        v.z = -0.03 * (v.x * v.x + v.y * v.y) + 0.33 * (((draw >> 16) & 1023u) / 1023.0 - 0.5);
+    }
+    // The same layers twice: with the growth's copy of the connection counts (as the
+    // construction keeps it) and with the counts read from the records.
+    std::vector<std::vector<int32_t>> orders;
+    for (const bool copies : {true, false}) {
+        TestCloud cloud(positions);
+        ReconstructionState& state = cloud.state;
+        cloud.setFan(0, lattice.clockwiseRing(0));
+        state.completionOrder = {0};
+        state.completedCount = 1;
+        if (copies) {
+            state.syncLinkCounts();
+            state.syncLinkNeighbours();
+        }
+        for (int32_t layer = 0; layer < 6; ++layer) {
+            state.processLayer(layer % 2 == 1);
+            state.completeFlowMergedPoints();
+            state.closeFromNeighbourFans();
+            state.insertUncoveredPoints();
+            if (!copies) {
+                continue;
+            }
+            for (int32_t p = 0; p < cloud.size(); ++p) {
+                ASSERT_EQ(static_cast<size_t>(state.connectionCount(p)),
+                          cloud.records[p].connectedPoints.size())
+                    << "point " << p << ", layer " << layer;
+                ASSERT_TRUE(std::equal(state.neighbourRow(p),
+                                       state.neighbourRow(p) + NEIGHBOUR_COUNT,
+                                       cloud.records[p].neighbours))
+                    << "point " << p << ", layer " << layer;
+            }
+        }
+        EXPECT_GT(state.completedCount, 1);
+        EXPECT_GT(state.neighbourListEdits, 0); // the copied rows were edited too
+        orders.push_back(state.completionOrder);
+    }
+    EXPECT_EQ(orders[0], orders[1]);
+}
