@@ -12,6 +12,7 @@
 #include "api/ReconstructionRun.h"
 #include "api/RunFigures.h"
 #include "driver/InterruptCleanup.h"
+#include "driver/RunPaths.h"
 #include "driver/Settings.h"
 #include "formats/FileName.h"
 #include "formats/MeshWriter.h"
@@ -123,6 +124,44 @@ bool readInput(const std::string& input, ReconstructionRun& run, std::vector<dou
     return true;
 }
 
+// The files the run reads and writes, with the roles that name them in a message.
+std::vector<RunFile> filesOfRun(const CommandLine& line, const std::string& output) {
+    std::vector<RunFile> files = {{"INPUT", line.input, false}};
+    if (!line.configFile.empty()) {
+        files.push_back({"--config", line.configFile, false});
+    }
+    files.push_back({"--output", output, true});
+    files.push_back({"the temporary file of --output", temporaryPathFor(output), true});
+    if (!line.reportFile.empty()) {
+        files.push_back({"--report", line.reportFile, true});
+        files.push_back(
+            {"the temporary file of --report", temporaryPathFor(line.reportFile), true});
+    }
+    if (!line.sideFileFolder.empty()) {
+        for (const char* name : SIDE_FILES) {
+            files.push_back({"the side file",
+                             (std::filesystem::path(line.sideFileFolder) / name).string(), true});
+        }
+    }
+    return files;
+}
+
+// Checks before any work that the outputs can be created where they are named: an error
+// message, or an empty string.
+std::string checkOutputPaths(const CommandLine& line, const std::string& output) {
+    std::string error = checkCreatableFile(output);
+    if (error.empty() && !line.reportFile.empty()) {
+        error = checkCreatableFile(line.reportFile);
+    }
+    std::error_code unknown;
+    if (error.empty() && !line.sideFileFolder.empty() &&
+        std::filesystem::exists(line.sideFileFolder, unknown) &&
+        !std::filesystem::is_directory(line.sideFileFolder, unknown)) {
+        error = line.sideFileFolder + ": cannot hold the side files: not a folder";
+    }
+    return error;
+}
+
 } // namespace
 
 int runPathMode(const CommandLine& line) {
@@ -132,12 +171,19 @@ int runPathMode(const CommandLine& line) {
         return fail(EXIT_USAGE, output + ": unknown mesh format \"" + lowerExtension(output) +
                                     "\" (expected .ply, .obj or .off)");
     }
+    // Refused before any work: outputs that would overwrite the input, the settings file or
+    // each other, and outputs that cannot be created where they are named.
+    if (const std::string same = findSameFiles(filesOfRun(line, output)); !same.empty()) {
+        return fail(EXIT_USAGE, same);
+    }
+    if (const std::string error = checkOutputPaths(line, output); !error.empty()) {
+        return fail(EXIT_INPUT_ERROR, error);
+    }
     Settings settings;
     std::string error;
     if (!readRunSettings(line, settings, error)) {
         return fail(EXIT_INPUT_ERROR, error);
     }
-
     ReconstructionRun run;
     std::vector<double> coordinates; // the input points as read, three per point
     if (!readInput(line.input, run, coordinates, error)) {
@@ -192,38 +238,57 @@ int runPathMode(const CommandLine& line) {
                                       "; no mesh was written");
     }
 
+    // The mesh and the report are both written completely under their temporary names
+    // before either is put in place, so a failed report does not leave a new mesh behind.
     const std::vector<int32_t> inputFaces = run.facesInInputOrder();
+    ReplacingFile meshFile;
     if (line.preparedCoordinates) {
         const std::vector<double> prepared = run.preparedPositionsInRecordOrder();
         const std::vector<int32_t> faces = run.facesInRecordOrder();
-        error = writeMesh(output, format, prepared.data(), prepared.size() / 3, faces.data(),
-                          faces.size() / 3);
+        error = writeMeshUnplaced(meshFile, output, format, prepared.data(), prepared.size() / 3,
+                                  faces.data(), faces.size() / 3);
     } else {
-        error = writeMesh(output, format, coordinates.data(), coordinates.size() / 3,
-                          inputFaces.data(), inputFaces.size() / 3);
+        error = writeMeshUnplaced(meshFile, output, format, coordinates.data(),
+                                  coordinates.size() / 3, inputFaces.data(), inputFaces.size() / 3);
     }
     if (!error.empty()) {
         return fail(EXIT_INPUT_ERROR, error);
     }
 
     const fanmesh::Report report = reportOf(run, inputFaces);
+    ReplacingFile reportFile;
+    if (!line.reportFile.empty()) {
+        error = reportFile.open(line.reportFile);
+        if (error.empty()) {
+            const std::string json = runReportJson(report, line.input, output);
+            const bool written =
+                std::fwrite(json.data(), 1, json.size(), reportFile.file) == json.size();
+            error = reportFile.finish(written ? 0 : errno);
+        }
+        if (!error.empty()) {
+            return fail(EXIT_INPUT_ERROR, error);
+        }
+    }
     const std::string text = runReportText(report);
     if (!line.quiet) {
         std::cerr << text;
     } else if (const size_t warning = text.find("warning:"); warning != std::string::npos) {
         std::cerr << text.substr(warning);
     }
+    // Only renames are left. The report goes first: should the mesh's rename fail, the new
+    // report, which describes a mesh that was not put in place, is removed again.
     if (!line.reportFile.empty()) {
-        ReplacingFile file;
-        error = file.open(line.reportFile);
-        if (error.empty()) {
-            const std::string json = runReportJson(report, line.input, output);
-            const bool written = std::fwrite(json.data(), 1, json.size(), file.file) == json.size();
-            error = file.commit(written ? 0 : errno);
-        }
+        error = reportFile.replace();
         if (!error.empty()) {
             return fail(EXIT_INPUT_ERROR, error);
         }
+    }
+    error = meshFile.replace();
+    if (!error.empty()) {
+        if (!line.reportFile.empty()) {
+            std::remove(line.reportFile.c_str());
+        }
+        return fail(EXIT_INPUT_ERROR, error);
     }
     forgetRecordedFiles(); // the outputs are final now
     return EXIT_OK;

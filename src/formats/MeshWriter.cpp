@@ -125,6 +125,15 @@ bool meshFormatForPath(const std::string& path, bool binary, MeshFormat& format)
 
 std::string writeMesh(const std::string& path, MeshFormat format, const double* positions,
                       std::size_t vertexCount, const int32_t* faces, std::size_t faceCount) {
+    ReplacingFile output;
+    std::string error =
+        writeMeshUnplaced(output, path, format, positions, vertexCount, faces, faceCount);
+    return error.empty() ? output.replace() : error;
+}
+
+std::string writeMeshUnplaced(ReplacingFile& output, const std::string& path, MeshFormat format,
+                              const double* positions, std::size_t vertexCount,
+                              const int32_t* faces, std::size_t faceCount) {
     if (vertexCount > MAX_VERTICES) {
         return path + ": too many vertices to write (" + std::to_string(vertexCount) + ")";
     }
@@ -135,7 +144,6 @@ std::string writeMesh(const std::string& path, MeshFormat format, const double* 
                    " vertices";
         }
     }
-    ReplacingFile output;
     if (std::string error = output.open(path); !error.empty()) {
         return error;
     }
@@ -166,5 +174,5 @@ std::string writeMesh(const std::string& path, MeshFormat format, const double* 
     if (writeError == 0 && format == MeshFormat::PlyBinary) {
         writeError = writeBinaryBody(output.file, positions, vertexCount, faces, faceCount);
     }
-    return output.commit(writeError);
+    return output.finish(writeError);
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "formats/ReplacingFile.h"
+
 enum class MeshFormat : uint8_t { PlyAscii, PlyBinary, Obj, Off };
 
 // Chooses the format from the extension of path: ".ply" (PlyBinary when binary is set,
@@ -25,3 +27,10 @@ bool meshFormatForPath(const std::string& path, bool binary, MeshFormat& format)
 // fails. On any error the temporary file is removed and an existing file at path is untouched.
 std::string writeMesh(const std::string& path, MeshFormat format, const double* positions,
                       std::size_t vertexCount, const int32_t* faces, std::size_t faceCount);
+
+// writeMesh without the final rename: on success the complete mesh is left under its
+// temporary name in `output`, and output.replace() puts it at path (destroying `output`
+// first removes it instead). Errors are writeMesh's, except the rename's.
+std::string writeMeshUnplaced(ReplacingFile& output, const std::string& path, MeshFormat format,
+                              const double* positions, std::size_t vertexCount,
+                              const int32_t* faces, std::size_t faceCount);

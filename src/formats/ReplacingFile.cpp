@@ -23,6 +23,11 @@ std::string ReplacingFile::open(const std::string& targetPath) {
 }
 
 std::string ReplacingFile::commit(int writeError) {
+    std::string error = finish(writeError);
+    return error.empty() ? replace() : error;
+}
+
+std::string ReplacingFile::finish(int writeError) {
     if (file == nullptr) {
         return target + ": cannot write: the file is not open";
     }
@@ -36,10 +41,19 @@ std::string ReplacingFile::commit(int writeError) {
         reason = errno != 0 ? errno : EIO;
     }
     file = nullptr;
-    if (reason == 0 && std::rename(temporary.c_str(), target.c_str()) != 0) {
-        reason = errno;
-    }
     if (reason != 0) {
+        discard();
+        return target + ": cannot write: " + std::strerror(reason);
+    }
+    return "";
+}
+
+std::string ReplacingFile::replace() {
+    if (file != nullptr || temporary.empty()) {
+        return target + ": cannot write: the file is not finished";
+    }
+    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int reason = errno;
         discard();
         return target + ": cannot write: " + std::strerror(reason);
     }

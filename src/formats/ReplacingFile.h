@@ -28,6 +28,12 @@ struct ReplacingFile {
     // otherwise "target: cannot write: reason", after removing the temporary file (the target
     // is then as it was).
     std::string commit(int writeError);
+    // The two steps of commit, for outputs that are put in place together: finish closes the
+    // complete temporary file (same errors as commit, the temporary file then removed) and
+    // keeps it; replace renames it over the target ("target: cannot write: reason" when the
+    // rename fails, the temporary file then removed).
+    std::string finish(int writeError);
+    std::string replace();
     // Closes and removes the temporary file if it is still there.
     void discard();
 };
