@@ -134,11 +134,12 @@ points: (n, 3) array of float64 or float32 (any memory layout; C-contiguous floa
     without a copy), at least 17 points.
 all_components: keep every connected part of the surface, not only the largest.
 unwanted_percent: a neighbour closer to a point than this percentage of the distance to the
-    point's 16th nearest neighbour is dropped as a near-duplicate; 0 or less drops nothing.
-max_layers: the construction stops once its layer number exceeds this.
+    point's 16th nearest neighbour is dropped as a near-duplicate; 0 to 100, 0 drops nothing.
+max_layers: the construction stops once its layer number exceeds this (at least 1).
 keep_inconsistent_fans: keep points whose fan holds a triangle facing against their normal.
 ray_hit_distance: a point blocks a visibility ray of the surface growth only within this many
-    of its neighbourhood radii of the ray; 0: any point in an index cell ahead blocks.
+    of its neighbourhood radii of the ray; 0: any point in an index cell ahead blocks
+    (a finite number, 0 or more).
 hidden_under_triangles: the fan search counts a neighbour as hidden under a fan only when it
     lies under one of the fan's triangles, on the side the surface faces (grows thin parts
     sampled by few points further); False: anywhere in a triangle's wedge.
@@ -149,7 +150,7 @@ allow_third_faces: hole closing fills every ear and point insertion splits every
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
 points of the wrong shape or type, non-finite or out-of-range coordinates, fewer than 17
-points, or points that all coincide; the message is the one the command line prints.
+points, points that all coincide, or an option outside its range; the message is the one the command line prints.
 The interpreter lock is released while the mesh is built.)";
 
 constexpr const char* RECONSTRUCT_FULL_DOC =

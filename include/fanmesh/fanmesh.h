@@ -31,10 +31,10 @@ struct Options {
     // largest part is kept).
     bool allComponents = false;
     // --unwanted-percent N: a neighbour of a point is dropped as a near-duplicate when it lies
-    // closer than N percent of the distance to the point's 16th nearest neighbour; 0 or less
-    // drops nothing.
+    // closer than N percent of the distance to the point's 16th nearest neighbour; 0 to 100,
+    // 0 drops nothing.
     int unwantedPercent = 20;
-    // --max-layers N: the construction stops once its layer number exceeds N.
+    // --max-layers N: the construction stops once its layer number exceeds N (at least 1).
     int maxLayers = 999;
     // --keep-inconsistent-fans: keep points whose fan holds a triangle facing against the
     // point's normal (by default they are removed in a final pass).
@@ -42,7 +42,7 @@ struct Options {
     // --ray-hit-distance X: a point blocks a visibility ray of the surface growth only within
     // X times its neighbourhood radius of the ray; 0 (--plain-ray-test): any point in an
     // index cell ahead of the ray blocks it, which refuses most fans on thin parts sampled
-    // by few points.
+    // by few points. A finite number, 0 or more.
     double rayHitDistance = 0.75;
     // --hidden-under-triangles: the fan search counts a neighbour as hidden under a fan only
     // when it lies under one of the fan's triangles, on the side the surface faces; false
@@ -103,10 +103,11 @@ struct Error : std::runtime_error {
 //   count    number of points
 //   options  the run's options (defaults as on the command line)
 // Returns the faces over the input points, the per-point normals and the report figures.
-// Throws Error when there are fewer than 17 points, a coordinate is not finite or beyond the
-// single-precision range, more than 2^31 - 1 points are given, or all points coincide.
-// A run that completes without any face is not an error: Result::faces is then empty and
-// Result::noFaceReason says why.
+// Throws Error when an option is outside its range (unwantedPercent 0 to 100, maxLayers at
+// least 1, rayHitDistance finite and not negative), there are fewer than 17 points, a coordinate is
+// not finite or beyond the single-precision range, more than 2^31 - 1 points are given, or all
+// points coincide. A run that completes without any face is not an error: Result::faces is then
+// empty and Result::noFaceReason says why.
 Result reconstruct(const double* xyz, std::size_t count, const Options& options = {});
 
 // The same for a span of pointCount x 3 doubles; a span whose size is not a multiple of 3

@@ -13,6 +13,10 @@ const char* version() {
 }
 
 Result reconstruct(const double* xyz, std::size_t count, const Options& options) {
+    const Settings settings = settingsOf(options);
+    if (const std::string badOption = settingsRangeError(settings); !badOption.empty()) {
+        throw Error(badOption);
+    }
     if (count > static_cast<std::size_t>(INT32_MAX)) {
         throw Error("too many points: " + std::to_string(count) + ", at most " +
                     std::to_string(INT32_MAX) + " are supported");
@@ -29,7 +33,7 @@ Result reconstruct(const double* xyz, std::size_t count, const Options& options)
     if (count > 0) {
         run.preparation.storePoints(xyz, static_cast<int32_t>(count));
     }
-    if (!run.run(settingsOf(options), nullptr, nullptr)) {
+    if (!run.run(settings, nullptr, nullptr)) {
         throw Error(run.failure);
     }
 

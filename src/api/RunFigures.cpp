@@ -13,7 +13,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.configuredMaxLayers = options.maxLayers;
     settings.removeInconsistentFans = !options.keepInconsistentFans;
     settings.threads = options.threads;
-    settings.rayHitDistance = options.rayHitDistance > 0.0 ? options.rayHitDistance : 0.0;
+    settings.rayHitDistance = options.rayHitDistance;
     settings.hiddenUnderTrianglesOnly = options.hiddenUnderTriangles;
     settings.refuseThirdFaces = !options.allowThirdFaces;
     return settings;

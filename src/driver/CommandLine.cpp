@@ -4,6 +4,8 @@
 
 #include <CLI/CLI.hpp>
 #include <climits>
+#include <cmath>
+#include <cstdlib>
 
 #include "fanmesh/fanmesh.h"
 
@@ -28,6 +30,18 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--report",
     "--allow-third-faces",
 };
+
+// A finite number of 0 or more (CLI::NonNegativeNumber lets "nan" through).
+const CLI::Validator FINITE_NON_NEGATIVE(
+    [](std::string& text) {
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !std::isfinite(value) || value < 0.0) {
+            return "Value " + text + " is not a finite number of 0 or more";
+        }
+        return std::string();
+    },
+    "NONNEGATIVE");
 
 } // namespace
 
@@ -74,7 +88,7 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                        "a point blocks a visibility ray of the surface growth only within X "
                        "times its neighbourhood radius of the ray (default 0.75 with INPUT, "
                        "0 without: any point in an index cell ahead blocks)")
-            ->check(CLI::NonNegativeNumber);
+            ->check(FINITE_NON_NEGATIVE);
     app.add_flag("--plain-ray-test", line.plainRayTest,
                  "with INPUT: any point in an index cell ahead blocks a visibility ray (the "
                  "same as --ray-hit-distance 0)")

@@ -184,6 +184,12 @@ int runPathMode(const CommandLine& line) {
     if (!readRunSettings(line, settings, error)) {
         return fail(EXIT_INPUT_ERROR, error);
     }
+    // The command line checks its own values, so a value out of range comes from the file.
+    if (const std::string badValue = settingsRangeError(settings); !badValue.empty()) {
+        return fail(EXIT_USAGE,
+                    line.configFile.empty() ? badValue : line.configFile + ": " + badValue);
+    }
+
     ReconstructionRun run;
     std::vector<double> coordinates; // the input points as read, three per point
     if (!readInput(line.input, run, coordinates, error)) {

@@ -2,7 +2,9 @@
 #include "driver/Settings.h"
 
 #include <climits>
+#include <cmath>
 #include <cstring>
+#include <sstream>
 
 bool readSettingLine(LineReader& reader, std::string& line) {
     std::string_view text;
@@ -46,6 +48,24 @@ bool readIntegerSetting(const char* line, int& value) {
     }
     value = static_cast<int>(negative ? -magnitude : magnitude);
     return true;
+}
+
+std::string settingsRangeError(const Settings& settings) {
+    if (settings.unwantedPointPercent < 0 || settings.unwantedPointPercent > MAX_UNWANTED_PERCENT) {
+        return "the unwanted-point percent " + std::to_string(settings.unwantedPointPercent) +
+               " is outside 0 to " + std::to_string(MAX_UNWANTED_PERCENT);
+    }
+    if (settings.configuredMaxLayers < MIN_MAX_LAYERS) {
+        return "the layer limit " + std::to_string(settings.configuredMaxLayers) + " is below " +
+               std::to_string(MIN_MAX_LAYERS);
+    }
+    if (!std::isfinite(settings.rayHitDistance) || settings.rayHitDistance < 0.0) {
+        std::ostringstream text;
+        text << "the ray hit distance " << settings.rayHitDistance
+             << " is not a finite number of 0 or more";
+        return text.str();
+    }
+    return "";
 }
 
 Settings readSettings(const char* fileName, Failure* failure) {

@@ -32,6 +32,17 @@ struct Settings {
     bool refuseThirdFaces = false;
 };
 
+// The ranges every surface (command line, settings file of path mode, library, Python)
+// accepts: the unwanted-point percent 0 to 100, at least one layer, a finite ray hit
+// distance of 0 or more.
+inline constexpr int MAX_UNWANTED_PERCENT = 100;
+inline constexpr int MIN_MAX_LAYERS = 1;
+
+// Checks the settings' values against those ranges. Returns an empty string when all are
+// within them; otherwise what is wrong with the first one that is not, naming the setting
+// and the value (for example "the unwanted-point percent 500 is outside 0 to 100").
+std::string settingsRangeError(const Settings& settings);
+
 // Returns the defaults, overridden by the setting lines of the file when it can be opened.
 // A missing file or one with fewer than four setting lines is not an error: settings
 // without a line keep their defaults. Lines may be of any length. A line holding a NUL

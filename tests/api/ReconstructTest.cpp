@@ -141,3 +141,36 @@ TEST(Reconstruct, BadInputIsRefusedWithTheReason) {
               std::string::npos);
     EXPECT_THROW(fanmesh::reconstruct(std::span<const double>(xyz.data(), 100)), fanmesh::Error);
 }
+
+TEST(Reconstruct, OptionsOutsideTheirRangeAreRefused) {
+    const std::vector<double> xyz = sphere(40);
+    const auto errorWith = [&](auto change) {
+        fanmesh::Options options;
+        change(options);
+        try {
+            fanmesh::reconstruct(xyz, options);
+        } catch (const fanmesh::Error& error) {
+            return std::string(error.what());
+        }
+        return std::string();
+    };
+    EXPECT_EQ(errorWith([](fanmesh::Options& o) { o.unwantedPercent = 101; }),
+              "the unwanted-point percent 101 is outside 0 to 100");
+    EXPECT_EQ(errorWith([](fanmesh::Options& o) { o.unwantedPercent = -1; }),
+              "the unwanted-point percent -1 is outside 0 to 100");
+    EXPECT_EQ(errorWith([](fanmesh::Options& o) { o.maxLayers = 0; }),
+              "the layer limit 0 is below 1");
+    EXPECT_EQ(errorWith([](fanmesh::Options& o) { o.rayHitDistance = -0.5; }),
+              "the ray hit distance -0.5 is not a finite number of 0 or more");
+    EXPECT_EQ(errorWith([](fanmesh::Options& o) {
+                  o.rayHitDistance = std::numeric_limits<double>::quiet_NaN();
+              }),
+              "the ray hit distance nan is not a finite number of 0 or more");
+    // The ends of the ranges are accepted.
+    EXPECT_EQ(errorWith([](fanmesh::Options& o) {
+                  o.unwantedPercent = 0;
+                  o.maxLayers = 1;
+                  o.rayHitDistance = 0.0;
+              }),
+              "");
+}

@@ -34,3 +34,17 @@ def test_points_the_program_refuses(command_line):
 def test_wrong_arrays(points, message):
     with pytest.raises(ValueError, match=message):
         fanmesh.reconstruct(points)
+
+
+@pytest.mark.parametrize("option,value,message", [
+    ("unwanted_percent", 500, "^the unwanted-point percent 500 is outside 0 to 100$"),
+    ("unwanted_percent", -1, "^the unwanted-point percent -1 is outside 0 to 100$"),
+    ("max_layers", 0, "^the layer limit 0 is below 1$"),
+    ("ray_hit_distance", -1.0, "^the ray hit distance -1 is not a finite number of 0 or more$"),
+    ("ray_hit_distance", float("nan"), "^the ray hit distance nan is not a finite number"),
+])
+def test_options_out_of_range(option, value, message):
+    points = sample("torus", 200, 1)
+    for call in (fanmesh.reconstruct, fanmesh.reconstruct_full):
+        with pytest.raises(ValueError, match=message):
+            call(points, **{option: value})
