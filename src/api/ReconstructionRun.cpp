@@ -48,16 +48,19 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.vertices = preparation.vertices.data();
     builder.unusedTailCount = preparation.setAsideCount;
     builder.prepareConstruction();
-    bool built = sideFilePrefix == nullptr || builder.setOutputFileNames(*sideFilePrefix);
-    if (built) {
-        builder.setOptions(settings.keepLargestComponent, settings.removeInconsistentFans,
-                           settings.configuredMaxLayers);
-        builder.rayHitDistance = settings.rayHitDistance;
-        builder.hiddenUnderTrianglesOnly = settings.hiddenUnderTrianglesOnly;
-        builder.refuseThirdFaces = settings.refuseThirdFaces;
-        builder.attachRecords(); // also builds the octree over all records
-        built = builder.build();
+    if (sideFilePrefix != nullptr && !builder.setOutputFileNames(*sideFilePrefix)) {
+        // Nothing was built: the reconstruction state is not set up.
+        builder.closeFiles();
+        failure = builder.failure;
+        return false;
     }
+    builder.setOptions(settings.keepLargestComponent, settings.removeInconsistentFans,
+                       settings.configuredMaxLayers);
+    builder.rayHitDistance = settings.rayHitDistance;
+    builder.hiddenUnderTrianglesOnly = settings.hiddenUnderTrianglesOnly;
+    builder.refuseThirdFaces = settings.refuseThirdFaces;
+    builder.attachRecords(); // also builds the octree over all records
+    const bool built = builder.build();
     builder.closeFiles();
     builder.state.releaseGrowthData();
     faces = collectMeshFaces(builder.state, builder.totalCount);

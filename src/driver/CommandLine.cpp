@@ -123,6 +123,15 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
         const int status = app.exit(error);
         return status == 0 ? 0 : EXIT_USAGE;
     }
+    // An empty path is a mistake (an unset shell variable, say), not an absent option.
+    for (const char* name : {"INPUT", "--output", "--side-files", "--config", "--report"}) {
+        const CLI::Option* option = app.get_option(name);
+        if (option->count() > 0 && option->as<std::string>().empty()) {
+            std::cerr << "fanmesh: " << name << ": the path is empty\n"
+                      << "Run with --help for more information.\n";
+            return EXIT_USAGE;
+        }
+    }
     line.allComponentsGiven = app.count("--all-components") > 0;
     line.unwantedPercentGiven = app.count("--unwanted-percent") > 0;
     line.maxLayersGiven = app.count("--max-layers") > 0;

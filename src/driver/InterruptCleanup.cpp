@@ -13,7 +13,7 @@ namespace {
 char recordedPaths[CLEANUP_PATH_COUNT][CLEANUP_PATH_SIZE];
 volatile std::sig_atomic_t recordedCount = 0;
 
-extern "C" void removeRecordedFilesAndExit(int signalNumber) {
+void removeRecordedPaths() {
     // Last recorded first, so that a folder goes after the files recorded inside it.
     for (int i = recordedCount - 1; i >= 0; --i) {
         // A path not created yet is simply not there; a folder is removed only when empty.
@@ -21,6 +21,10 @@ extern "C" void removeRecordedFilesAndExit(int signalNumber) {
             rmdir(recordedPaths[i]);
         }
     }
+}
+
+extern "C" void removeRecordedFilesAndExit(int signalNumber) {
+    removeRecordedPaths();
     _exit(128 + signalNumber);
 }
 
@@ -47,6 +51,11 @@ bool recordFileToCreate(const char* path) {
     std::strcpy(recordedPaths[count], path);
     recordedCount = count + 1;
     return true;
+}
+
+void removeRecordedFiles() {
+    removeRecordedPaths();
+    recordedCount = 0;
 }
 
 void forgetRecordedFiles() {

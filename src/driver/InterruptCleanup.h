@@ -20,5 +20,9 @@ void installInterruptCleanup();
 // table is too long.
 bool recordFileToCreate(const char* path);
 
+// Removes what the recorded paths name now, as an interruption would, and forgets them (used
+// when a run fails).
+void removeRecordedFiles();
+
 // Forgets every recorded path (used when the run ends normally or a result is final).
 void forgetRecordedFiles();

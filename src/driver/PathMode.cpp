@@ -39,6 +39,13 @@ int fail(int status, const std::string& message) {
     return status;
 }
 
+// fail, after removing what the run has created so far: side files, the folders made for
+// them, partial outputs.
+int failRun(int status, const std::string& message) {
+    removeRecordedFiles();
+    return fail(status, message);
+}
+
 // INPUT with its extension replaced by ".mesh.ply", in INPUT's folder.
 std::string defaultOutputPath(const std::string& input) {
     std::filesystem::path path(input);
@@ -55,6 +62,11 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
             return false;
         }
         std::fclose(file);
+        std::error_code unknown;
+        if (!std::filesystem::is_regular_file(line.configFile, unknown)) {
+            error = line.configFile + ": cannot read: not a regular file";
+            return false;
+        }
         Failure failure;
         settings = readSettings(line.configFile.c_str(), &failure);
         if (failure.failed()) {
@@ -221,8 +233,8 @@ int runPathMode(const CommandLine& line) {
         std::error_code created;
         std::filesystem::create_directories(line.sideFileFolder, created);
         if (created) {
-            return fail(EXIT_INPUT_ERROR,
-                        line.sideFileFolder + ": cannot create the folder: " + created.message());
+            return failRun(EXIT_INPUT_ERROR, line.sideFileFolder + ": cannot create the folder: " +
+                                                 created.message());
         }
         sideFilePrefix = (std::filesystem::path(line.sideFileFolder) / "").string();
         for (const char* name : SIDE_FILES) {
@@ -232,16 +244,17 @@ int runPathMode(const CommandLine& line) {
     // Progress only for a person watching: not with --quiet, nor into a file or pipe.
     std::ostream* progress = !line.quiet && isatty(STDERR_FILENO) ? &std::cerr : nullptr;
     if (!run.run(settings, progress, line.sideFileFolder.empty() ? nullptr : &sideFilePrefix)) {
-        return fail(EXIT_INPUT_ERROR, run.failure.rfind(line.input, 0) == 0
-                                          ? run.failure
-                                          : line.input + ": " + run.failure);
+        // A failure names its file (the input, or a side file); else it is the input's.
+        const bool named = run.failure.rfind(line.input, 0) == 0 ||
+                           (!sideFilePrefix.empty() && run.failure.rfind(sideFilePrefix, 0) == 0);
+        return failRun(EXIT_INPUT_ERROR, named ? run.failure : line.input + ": " + run.failure);
     }
     for (const std::string& notice : run.preparation.notices) {
         std::cerr << "fanmesh: " << line.input << ": " << notice << "\n";
     }
     if (run.faces.empty()) {
-        return fail(EXIT_NO_FACE, line.input + ": no face could be built: " + run.noFaceReason +
-                                      "; no mesh was written");
+        return failRun(EXIT_NO_FACE, line.input + ": no face could be built: " + run.noFaceReason +
+                                         "; no mesh was written");
     }
 
     // The mesh and the report are both written completely under their temporary names
@@ -258,7 +271,7 @@ int runPathMode(const CommandLine& line) {
                                   coordinates.size() / 3, inputFaces.data(), inputFaces.size() / 3);
     }
     if (!error.empty()) {
-        return fail(EXIT_INPUT_ERROR, error);
+        return failRun(EXIT_INPUT_ERROR, error);
     }
 
     const fanmesh::Report report = reportOf(run, inputFaces);
@@ -272,7 +285,7 @@ int runPathMode(const CommandLine& line) {
             error = reportFile.finish(written ? 0 : errno);
         }
         if (!error.empty()) {
-            return fail(EXIT_INPUT_ERROR, error);
+            return failRun(EXIT_INPUT_ERROR, error);
         }
     }
     const std::string text = runReportText(report);
@@ -286,7 +299,7 @@ int runPathMode(const CommandLine& line) {
     if (!line.reportFile.empty()) {
         error = reportFile.replace();
         if (!error.empty()) {
-            return fail(EXIT_INPUT_ERROR, error);
+            return failRun(EXIT_INPUT_ERROR, error);
         }
     }
     error = meshFile.replace();
@@ -294,7 +307,7 @@ int runPathMode(const CommandLine& line) {
         if (!line.reportFile.empty()) {
             std::remove(line.reportFile.c_str());
         }
-        return fail(EXIT_INPUT_ERROR, error);
+        return failRun(EXIT_INPUT_ERROR, error);
     }
     forgetRecordedFiles(); // the outputs are final now
     return EXIT_OK;

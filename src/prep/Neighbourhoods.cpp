@@ -4,6 +4,8 @@
 #include <ANN/ANN.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <string>
@@ -71,7 +73,7 @@ bool PointSetPreparation::computeNeighbours() {
     if (!timingFileName.empty()) {
         timingFile = std::fopen(timingFileName.c_str(), "w");
         if (timingFile == nullptr) {
-            failure = "cannot create the timing file \"" + timingFileName + "\"";
+            failure = timingFileName + ": cannot create the side file: " + std::strerror(errno);
             return false;
         }
         writeStamp(timingFile, "Start");
@@ -128,8 +130,13 @@ bool PointSetPreparation::computeNeighbours() {
         std::fprintf(timingFile, "CLOCKS_PER_SEC = %d\n", PROCESS_TICKS_PER_SECOND);
         std::fprintf(timingFile, "detailed timing = %f\n",
                      static_cast<double>(finishTicks - startTicks) * 0.001);
-        std::fclose(timingFile);
+        const bool written = std::ferror(timingFile) == 0;
+        const bool closed = std::fclose(timingFile) == 0;
         timingFile = nullptr;
+        if (!written || !closed) {
+            failure = timingFileName + ": cannot write the side file";
+            return false;
+        }
     }
     return true;
 }

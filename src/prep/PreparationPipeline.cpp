@@ -1,5 +1,7 @@
 // The preparation stages in their fixed order, their timing line, and the prepared-point file.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 
 #include "prep/PointSetPreparation.h"
@@ -52,7 +54,7 @@ bool PointSetPreparation::runPreparation() {
 bool PointSetPreparation::writeNeighbourFile(const std::string& fileName) {
     std::FILE* file = std::fopen(fileName.c_str(), "w");
     if (file == nullptr) {
-        failure = "cannot create the prepared-point file \"" + fileName + "\"";
+        failure = fileName + ": cannot create the side file: " + std::strerror(errno);
         return false;
     }
     // Header: "%d %d" then eleven "%lf", blank-separated; per record the position-and-normal
@@ -88,7 +90,7 @@ bool PointSetPreparation::writeNeighbourFile(const std::string& fileName) {
     }
     const bool ok = out.finish();
     if (std::fclose(file) != 0 || !ok) {
-        failure = "cannot write the prepared-point file \"" + fileName + "\"";
+        failure = fileName + ": cannot write the side file";
         return false;
     }
     return true;

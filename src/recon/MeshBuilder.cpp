@@ -1,6 +1,9 @@
 // MeshBuilder: hand-over values, side-file names, options and the build sequence.
 #include "recon/MeshBuilder.h"
 
+#include <cerrno>
+#include <cstring>
+
 MeshBuilder::~MeshBuilder() {
     if (statsFile != nullptr) {
         std::fclose(statsFile);
@@ -33,11 +36,16 @@ bool MeshBuilder::setOutputFileNames(const std::string& prefix) {
     }
     statsFile = std::fopen(statsFileName.c_str(), "w");
     if (statsFile == nullptr) {
-        fail("cannot create \"" + statsFileName + "\"");
+        fail(statsFileName + ": cannot create the side file: " + std::strerror(errno));
         return false;
     }
     std::fprintf(statsFile, "Model: %s", modelName.c_str());
     std::fprintf(statsFile, "\n");
+    // The file stays open for the run; its one line must reach the file now.
+    if (std::fflush(statsFile) != 0 || std::ferror(statsFile) != 0) {
+        fail(statsFileName + ": cannot write the side file");
+        return false;
+    }
     return true;
 }
 

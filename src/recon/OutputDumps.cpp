@@ -1,7 +1,9 @@
 // Text dumps written after construction: the record dump (positions, normals, neighbours,
 // eigen data) and the fan dump (the same records with their accepted fans, cut at 16
 // entries, followed by the completion order).
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "recon/MeshBuilder.h"
 #include "recon/TextWriter.h"
@@ -37,7 +39,7 @@ void writeNeighbourLine(TextWriter& out, const Vertex& record) {
 bool MeshBuilder::writeNeighboursOut(const std::string& fileName) {
     std::FILE* file = std::fopen(fileName.c_str(), "w");
     if (file == nullptr) {
-        fail("cannot create \"" + fileName + "\"");
+        fail(fileName + ": cannot create the side file: " + std::strerror(errno));
         return false;
     }
     TextWriter out(file);
@@ -62,7 +64,7 @@ bool MeshBuilder::writeNeighboursOut(const std::string& fileName) {
         out.put('\n');
     }
     if (!finishFile(file, out)) {
-        fail("cannot write \"" + fileName + "\"");
+        fail(fileName + ": cannot write the side file");
         return false;
     }
     return true;
@@ -71,7 +73,7 @@ bool MeshBuilder::writeNeighboursOut(const std::string& fileName) {
 bool MeshBuilder::writePropagation(const std::string& fileName) {
     std::FILE* file = std::fopen(fileName.c_str(), "w");
     if (file == nullptr) {
-        fail("cannot create \"" + fileName + "\"");
+        fail(fileName + ": cannot create the side file: " + std::strerror(errno));
         return false;
     }
     TextWriter out(file);
@@ -104,7 +106,7 @@ bool MeshBuilder::writePropagation(const std::string& fileName) {
         out.put('\n');
     }
     if (!finishFile(file, out)) {
-        fail("cannot write \"" + fileName + "\"");
+        fail(fileName + ": cannot write the side file");
         return false;
     }
     return true;
