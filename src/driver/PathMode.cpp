@@ -183,6 +183,9 @@ int runPathMode(const CommandLine& line) {
         return fail(EXIT_USAGE, output + ": unknown mesh format \"" + lowerExtension(output) +
                                     "\" (expected .ply, .obj or .off)");
     }
+    if (line.binary && format != MeshFormat::PlyBinary) {
+        return fail(EXIT_USAGE, output + ": --binary applies only to a .ply mesh");
+    }
     // Refused before any work: outputs that would overwrite the input, the settings file or
     // each other, and outputs that cannot be created where they are named.
     if (const std::string same = findSameFiles(filesOfRun(line, output)); !same.empty()) {

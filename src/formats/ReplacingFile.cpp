@@ -1,6 +1,9 @@
 // Write-then-rename output: every failure path removes the temporary file.
 #include "formats/ReplacingFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -12,9 +15,16 @@ std::string ReplacingFile::open(const std::string& targetPath) {
     discard();
     target = targetPath;
     temporary = temporaryPathFor(targetPath);
-    file = std::fopen(temporary.c_str(), "wb");
+    // A symbolic link in the temporary's place is not followed: writing through it would
+    // overwrite the file it points to.
+    const int descriptor =
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    file = descriptor < 0 ? nullptr : fdopen(descriptor, "wb");
     if (file == nullptr) {
         const std::string reason = std::strerror(errno);
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
         temporary.clear();
         return target + ": cannot create temporary file \"" + temporaryPathFor(target) +
                "\": " + reason;

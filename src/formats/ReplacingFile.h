@@ -19,8 +19,9 @@ struct ReplacingFile {
     ReplacingFile& operator=(const ReplacingFile&) = delete;
     ~ReplacingFile() { discard(); }
 
-    // Creates (or truncates) the temporary file for target. Returns an empty string on
-    // success; otherwise "target: cannot create temporary file "...": reason".
+    // Creates (or truncates) the temporary file for target; a symbolic link in its place is
+    // refused, not followed. Returns an empty string on success; otherwise
+    // "target: cannot create temporary file "...": reason".
     std::string open(const std::string& targetPath);
     // Closes the temporary file and renames it over the target. writeError is the errno of a
     // failed write made through `file` (0 when every write succeeded). Flush, stream error,

@@ -9,29 +9,7 @@
 
 #include "support/RunDirectory.h"
 
-namespace {
-
 using meshtest::RunDirectory;
-
-struct Refusal {
-    std::string arguments, message;
-    int status;
-};
-
-// Runs each case and checks its status, message and that the directory's entries are as
-// before.
-void expectRefusals(const RunDirectory& directory, const std::vector<Refusal>& cases) {
-    const std::vector<std::string> before = directory.files();
-    for (const Refusal& c : cases) {
-        const meshtest::Outcome outcome = directory.fanmesh(c.arguments);
-        EXPECT_EQ(outcome.status, c.status) << c.arguments;
-        EXPECT_NE(outcome.errors.find(c.message), std::string::npos)
-            << c.arguments << ": " << outcome.errors;
-        EXPECT_EQ(directory.files(), before) << c.arguments;
-    }
-}
-
-} // namespace
 
 TEST(Refusal, SettingsOutsideTheirRangeAndBadSettingsFiles) {
     RunDirectory directory;
@@ -39,7 +17,7 @@ TEST(Refusal, SettingsOutsideTheirRangeAndBadSettingsFiles) {
     ASSERT_EQ(directory.shell("mv rawPoints.txt t.xyz && printf 'true\\n500\\n' > p500.cfg && "
                               "printf 'true\\n20\\n0\\n' > layers0.cfg && mkdir folder.cfg"),
               0);
-    expectRefusals(
+    meshtest::expectRefusals(
         directory,
         {
             {"t.xyz --ray-hit-distance nan", "--ray-hit-distance", 2},

@@ -76,4 +76,35 @@ struct RunDirectory {
     }
 };
 
+// The names and contents of every entry under the directory, sorted.
+inline std::vector<std::string> snapshot(const RunDirectory& directory) {
+    std::vector<std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(directory.path)) {
+        const std::string name = entry.path().lexically_relative(directory.path).string();
+        entries.push_back(entry.is_regular_file() ? name + "=" + readFile(entry.path().string())
+                                                  : name + "/");
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+// A run that must fail: its arguments, a part of its standard error, its exit status.
+struct Refusal {
+    std::string arguments, message;
+    int status;
+};
+
+// Runs each case in the directory; checks its status and message, and that it changed
+// nothing in the directory.
+inline void expectRefusals(const RunDirectory& directory, const std::vector<Refusal>& cases) {
+    const std::vector<std::string> before = snapshot(directory);
+    for (const Refusal& c : cases) {
+        const Outcome outcome = directory.fanmesh(c.arguments);
+        EXPECT_EQ(outcome.status, c.status) << c.arguments;
+        EXPECT_NE(outcome.errors.find(c.message), std::string::npos)
+            << c.arguments << ": " << outcome.errors;
+        EXPECT_EQ(snapshot(directory), before) << c.arguments;
+    }
+}
+
 } // namespace meshtest
