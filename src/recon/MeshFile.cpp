@@ -1,6 +1,9 @@
 // The mesh file: collects the faces of all accepted fans, each distinct triangle once,
 // and writes them as an ASCII PLY file. The file is written under a temporary name and
 // renamed into place only when complete.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <ostream>
@@ -57,8 +60,15 @@ bool MeshBuilder::writeMesh(const std::string& fileName, const std::vector<MeshF
     const int32_t faceCount = static_cast<int32_t>(faces.size());
 
     const std::string partialName = fileName + ".partial";
-    std::FILE* file = std::fopen(partialName.c_str(), "w");
+    // A symbolic link in the temporary's place is not followed: writing through it would
+    // overwrite the file it points to.
+    const int descriptor =
+        ::open(partialName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    std::FILE* file = descriptor < 0 ? nullptr : fdopen(descriptor, "w");
     if (file == nullptr) {
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
         fail("cannot create \"" + fileName + "\" (temporary \"" + partialName + "\")");
         return false;
     }

@@ -67,6 +67,15 @@ TEST(Refusal, SideFilesThatCannotBeWrittenFailTheRunAndAreNamed) {
         << outcome.errors;
     EXPECT_EQ(outcome.console.find("File error"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(directory.path / "outOFFFile.ply"));
+    // A link in the place of the mesh's temporary file is not written through.
+    ASSERT_EQ(directory.shell("echo mine > mine.txt && "
+                              "ln -s mine.txt outOFFFile.ply.partial"),
+              0);
+    const meshtest::Outcome linked = directory.fanmesh();
+    EXPECT_EQ(linked.status, 1);
+    EXPECT_NE(linked.errors.find("outOFFFile.ply"), std::string::npos) << linked.errors;
+    EXPECT_EQ(meshtest::readFile((directory.path / "mine.txt").string()), "mine\n");
+    EXPECT_FALSE(std::filesystem::exists(directory.path / "outOFFFile.ply"));
 }
 
 TEST(Refusal, AFailedRunRemovesTheSideFilesAndFoldersItCreated) {
