@@ -70,6 +70,9 @@ void ReconstructionState::constructSurface() {
     layerStartEdits = -1;
     syncLinkNeighbours();
     syncLinkCounts();
+    blockedOrigins.assign(static_cast<size_t>(std::max(activeCount, 0)), -1);
+    growthIndex = 0;
+    fanSearchGrowths.assign(static_cast<size_t>(std::max(activeCount, 0)), -1);
     coverPrints.assign(static_cast<size_t>(std::max(activeCount, 0)), 0);
     const std::clock_t startTicks = std::clock();
 
@@ -114,6 +117,7 @@ void ReconstructionState::constructSurface() {
             GROWTH_NOTE("seed candidate %d failed to start\n", p);
             continue;
         }
+        ++growthIndex;
 
         // The seed's own draw: it keeps the sequence of layer vectors that follows.
         randomVector();
@@ -192,6 +196,8 @@ void ReconstructionState::constructSurface() {
     std::vector<uint8_t>().swap(layerStartStates);
     std::vector<int32_t>().swap(linkNeighbours);
     std::vector<int32_t>().swap(linkCounts);
+    std::vector<int32_t>().swap(blockedOrigins);
+    std::vector<int32_t>().swap(fanSearchGrowths);
     std::vector<int32_t>().swap(coverOwners);
     std::vector<uint32_t>().swap(coverOwnerMarks);
     if (completedCount > completedLimit) {

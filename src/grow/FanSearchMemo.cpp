@@ -207,7 +207,16 @@ bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
 #endif
     }
     gatherFanSearchInputs(p, levelFlipping, fanSearchScratch);
-    if (remembered == nullptr) {
+    bool stuck = false;
+    if (p >= 0 && p < activeCount) {
+        if (fanSearchGrowths.size() < static_cast<size_t>(activeCount)) {
+            fanSearchGrowths.resize(static_cast<size_t>(activeCount), -1);
+        }
+        int32_t& lastGrowth = fanSearchGrowths[static_cast<size_t>(p)];
+        stuck = lastGrowth >= 0 && lastGrowth < growthIndex;
+        lastGrowth = growthIndex;
+    }
+    if (remembered == nullptr && !stuck) {
         // The last two different fingerprints of the key, the latest first.
         const size_t at = 2 * static_cast<size_t>(key);
         if (fanSearchPrints.size() <= at + 1) {
@@ -223,6 +232,8 @@ bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
         }
         prints[0] = 0;
         prints[1] = 0;
+    }
+    if (remembered == nullptr) {
         remembered = &fanSearchMemos.insert(key);
     }
     FanSearchMemo::Entry& fresh = remembered->pushFront();

@@ -39,8 +39,26 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
     // Each fan triangle (p, l, o) casts from its three corners, o being the entry next to l
     // (previous with a flipped normal). Over the whole fan these corners are p and every fan
     // entry, and the test fails as soon as one ray hits, so each of them is cast once.
+    //
+    // The result does not depend on the order of the rays. A point refused through the ray
+    // of one of its fan members is usually refused through the same member when it is tested
+    // again, so that member's ray is cast first (not while p is traced, to keep the trace).
     clockStart = diagnosticTicks();
+    if (blockedOrigins.size() < static_cast<size_t>(activeCount)) {
+        blockedOrigins.resize(static_cast<size_t>(activeCount), -1);
+    }
+    int32_t* const blockedOrigin =
+        p >= 0 && p < activeCount ? &blockedOrigins[static_cast<size_t>(p)] : nullptr;
+    const int32_t first = blockedOrigin != nullptr && !trace ? *blockedOrigin : -1;
+    if (first >= 0 && indexInFan(p, first) >= 0 &&
+        tree.castRay(vertices[first].position, d, first)) {
+        refused();
+        return false;
+    }
     if (tree.castRay(vp.position, d, p)) {
+        if (blockedOrigin != nullptr) {
+            *blockedOrigin = -1;
+        }
         refused();
         if (trace) {
             std::cout << "Death at 4\n";
@@ -49,7 +67,13 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
     }
     for (int32_t i = 0; i < vp.triangleFanCount; ++i) {
         const int32_t l = vp.triangleFan[i];
+        if (l == first) {
+            continue; // cast first, and it did not hit
+        }
         if (tree.castRay(vertices[l].position, d, l)) {
+            if (blockedOrigin != nullptr) {
+                *blockedOrigin = l;
+            }
             refused();
             if (trace) {
                 std::cout << "Death at 5 - "

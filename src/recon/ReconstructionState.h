@@ -211,6 +211,13 @@ struct ReconstructionState {
     // only decides whether to keep a memo; a replay always compares the inputs in full.
     std::vector<uint64_t> fanSearchPrints;
     std::vector<int32_t> fanSearchScratch; // reused input buffer of findBestFan
+    // Number of growths started so far in this construction (one per accepted seed).
+    int32_t growthIndex = 0;
+    // Per active point: the growth (growthIndex) of its last fan search, -1 for none. A point
+    // searched again in a later growth, still open, is stuck on the front; such points are
+    // searched in every pass of every later growth, so their memo is kept from the first
+    // search on instead of from the first repeat.
+    std::vector<int32_t> fanSearchGrowths;
     // Number of closed rings constructFan wrote into a fan (kept or refused at once); tells
     // the memo whether a search left the fan of its point as it was.
     int64_t fanWriteCount = 0;
@@ -244,6 +251,9 @@ struct ReconstructionState {
 
     // ---- grow: rejection tests ----
     bool globalConvexityTest(int32_t p, Octree& tree, bool flipNormal);
+    // Per active point: the fan member whose ray refused the point's last refused global
+    // convexity test, or -1 (refused by its own ray, or never refused). Only orders the rays.
+    std::vector<int32_t> blockedOrigins;
     bool postTest(int32_t a);
     bool edgeOwnersAgree(int32_t a, int32_t m);
     bool triangleEdgeAgrees(int32_t a, int32_t m, int32_t n);

@@ -120,8 +120,9 @@ TEST(GlobalConvexity, RaysAlongAndAgainstTheNormal) {
 
 TEST(GlobalConvexity, RefusedExactlyWhenARayFromThePointOrAFanMemberIsBlocked) {
     // A noisy slab of points, each given a fan of its nearest neighbours in a shuffled order
-    // and a random normal. Whichever rays the test casts, its answer must be that of casting
-    // the ray from the point and from every fan member, both ways.
+    // and random normals in turn. Whichever rays the test casts, and in whatever order (it
+    // starts from the member that refused the point's previous test), its answer must be that
+    // of casting the ray from the point and from every fan member, both ways.
     std::mt19937 random(11);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     std::vector<Vector3> positions;
@@ -137,15 +138,17 @@ TEST(GlobalConvexity, RefusedExactlyWhenARayFromThePointOrAFanMemberIsBlocked) {
     Octree tree;
     tree.buildFor(cloud.records.data(), all.data(), cloud.size(), 0.5);
     int outcomes[2] = {0, 0};
+    int memberRefusals = 0;
     for (int32_t p = 0; p < cloud.size(); ++p) {
         Vertex& v = cloud.records[p];
         std::vector<int32_t> fan(v.neighbours, v.neighbours + 3 + p % 6);
         std::shuffle(fan.begin(), fan.end(), random);
         cloud.setFan(p, fan, false);
-        const double a = 2.0 * M_PI * unit(random);
-        const double z = 2.0 * unit(random) - 1.0;
-        const double r = std::sqrt(1.0 - z * z);
-        for (const bool flip : {false, true}) {
+        for (int turn = 0; turn < 6; ++turn) {
+            const double a = 2.0 * M_PI * unit(random);
+            const double z = 2.0 * unit(random) - 1.0;
+            const double r = std::sqrt(1.0 - z * z);
+            const bool flip = turn % 2 == 1;
             v.normal = Vector3(r * std::cos(a), r * std::sin(a), z);
             Vector3 d = v.normal;
             if (flip) {
@@ -155,13 +158,18 @@ TEST(GlobalConvexity, RefusedExactlyWhenARayFromThePointOrAFanMemberIsBlocked) {
             for (const int32_t m : fan) {
                 blocked = blocked || tree.castRay(cloud.records[m].position, d, m);
             }
-            ASSERT_EQ(state.globalConvexityTest(p, tree, flip), !blocked) << p << " " << flip;
+            ASSERT_EQ(state.globalConvexityTest(p, tree, flip), !blocked) << p << " " << turn;
             ++outcomes[blocked ? 1 : 0];
+            if (state.blockedOrigins[p] >= 0) {
+                ++memberRefusals;
+            }
         }
     }
-    // Both answers occur often enough for the comparison to mean something.
+    // Both answers occur often enough for the comparison to mean something, and tests start
+    // from a remembered member often.
     EXPECT_GT(outcomes[0], 20);
     EXPECT_GT(outcomes[1], 20);
+    EXPECT_GT(memberRefusals, 20);
 }
 
 } // namespace
