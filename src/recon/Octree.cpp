@@ -102,34 +102,45 @@ void Octree::build(Vertex* recordArray, std::vector<int32_t>& list, int32_t reco
         return;
     }
     pointList.swap(list);
+    // The positions and radii side by side, in the order of pointList and moved with it: the
+    // splitting reads them once per level, and the records lie scattered.
+    std::vector<Ball> balls(pointList.size());
+    for (size_t i = 0; i < pointList.size(); ++i) {
+        const Vertex& record = records[pointList[i]];
+        balls[i] = Ball{record.position, record.neighbourhoodRadius};
+    }
+    std::vector<Ball> ballScratch(pointList.size());
     std::vector<int32_t> scratch(pointList.size());
     std::vector<uint8_t> codes(pointList.size());
-    subdivide(0, minCorner, edge, 0, static_cast<int32_t>(pointList.size()), scratch.data(),
-              codes.data(), 0);
+    subdivide(0, minCorner, edge, 0, static_cast<int32_t>(pointList.size()),
+              Work{scratch.data(), codes.data(), balls.data(), ballScratch.data()}, 0);
 }
 
-// Splits node over the indices pointList[begin .. end). scratch and codes are work areas
-// aligned with pointList.
+// Splits node over the indices pointList[begin .. end). The work areas are aligned with
+// pointList; work.balls holds the position and radius of each listed point.
 void Octree::subdivide(int32_t node, const Vector3& corner, double edgeLength, int32_t begin,
-                       int32_t end, int32_t* scratch, uint8_t* codes, int32_t depth) {
+                       int32_t end, const Work& work, int32_t depth) {
     if (begin == end) {
         return;
     }
     int32_t* const list = pointList.data();
-    double r = records[list[begin]].neighbourhoodRadius;
+    int32_t* const scratch = work.scratch;
+    uint8_t* const codes = work.codes;
+    Ball* const balls = work.balls;
+    double r = balls[begin].radius;
     for (int32_t i = begin + 1; i < end; ++i) {
-        if (records[list[i]].neighbourhoodRadius > r) {
-            r = records[list[i]].neighbourhoodRadius;
+        if (balls[i].radius > r) {
+            r = balls[i].radius;
         }
     }
     bool split = !(edgeLength / 2 <= r) && depth < MAX_DEPTH;
     if (split && !(r > 0.0)) {
         // With a zero radius only separating the points ends the splitting; points at one
         // and the same position never separate.
-        const Vector3& first = records[list[begin]].position;
+        const Vector3& first = balls[begin].position;
         bool coincident = true;
         for (int32_t i = begin + 1; i < end && coincident; ++i) {
-            const Vector3& v = records[list[i]].position;
+            const Vector3& v = balls[i].position;
             coincident = v.x == first.x && v.y == first.y && v.z == first.z;
         }
         split = !coincident;
@@ -153,7 +164,7 @@ void Octree::subdivide(int32_t node, const Vector3& corner, double edgeLength, i
     const int32_t n = end - begin;
     int32_t start[9] = {};
     for (int32_t i = 0; i < n; ++i) {
-        const Vector3& v = records[list[begin + i]].position;
+        const Vector3& v = balls[begin + i].position;
         const int32_t code = (midX > v.x ? 0 : 4) | (midY > v.y ? 0 : 2) | (midZ > v.z ? 0 : 1);
         codes[begin + i] = static_cast<uint8_t>(code);
         ++start[code + 1];
@@ -164,14 +175,17 @@ void Octree::subdivide(int32_t node, const Vector3& corner, double edgeLength, i
     int32_t fill[8];
     std::copy(start, start + 8, fill);
     for (int32_t i = 0; i < n; ++i) {
-        scratch[begin + fill[codes[begin + i]]++] = list[begin + i];
+        const int32_t to = begin + fill[codes[begin + i]]++;
+        scratch[to] = list[begin + i];
+        work.ballScratch[to] = balls[begin + i];
     }
     std::copy(scratch + begin, scratch + end, list + begin);
+    std::copy(work.ballScratch + begin, work.ballScratch + end, balls + begin);
     for (int32_t c = 0; c < 8; ++c) {
         const Vector3 childCorner(corner.x + half * ((c >> 2) & 1),
                                   corner.y + half * ((c >> 1) & 1), corner.z + half * (c & 1));
-        subdivide(firstChild + c, childCorner, half, begin + start[c], begin + start[c + 1],
-                  scratch, codes, depth + 1);
+        subdivide(firstChild + c, childCorner, half, begin + start[c], begin + start[c + 1], work,
+                  depth + 1);
     }
 }
 

@@ -123,10 +123,22 @@ struct Octree {
   private:
     void build(Vertex* recordArray, std::vector<int32_t>& list, int32_t recordCount,
                double cellSize);
+    // A listed point's position and neighbourhood radius, as the splitting reads them.
+    struct Ball {
+        Vector3 position;
+        double radius;
+    };
+    // Work areas of the splitting, aligned with pointList.
+    struct Work {
+        int32_t* scratch;
+        uint8_t* codes;
+        Ball* balls;       // of the points in pointList order
+        Ball* ballScratch; // moved with scratch
+    };
     // Splits node, whose cube has the given corner and edge, over the points
     // pointList[begin .. end).
     void subdivide(int32_t node, const Vector3& corner, double edgeLength, int32_t begin,
-                   int32_t end, int32_t* scratch, uint8_t* codes, int32_t depth);
+                   int32_t end, const Work& work, int32_t depth);
     RayParameters prepareRay(Vector3 origin, Vector3 direction);
     bool traverse(int32_t node, const RayParameters& t, int32_t mask, const RayQuery& ray) const;
     static int32_t firstChild(const RayParameters& t);
