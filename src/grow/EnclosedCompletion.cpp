@@ -8,9 +8,12 @@
 void ReconstructionState::buildRimList(int32_t p) {
     rimList.clear();
     for (const int32_t c : vertices[p].connectedPoints) {
+        int32_t before = -1;
+        int32_t after = -1;
+        fanEntriesBeside(c, p, before, after);
         rimList.push_back(RimEntry{c, 0});
-        rimList.push_back(RimEntry{prevInFan(c, p), 1});
-        rimList.push_back(RimEntry{nextInFan(c, p), 2});
+        rimList.push_back(RimEntry{before, 1});
+        rimList.push_back(RimEntry{after, 2});
     }
     // How often each point occurs in the list, for rimEntryOpen; a point's count is valid
     // while its stamp is the current rimEpoch.

@@ -55,7 +55,10 @@ void pushVector(std::vector<int32_t>& out, const Vector3& v) {
 // working fan and so computes the normal of p afresh.
 bool ReconstructionState::searchWritesNormal(int32_t p) const {
     for (const int32_t b : vertices[p].connectedPoints) {
-        if (prevInFan(b, p) >= 0 && nextInFan(b, p) >= 0) {
+        int32_t before = -1;
+        int32_t after = -1;
+        fanEntriesBeside(b, p, before, after);
+        if (before >= 0 && after >= 0) {
             return true;
         }
     }
@@ -75,8 +78,13 @@ bool walkFanSearchInputs(ReconstructionState& state, int32_t p, bool levelFlippi
         !sink.put(static_cast<int32_t>(v.connectedPoints.size()))) {
         return false;
     }
-    for (const int32_t b : v.connectedPoints) {
-        if (!sink.put(b) || !sink.put(state.prevInFan(b, p)) || !sink.put(state.nextInFan(b, p))) {
+    // The start triangles' ends, looked up once: they are walked twice.
+    std::vector<int32_t>& ends = state.fanSearchEnds;
+    ends.resize(2 * v.connectedPoints.size());
+    for (size_t k = 0; k < v.connectedPoints.size(); ++k) {
+        const int32_t b = v.connectedPoints[k];
+        state.fanEntriesBeside(b, p, ends[2 * k], ends[2 * k + 1]);
+        if (!sink.put(b) || !sink.put(ends[2 * k]) || !sink.put(ends[2 * k + 1])) {
             return false;
         }
     }
@@ -92,8 +100,8 @@ bool walkFanSearchInputs(ReconstructionState& state, int32_t p, bool levelFlippi
             return false;
         }
     }
-    for (const int32_t b : v.connectedPoints) {
-        if (!putState(state.prevInFan(b, p)) || !putState(state.nextInFan(b, p))) {
+    for (const int32_t end : ends) {
+        if (!putState(end)) {
             return false;
         }
     }

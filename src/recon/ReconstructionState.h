@@ -112,6 +112,8 @@ struct ReconstructionState {
     int32_t nextInFan(int32_t p, int32_t key) const;
     // Entry before key in the fan of p, cyclically; -1 when key is absent or the fan is empty.
     int32_t prevInFan(int32_t p, int32_t key) const;
+    // prevInFan(p, key) and nextInFan(p, key) into before and after, with one look-up.
+    void fanEntriesBeside(int32_t p, int32_t key, int32_t& before, int32_t& after) const;
     // The point w, other than exclude, with a triangle (p, w, q) in fan order, or -1.
     int32_t triangleApex(int32_t exclude, int32_t p, int32_t q) const;
     // Appends q to connectedPoints of p.
@@ -211,6 +213,7 @@ struct ReconstructionState {
     // only decides whether to keep a memo; a replay always compares the inputs in full.
     std::vector<uint64_t> fanSearchPrints;
     std::vector<int32_t> fanSearchScratch; // reused input buffer of findBestFan
+    std::vector<int32_t> fanSearchEnds;    // reused start-triangle ends of the input walk
     // Number of growths started so far in this construction (one per accepted seed).
     int32_t growthIndex = 0;
     // Per active point: the growth (growthIndex) of its last fan search, -1 for none. A point

@@ -130,6 +130,21 @@ TEST(FanEditing, LookupsAtTheEdgesOfAFan) {
     cloud.setFan(3, {4, 2, 0}, false);
     EXPECT_EQ(state.triangleApex(-1, 2, 4), 3);
     EXPECT_EQ(state.triangleApex(3, 2, 4), -1);
+
+    // Both entries beside a key with one look-up: as prevInFan and nextInFan, for every key
+    // of fans of one to four entries, an absent key and an empty fan.
+    cloud.setFan(2, {}, false);
+    cloud.setFan(1, {3}, false);
+    cloud.setFan(4, {0, 2}, false);
+    for (const int32_t p : {0, 1, 2, 3, 4}) {
+        for (int32_t key = 0; key <= 5; ++key) {
+            int32_t before = -2;
+            int32_t after = -2;
+            state.fanEntriesBeside(p, key, before, after);
+            EXPECT_EQ(before, state.prevInFan(p, key)) << p << " " << key;
+            EXPECT_EQ(after, state.nextInFan(p, key)) << p << " " << key;
+        }
+    }
 }
 
 TEST(FanEditing, NormalAndWorkingFanFollowEveryEdit) {
