@@ -77,12 +77,13 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
 
 fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
                            bool keepInconsistentFans, double rayHitDistance,
-                           bool hiddenUnderTriangles, bool allowThirdFaces,
+                           bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
                            bool preparedCoordinates) {
     fanmesh::Options options;
     options.allowThirdFaces = allowThirdFaces;
     options.rayHitDistance = rayHitDistance;
     options.hiddenUnderTriangles = hiddenUnderTriangles;
+    options.strictSeedCheck = strictSeedCheck;
     options.allComponents = allComponents;
     options.unwantedPercent = unwantedPercent;
     options.maxLayers = maxLayers;
@@ -93,20 +94,20 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
 
 py::array reconstruct(const py::object& points, bool allComponents, int unwantedPercent,
                       int maxLayers, bool keepInconsistentFans, double rayHitDistance,
-                      bool hiddenUnderTriangles, bool allowThirdFaces) {
+                      bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck) {
     const fanmesh::Options options =
         optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  hiddenUnderTriangles, allowThirdFaces, false);
+                  hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
 PythonResult reconstructFull(const py::object& points, bool allComponents, int unwantedPercent,
                              int maxLayers, bool keepInconsistentFans, double rayHitDistance,
-                             bool hiddenUnderTriangles, bool allowThirdFaces,
+                             bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
                              bool preparedCoordinates) {
     const fanmesh::Options options =
         optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  hiddenUnderTriangles, allowThirdFaces, preparedCoordinates);
+                  hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -146,6 +147,10 @@ hidden_under_triangles: the fan search counts a neighbour as hidden under a fan 
 allow_third_faces: hole closing fills every ear and point insertion splits every covering
     triangle, even where that gives an edge of the mesh a third face; False (the default):
     such an ear is left open and such a point left out.
+strict_seed_check: with a positive ray_hit_distance, the check whether a seed point is
+    enclosed on both sides judges every point near its rays on its own, also in the index
+    cells holding the seed or one of its neighbours (so a seed on a thin part does not start
+    facing into the part); False: such cells never block.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -202,7 +207,8 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
                py::arg("ray_hit_distance") = defaults.rayHitDistance,
                py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
-               py::arg("allow_third_faces") = defaults.allowThirdFaces);
+               py::arg("allow_third_faces") = defaults.allowThirdFaces,
+               py::arg("strict_seed_check") = defaults.strictSeedCheck);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
@@ -211,5 +217,6 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("ray_hit_distance") = defaults.rayHitDistance,
                py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
                py::arg("allow_third_faces") = defaults.allowThirdFaces,
+               py::arg("strict_seed_check") = defaults.strictSeedCheck,
                py::arg("prepared_coordinates") = false);
 }

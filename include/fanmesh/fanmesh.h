@@ -54,6 +54,12 @@ struct Options {
     // rather than get a folded lid), and point insertion leaves a point out rather than split
     // a triangle that one of its completed corners' fans cannot split.
     bool allowThirdFaces = false;
+    // With a positive rayHitDistance, the check whether a seed point is enclosed on both
+    // sides judges every point near its rays on its own, also in the index cells holding the
+    // seed or one of its neighbours; false (--plain-seed-check): such cells never block, so
+    // on a thin part a seed can start with its normal pointing into the part, and its patch
+    // then cannot join the patches grown from other seeds.
+    bool strictSeedCheck = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

@@ -59,6 +59,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.rayHitDistance = settings.rayHitDistance;
     builder.hiddenUnderTrianglesOnly = settings.hiddenUnderTrianglesOnly;
     builder.refuseThirdFaces = settings.refuseThirdFaces;
+    builder.strictSeedCheck = settings.strictSeedCheck;
     builder.attachRecords(); // also builds the octree over all records
     const bool built = builder.build();
     builder.closeFiles();

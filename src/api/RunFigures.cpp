@@ -16,6 +16,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.rayHitDistance = options.rayHitDistance;
     settings.hiddenUnderTrianglesOnly = options.hiddenUnderTriangles;
     settings.refuseThirdFaces = !options.allowThirdFaces;
+    settings.strictSeedCheck = options.strictSeedCheck;
     return settings;
 }
 

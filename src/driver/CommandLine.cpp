@@ -26,6 +26,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--keep-inconsistent-fans",
     "--plain-ray-test",
     "--hidden-in-wedges",
+    "--plain-seed-check",
     "--quiet",
     "--report",
     "--allow-third-faces",
@@ -107,6 +108,11 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "with INPUT: hole closing fills every ear and point insertion splits every "
                  "covering triangle, even where that gives an edge of the mesh a third face "
                  "(the rule without INPUT)");
+    app.add_flag("--plain-seed-check", line.plainSeedCheck,
+                 "with INPUT: the check whether a seed point is enclosed on both sides ignores "
+                 "the index cells that hold the seed or one of its neighbours, as without "
+                 "INPUT (by default every point near its rays counts on its own, so that a "
+                 "seed on a thin part does not start facing into the part)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

@@ -31,6 +31,9 @@ struct CommandLine {
     // --allow-third-faces: with INPUT, the clean-up may give an edge a third face (the rule
     // without INPUT).
     bool allowThirdFaces = false;
+    // --plain-seed-check: with INPUT, the seed check's rays skip the cells holding the seed
+    // or one of its neighbours (the rule without INPUT).
+    bool plainSeedCheck = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

@@ -92,6 +92,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
                                                            : DEFAULT_RAY_HIT_DISTANCE;
     settings.hiddenUnderTrianglesOnly = !line.hiddenInWedges;
     settings.refuseThirdFaces = !line.allowThirdFaces;
+    settings.strictSeedCheck = !line.plainSeedCheck;
     return true;
 }
 

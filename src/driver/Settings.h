@@ -30,6 +30,10 @@ struct Settings {
     // Command line only: the final clean-up gives no edge a third face (hole closing leaves
     // such an ear open, point insertion leaves such a triangle whole).
     bool refuseThirdFaces = false;
+    // Command line only: with the finer ray test, the check whether a seed is enclosed on
+    // both sides judges every point near its rays on its own, also in the index cells that
+    // hold the seed or one of its neighbours (off: such cells never block).
+    bool strictSeedCheck = false;
 };
 
 // The ranges every surface (command line, settings file of path mode, library, Python)

@@ -83,6 +83,7 @@ void ReconstructionState::constructSurface() {
     // The seed check casts its rays through the all-points octree under the same rule as
     // the growth's visibility tests.
     octree.rayHitDistance = rayHitDistance;
+    octree.perPointRays = strictSeedCheck;
 
     while (true) {
         // An empty list (no active points at all) also ends the seeding.

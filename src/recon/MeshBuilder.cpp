@@ -66,6 +66,7 @@ bool MeshBuilder::build() {
     state.rayHitDistance = rayHitDistance;
     state.hiddenUnderTrianglesOnly = hiddenUnderTrianglesOnly;
     state.refuseThirdFaces = refuseThirdFaces;
+    state.strictSeedCheck = strictSeedCheck;
     state.constructSurface();
     // A point that was not completed has no accepted fan.
     for (int32_t i = 0; i < totalCount; ++i) {

@@ -40,6 +40,8 @@ struct MeshBuilder {
     bool hiddenUnderTrianglesOnly = false;
     // Handed to the state's refuseThirdFaces.
     bool refuseThirdFaces = false;
+    // Handed to the state's strictSeedCheck.
+    bool strictSeedCheck = false;
     int32_t topIndex = 0;
     double header[HAND_OVER_HEADER_SIZE] = {};
     // Number of kept records; records from this index on are the removed ones.

@@ -12,6 +12,9 @@
 // test is finer: such a leaf blocks only when one of its points lies within
 // rayHitDistance times that point's own neighbourhood radius of the ray, so that a leaf
 // the ray merely clips (a wall or strand a few spacings to the side) does not block.
+// With perPointRays as well, every point is judged on its own: a neighbour of the origin
+// point never blocks, and any other point ahead of the origin within that distance of the
+// ray does, also in the leaf that holds the origin and in leaves that hold a neighbour.
 //
 // Storage: the nodes sit in one array (12 bytes each, the eight children of a node side by
 // side) and the leaves' point indices in another, so a tree over n points costs about
@@ -77,6 +80,9 @@ struct Octree {
     // Root only: distance from the ray, in units of a point's neighbourhood radius, within
     // which a point blocks the ray; 0 or less: any point of a leaf ahead blocks.
     double rayHitDistance = 0.0;
+    // Root only, with a positive rayHitDistance: judge every point on its own instead of
+    // exempting the origin's leaf and every leaf that holds a neighbour of the origin point.
+    bool perPointRays = false;
 
     Octree();
     Octree(const Octree&) = delete;
@@ -94,7 +100,8 @@ struct Octree {
 
     // Ray queries (root only). castRay: does the ray from origin along direction meet a
     // leaf wholly ahead of the origin that holds points, none of them a neighbour of p?
-    // p is a record index, or -1 to exclude nothing.
+    // (With rayHitDistance and perPointRays: a point ahead of the origin, not a neighbour
+    // of p, near the ray.) p is a record index, or -1 to exclude nothing.
     bool castRay(Vector3 origin, Vector3 direction, int32_t p);
     // Casts along the normal of p and, when that hits, reverses the normal of p and casts
     // along the reversed normal.
@@ -115,6 +122,8 @@ struct Octree {
         const uint8_t* marks;
         const Vertex* records;
         double hitDistance;
+        // Every point judged on its own (perPointRays with a positive hitDistance).
+        bool perPoint = false;
     };
     // True when the point at position, with the given neighbourhood radius, lies within
     // hitDistance radii of the ray (the half-line from origin along direction).
@@ -143,4 +152,6 @@ struct Octree {
     bool traverse(int32_t node, const RayParameters& t, int32_t mask, const RayQuery& ray) const;
     static int32_t firstChild(const RayParameters& t);
     bool leafTest(const Node& leaf, const RayParameters& t, const RayQuery& ray) const;
+    // The per-point rule over the points [begin, end) of one leaf.
+    static bool anyPointBlocks(const int32_t* begin, const int32_t* end, const RayQuery& ray);
 };

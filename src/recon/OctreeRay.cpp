@@ -136,8 +136,8 @@ bool Octree::pointNearRay(const RayQuery& ray, const Vector3& position, double r
 bool Octree::leafTest(const Node& leaf, const RayParameters& t, const RayQuery& ray) const {
     const double tEnter = largest(t.tx0, t.ty0, t.tz0);
     const double tExit = smallest(t.tx1, t.ty1, t.tz1);
-    // Behind the origin, or holding it.
-    if (tEnter < 0 || tExit < 0) {
+    // Behind the origin; or holding it, which only the per-point rule looks into.
+    if (tExit < 0 || (tEnter < 0 && !ray.perPoint)) {
         return false;
     }
     if (leaf.pointBegin == leaf.pointEnd) {
@@ -145,6 +145,9 @@ bool Octree::leafTest(const Node& leaf, const RayParameters& t, const RayQuery& 
     }
     const int32_t* const begin = pointList.data() + leaf.pointBegin;
     const int32_t* const end = pointList.data() + leaf.pointEnd;
+    if (ray.perPoint) {
+        return anyPointBlocks(begin, end, ray);
+    }
     for (const int32_t* it = begin; it != end; ++it) {
         if (ray.marks[*it] != 0) {
             return false;
@@ -175,6 +178,24 @@ bool Octree::leafTest(const Node& leaf, const RayParameters& t, const RayQuery& 
             GROWTH_BLOCKED_AHEAD(offset.dot(ray.direction) / ray.direction.length() /
                                  v.neighbourhoodRadius);
 #endif
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Octree::anyPointBlocks(const int32_t* begin, const int32_t* end, const RayQuery& ray) {
+    for (const int32_t* it = begin; it != end; ++it) {
+        if (ray.marks[*it] != 0) {
+            continue;
+        }
+        const Vertex& v = ray.records[*it];
+        Vector3 offset = v.position;
+        offset.subtract(ray.origin);
+        // Points level with or behind the origin (its own leaf holds such points) do not
+        // stand in the ray's way.
+        if (offset.dot(ray.direction) > 0.0 &&
+            pointNearRay(ray, v.position, v.neighbourhoodRadius)) {
             return true;
         }
     }
@@ -243,7 +264,8 @@ bool Octree::castRay(Vector3 origin, Vector3 direction, int32_t p) {
             }
         }
     }
-    const RayQuery ray{origin, direction, excluded.data(), records, rayHitDistance};
+    const RayQuery ray{origin,  direction,      excluded.data(),
+                       records, rayHitDistance, perPointRays && rayHitDistance > 0.0};
     GROWTH_RAY();
     const bool hit = traverse(0, t, mirrorMask, ray);
     if (marking) {

@@ -44,6 +44,10 @@ struct ReconstructionState {
     // the fan's triangles, on the side the surface faces; off: anywhere in the unbounded
     // wedge of a triangle, on the side the working fan's order faces.
     bool hiddenUnderTrianglesOnly = false;
+    // Seed check under the finer ray test: every point near a ray counts on its own (the
+    // octree's perPointRays), so that the wall across a thin part, lying in the seed's own
+    // cell or in a cell with one of its neighbours, still blocks the ray into the part.
+    bool strictSeedCheck = false;
     // Set by constructFan: the hidden-neighbour test looks at the side opposite to the one
     // the working fan's triangles face (a fan built in reversed order, under
     // hiddenUnderTrianglesOnly).

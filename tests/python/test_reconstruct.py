@@ -18,6 +18,7 @@ CASES = [
     ("torus", 0.3, {"unwanted_percent": 0}, ["--unwanted-percent", "0"]),
     ("knot", 0.0, {"ray_hit_distance": 0.0}, ["--plain-ray-test"]),
     ("knot", 0.0, {"hidden_under_triangles": False}, ["--hidden-in-wedges"]),
+    ("knot", 0.0, {"strict_seed_check": False}, ["--plain-seed-check"]),
 ]
 
 

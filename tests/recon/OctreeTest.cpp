@@ -56,10 +56,13 @@ void expectValidTree(const Octree& root, const std::vector<Vertex>& records,
 // leaf counts when the ray pierces it wholly ahead of the origin and it holds points of
 // which none is excluded. Returns -1 when the ray runs too close to a cell edge or corner
 // for the answer to be well defined, else 0 or 1. With a positive hitDistance a leaf
-// counts only when one of its points lies within hitDistance of its radii of the ray.
+// counts only when one of its points lies within hitDistance of its radii of the ray. With
+// perPoint as well, every point ahead of the origin that is not excluded and lies that near
+// counts, whatever else its leaf holds, also in the leaf that holds the origin.
 int referenceHit(const std::vector<Octree::Leaf>& leaves, Vector3 o, Vector3 d,
                  const std::vector<uint8_t>& marks, const std::vector<Vertex>* records = nullptr,
-                 double hitDistance = 0.0) {
+                 double hitDistance = 0.0, bool perPoint = false) {
+    perPoint = perPoint && hitDistance > 0.0;
     const Vector3 unitDirection = [&] {
         Vector3 u = d;
         u.normalize();
@@ -100,6 +103,19 @@ int referenceHit(const std::vector<Octree::Leaf>& leaves, Vector3 o, Vector3 d,
         if (near(tEnter, tExit) || (tEnter != 0.0 && near(tEnter, 0.0)) ||
             (tExit != 0.0 && near(tExit, 0.0))) {
             return -1;
+        }
+        if (perPoint) {
+            if (tEnter > tExit || tExit < 0) {
+                continue;
+            }
+            for (const int32_t* it = leaf.begin; it != leaf.end; ++it) {
+                const Vertex& v = (*records)[static_cast<size_t>(*it)];
+                const Vector3 w(v.position.x - o.x, v.position.y - o.y, v.position.z - o.z);
+                if (marks[*it] == 0 && w.dot(unitDirection) > 0.0 && nearRay(v)) {
+                    hit = 1;
+                }
+            }
+            continue;
         }
         if (tEnter > tExit || tEnter < 0 || tExit < 0 || leaf.empty()) {
             continue;
@@ -336,10 +352,12 @@ TEST(Octree, RayTraversalMatchesBruteForce) {
             for (const int32_t n : records[p].neighbours) {
                 marks[n] = 1;
             }
-            // Every third ray uses the plain leaf rule, the others the finer test.
+            // Every third ray uses the plain leaf rule, the others the finer test, and every
+            // other ray judges each point on its own (ignored under the plain rule).
             tree.rayHitDistance = ray % 3 == 0 ? 0.0 : 0.1 + 0.2 * (ray % 3);
-            const int expected =
-                referenceHit(leaves, origin, direction, marks, &records, tree.rayHitDistance);
+            tree.perPointRays = ray % 2 == 1;
+            const int expected = referenceHit(leaves, origin, direction, marks, &records,
+                                              tree.rayHitDistance, tree.perPointRays);
             for (const int32_t n : records[p].neighbours) {
                 marks[n] = 0;
             }
@@ -391,4 +409,52 @@ TEST(Octree, FinerRayTestCountsOnlyPointsNearTheRay) {
     EXPECT_TRUE(Octree::pointNearRay(ray, Vector3(5, 0.15, 0), 1.0));
     EXPECT_FALSE(Octree::pointNearRay(ray, Vector3(-0.3, 0.1, 0), 1.0));
     EXPECT_TRUE(Octree::pointNearRay(ray, Vector3(-0.3, 0.1, 0), 2.0));
+}
+
+TEST(Octree, PerPointRaysCountTheCellsOfTheOriginAndOfItsNeighbours) {
+    // The root is [-20, 20]^3 again, with cells of edge 1.25 on the grid through 0. In the
+    // origin's own cell, record 1 lies on the ray 0.5 ahead (a wall across a thin part) and
+    // record 2 0.5 behind; in the next cell, record 3 lies on the ray beside record 4.
+    std::vector<Vertex> records = {makeRecord(0.6, 0.5, 0.6, 1.0),  makeRecord(1.1, 0.5, 0.6, 1.0),
+                                   makeRecord(0.1, 0.5, 0.6, 1.0),  makeRecord(2.0, 0.5, 0.6, 1.0),
+                                   makeRecord(2.2, 0.55, 0.6, 1.0), makeRecord(-20, -20, -20, 1.0),
+                                   makeRecord(20, 20, 20, 1.0)};
+    Octree tree;
+    tree.buildAll(records.data(), 7, 2.5);
+    ASSERT_EQ(tree.edge, 40.0);
+    const Vector3 origin = records[0].position;
+    const Vector3 ahead(1, 0, 0);
+    records[0].neighbours[0] = 4;
+    tree.rayHitDistance = 0.75;
+    // The leaf rule skips the origin's cell and the cell holding neighbour 4.
+    EXPECT_FALSE(tree.castRay(origin, ahead, 0));
+    tree.perPointRays = true;
+    EXPECT_TRUE(tree.castRay(origin, ahead, 0));
+    // A neighbour never blocks; with records 1 and 4 neighbours, record 3 still does.
+    records[0].neighbours[1] = 1;
+    EXPECT_TRUE(tree.castRay(origin, ahead, 0));
+    records[0].neighbours[2] = 3;
+    EXPECT_FALSE(tree.castRay(origin, ahead, 0));
+    // Record 2, behind the origin and 0.5 from it, does not block a ray away from it.
+    EXPECT_TRUE(tree.castRay(origin, Vector3(-1, 0, 0), 0));
+    EXPECT_FALSE(tree.castRay(origin, Vector3(0, 0, 1), 0));
+    // Under the plain rule (no hit distance) the per-point switch changes nothing.
+    tree.rayHitDistance = 0.0;
+    EXPECT_FALSE(tree.castRay(origin, Vector3(-1, 0, 0), 0));
+
+    // The seed check: a seed facing the wall ahead of it is turned round only when the
+    // wall's points are judged one by one.
+    tree.rayHitDistance = 0.75;
+    records[0].neighbours[1] = -1;
+    records[0].neighbours[2] = -1;
+    records[2].position = Vector3(0.6, 0.5, 0.1); // out of the way of the -x ray
+    tree.reset();
+    tree.buildAll(records.data(), 7, 2.5);
+    tree.perPointRays = false;
+    records[0].normal = Vector3(1, 0, 0);
+    EXPECT_FALSE(tree.blockedBothWays(0));
+    EXPECT_EQ(records[0].normal.x, 1.0);
+    tree.perPointRays = true;
+    EXPECT_FALSE(tree.blockedBothWays(0));
+    EXPECT_EQ(records[0].normal.x, -1.0);
 }
