@@ -2,6 +2,7 @@
 // the corners of its fan triangles; a fan is refused when a ray meets another part of
 // the component.
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <iostream>
 
@@ -43,6 +44,24 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
     // The result does not depend on the order of the rays. A point refused through the ray
     // of one of its fan members is usually refused through the same member when it is tested
     // again, so that member's ray is cast first (not while p is traced, to keep the trace).
+#ifdef FANMESH_CHECK_FAN_MEMO
+    // Checking build: every answer is compared with that of the rays in fan order.
+    const auto checked = [&](bool result) {
+        bool blocked = tree.castRay(vp.position, d, p);
+        for (int32_t i = 0; i < vp.triangleFanCount && !blocked; ++i) {
+            const int32_t l = vp.triangleFan[i];
+            blocked = tree.castRay(vertices[l].position, d, l);
+        }
+        if (blocked == result) {
+            std::cerr << "global convexity test of point " << p
+                      << " differs from the rays in fan order\n";
+            std::abort();
+        }
+        return result;
+    };
+#else
+    const auto checked = [](bool result) { return result; };
+#endif
     clockStart = diagnosticTicks();
     if (blockedOrigins.size() < static_cast<size_t>(activeCount)) {
         blockedOrigins.resize(static_cast<size_t>(activeCount), -1);
@@ -53,7 +72,7 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
     if (first >= 0 && indexInFan(p, first) >= 0 &&
         tree.castRay(vertices[first].position, d, first)) {
         refused();
-        return false;
+        return checked(false);
     }
     if (tree.castRay(vp.position, d, p)) {
         if (blockedOrigin != nullptr) {
@@ -63,7 +82,7 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
         if (trace) {
             std::cout << "Death at 4\n";
         }
-        return false;
+        return checked(false);
     }
     for (int32_t i = 0; i < vp.triangleFanCount; ++i) {
         const int32_t l = vp.triangleFan[i];
@@ -79,10 +98,10 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
                 std::cout << "Death at 5 - "
                           << "\t" << d.x << " , " << d.y << " , " << d.z << "\n";
             }
-            return false;
+            return checked(false);
         }
     }
     clockEnd = diagnosticTicks();
     octreeTicks += clockEnd - clockStart;
-    return true;
+    return checked(true);
 }

@@ -132,6 +132,18 @@ void ReconstructionState::processLayer(bool levelFlipping) {
         // Point creation starts only from points that border an accepted fan; a component
         // without one would get its index built and nothing else, so it is passed over.
         if (std::none_of(first, last, [this](int32_t p) { return connectionCount(p) != 0; })) {
+#ifdef FANMESH_CHECK_FAN_MEMO
+            // Checking build: point creation on the component must leave every state alone.
+            const std::vector<uint8_t> before = pointState;
+            const int32_t completedBefore = completedCount;
+            component.assign(first, last);
+            componentOctree.reset();
+            createPoints(component, componentOctree, levelFlipping);
+            if (pointState != before || completedCount != completedBefore) {
+                std::cerr << "point creation changed a component without links\n";
+                std::abort();
+            }
+#endif
             continue;
         }
         component.assign(first, last);

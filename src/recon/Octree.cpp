@@ -56,10 +56,17 @@ void Octree::build(Vertex* recordArray, std::vector<int32_t>& list, int32_t reco
         excluded.resize(static_cast<size_t>(needed), 0);
     }
 
+    // The positions and radii side by side, in the order of the list and moved with it: the
+    // bounding box and the splitting read them once per level, and the records lie scattered.
+    std::vector<Ball> balls(list.size());
+    for (size_t i = 0; i < list.size(); ++i) {
+        const Vertex& record = records[list[i]];
+        balls[i] = Ball{record.position, record.neighbourhoodRadius};
+    }
     Vector3 boxMin(0.0, 0.0, 0.0);
     Vector3 boxMax(0.0, 0.0, 0.0);
-    for (size_t i = 0; i < list.size(); ++i) {
-        const Vector3& v = records[list[i]].position;
+    for (size_t i = 0; i < balls.size(); ++i) {
+        const Vector3& v = balls[i].position;
         if (i == 0) {
             boxMin = v;
             boxMax = v;
@@ -102,13 +109,6 @@ void Octree::build(Vertex* recordArray, std::vector<int32_t>& list, int32_t reco
         return;
     }
     pointList.swap(list);
-    // The positions and radii side by side, in the order of pointList and moved with it: the
-    // splitting reads them once per level, and the records lie scattered.
-    std::vector<Ball> balls(pointList.size());
-    for (size_t i = 0; i < pointList.size(); ++i) {
-        const Vertex& record = records[pointList[i]];
-        balls[i] = Ball{record.position, record.neighbourhoodRadius};
-    }
     std::vector<Ball> ballScratch(pointList.size());
     std::vector<int32_t> scratch(pointList.size());
     std::vector<uint8_t> codes(pointList.size());
