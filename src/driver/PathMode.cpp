@@ -211,6 +211,15 @@ int runPathMode(const CommandLine& line) {
     if (!readInput(line.input, run, coordinates, error)) {
         return fail(EXIT_INPUT_ERROR, error);
     }
+    // A text file whose points stop at a short line (an empty one, say) before its end: the
+    // points after it are not read, as the format says, but the user is told.
+    if (const PointDataEnd& end = run.preparation.dataEnd; end.unreadPointLines > 0) {
+        std::cerr << "fanmesh: " << line.input << ": line " << end.line
+                  << ": warning: this line is shorter than 6 characters and ends the points; "
+                  << end.unreadPointLines << " line" << (end.unreadPointLines == 1 ? "" : "s")
+                  << " holding three numbers from here on "
+                  << (end.unreadPointLines == 1 ? "is" : "are") << " not read\n";
+    }
 
     // An interruption removes the partial outputs and side files this run creates.
     installInterruptCleanup();

@@ -181,18 +181,40 @@ std::string describeLineProblem(const char* line, PointLineStatus status) {
 
 } // namespace
 
+namespace {
+
+// Counts the lines from the current one (the short line that ended the data) to the end of
+// the stream that hold three decimal numbers.
+long countUnreadPointLines(LineReader& reader, std::string_view line) {
+    long count = 0;
+    double x, y, z;
+    do {
+        if (parsePointLine(line.data(), x, y, z)) {
+            ++count;
+        }
+    } while (reader.next(line));
+    return count;
+}
+
+} // namespace
+
 bool readPointLines(std::FILE* file, const std::string& fileName, std::vector<double>& coordinates,
-                    Failure& failure, std::ostream* console) {
+                    Failure& failure, std::ostream* console, PointDataEnd* dataEnd) {
     LineReader reader(file);
     std::string_view line;
     for (;;) {
-        reader.next(line);
+        const bool more = reader.next(line);
         if (holdsNulByte(line)) {
             failure = {fileName, reader.lineNumber, "the line holds a NUL byte"};
             return false;
         }
         if (line.size() < MIN_POINT_LINE_LENGTH) {
-            break; // the end of the data (or of the file)
+            // The end of the data (or of the file).
+            if (more && dataEnd != nullptr) {
+                dataEnd->line = reader.lineNumber;
+                dataEnd->unreadPointLines = countUnreadPointLines(reader, line);
+            }
+            break;
         }
         double x, y, z;
         const PointLineStatus status = parsePointFields(line.data(), x, y, z);
@@ -253,7 +275,8 @@ bool PointSetPreparation::loadPoints(const std::string& fileName) {
 
     std::vector<double> coordinates; // three per point
     Failure lineFailure;
-    const bool read = readPointLines(file, fileName, coordinates, lineFailure, console);
+    dataEnd = PointDataEnd{};
+    const bool read = readPointLines(file, fileName, coordinates, lineFailure, console, &dataEnd);
     std::fclose(file);
     if (!read) {
         failure = lineFailure.describe();

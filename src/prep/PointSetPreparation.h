@@ -13,6 +13,14 @@
 #include "geometry/Vector3.h"
 #include "recon/Vertex.h"
 
+// Where a short line ended the point data before the end of the file: its line number, and
+// how many lines from it on (itself included) hold three decimal numbers, points that were
+// therefore not read. Both 0 when the data ran to the end of the file.
+struct PointDataEnd {
+    long line = 0;
+    long unreadPointLines = 0;
+};
+
 struct PointSetPreparation {
     std::string neighbourFileName;
     std::string timingFileName;
@@ -38,6 +46,7 @@ struct PointSetPreparation {
     // line where they apply); empty otherwise.
     std::string failure;
     std::string pointFileName; // the file loadPoints read, for naming it in a failure
+    PointDataEnd dataEnd;      // where a short line ended the data loadPoints read, if it did
     // Input point index of every record: records are reordered when points are removed.
     std::vector<int32_t> inputIndex;
     // Records totalCount to totalCount + setAsideCount - 1 (after all others) hold points set
@@ -133,6 +142,8 @@ bool parsePointLine(const char* line, double& x, double& y, double& z);
 // a line shorter than 6 characters, line end included) and appends x, y, z of each point to
 // coordinates. False, with `failure` naming fileName and the line, on a line that is not
 // three decimal numbers, holds a NUL byte or a value beyond the single-precision range, or
-// on a read error. Prints a dot per 500 points on console unless it is null.
+// on a read error. Prints a dot per 500 points on console unless it is null. When dataEnd is
+// not null and a short line ends the data early, the rest of the stream is read to fill it
+// in (the points after that line still are not read).
 bool readPointLines(std::FILE* file, const std::string& fileName, std::vector<double>& coordinates,
-                    Failure& failure, std::ostream* console);
+                    Failure& failure, std::ostream* console, PointDataEnd* dataEnd = nullptr);

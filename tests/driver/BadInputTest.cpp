@@ -102,6 +102,35 @@ TEST(BadInput, RefusalsNameTheFileLineAndFault) {
     }
 }
 
+TEST(BadInput, PointsAfterAShortLineAreReportedAsNotRead) {
+    // A short line ends a text file's points; points after it would be lost without a word.
+    RunDirectory directory;
+    directory.generate("sphere", 400, 2);
+    ASSERT_EQ(directory.shell("head -n 200 rawPoints.txt > gap.xyz && echo >> gap.xyz && "
+                              "tail -n +201 rawPoints.txt >> gap.xyz && "
+                              "cp rawPoints.txt last.xyz && printf '0 0 1' >> last.xyz && "
+                              "cp rawPoints.txt ends.xyz && printf '\\n\\n' >> ends.xyz"),
+              0);
+    const struct {
+        std::string file, warning;
+    } cases[] = {
+        {"gap.xyz", "gap.xyz: line 201: warning: this line is shorter than 6 characters and "
+                    "ends the points; 200 lines holding three numbers from here on are not read"},
+        {"last.xyz", "last.xyz: line 401: warning: this line is shorter than 6 characters and "
+                     "ends the points; 1 line holding three numbers from here on is not read"},
+        {"ends.xyz", ""}, // empty lines at the end hide no point
+    };
+    for (const auto& c : cases) {
+        const meshtest::Outcome outcome = directory.fanmesh(c.file + " -q");
+        EXPECT_EQ(outcome.status, 0) << c.file;
+        if (c.warning.empty()) {
+            EXPECT_EQ(outcome.errors.find("ends the points"), std::string::npos) << outcome.errors;
+        } else {
+            EXPECT_NE(outcome.errors.find(c.warning), std::string::npos) << outcome.errors;
+        }
+    }
+}
+
 TEST(BadInput, RepeatedAndFarPointsLeaveTheMeshOfTheRestUnchanged) {
     RunDirectory clean;
     clean.generate("torus", 1500);
