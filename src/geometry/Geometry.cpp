@@ -6,24 +6,6 @@
 
 namespace {
 
-constexpr double RADIANS_TO_DEGREES = 57.29577951308232;
-
-// Cosine of the angle between u and v clamped to [-1, 1]; 1 (angle 0) when either vector has
-// zero length, so that no angle function turns a degenerate argument into NaN.
-double clampedCosine(const Vector3& u, const Vector3& v) {
-    const double lengths = v.length() * u.length();
-    if (lengths == 0.0) {
-        return 1.0;
-    }
-    double c = u.dot(v) / lengths;
-    if (c > 1.0) {
-        c = 1.0;
-    } else if (c < -1.0) {
-        c = -1.0;
-    }
-    return c;
-}
-
 double component(const Vector3& v, int axis) {
     return axis == 0 ? v.x : (axis == 1 ? v.y : v.z);
 }
@@ -50,25 +32,8 @@ bool insideTriangle(const Vector3& x, const Vector3& a, const Vector3& b, const 
 
 } // namespace
 
-Vector3 difference(Vector3 a, Vector3 b) {
-    a.subtract(b);
-    return a;
-}
-
 double distanceBetweenPoints(Vector3 a, Vector3 b) {
     return difference(a, b).length();
-}
-
-Vector3 crossProduct(Vector3 a, Vector3 b) {
-    return a.cross(b);
-}
-
-double angleBetween(Vector3 u, Vector3 v) {
-    return std::acos(clampedCosine(u, v));
-}
-
-double angleBetweenDeg(Vector3 u, Vector3 v) {
-    return angleBetween(u, v) * RADIANS_TO_DEGREES;
 }
 
 double orientedAngleDeg(Vector3 u, Vector3 v, Vector3 axis) {
@@ -84,25 +49,10 @@ double orientedAngleDeg(Vector3 u, Vector3 v, Vector3 axis) {
     return u.dot(v) > 0.0 ? 0.0 : 180.0;
 }
 
-double vertexAngleDeg(Vector3 a, Vector3 b, Vector3 c) {
-    return angleBetweenDeg(difference(b, a), difference(c, a));
-}
-
 double triangleArea(Vector3 p0, Vector3 apex, Vector3 p2) {
     const Vector3 u = difference(p0, apex);
     const Vector3 w = difference(p2, apex);
     return std::sin(angleBetween(u, w)) * w.length() * u.length() * 0.5;
-}
-
-Vector3 triangleNormal(Vector3 a, Vector3 b, Vector3 c) {
-    Vector3 n = difference(c, a).cross(difference(b, a));
-    n.normalize();
-    return n;
-}
-
-bool sameSide(Vector3 p, Vector3 q, Vector3 a, Vector3 b) {
-    const Vector3 e = difference(b, a);
-    return e.cross(difference(p, a)).dot(e.cross(difference(q, a))) >= 0.0;
 }
 
 bool closestPointOnLine(Vector3 p1, Vector3 p2, Vector3 p3, Vector3 p4, Vector3& out) {
@@ -169,30 +119,6 @@ Vector3 projectOntoPlane(Vector3 normal, Vector3 p, Vector3 q) {
         q1.set(q1.x - 2 * d * m.x, q1.y - 2 * d * m.y, q1.z - 2 * d * m.z);
     }
     return q1;
-}
-
-bool linePlaneIntersection(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin,
-                           Vector3& out) {
-    Vector3 n = difference(c, a).cross(difference(b, a));
-    n.normalize();
-    const double along = n.dot(direction);
-    if (std::fabs(along) < PARALLEL_EPSILON) {
-        return false;
-    }
-    const double t = n.dot(difference(a, origin)) / along;
-    out.set(origin.x + t * direction.x, origin.y + t * direction.y, origin.z + t * direction.z);
-    return along > 0.0;
-}
-
-Vector3 linePlaneHitPoint(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin) {
-    Vector3 hit = origin;
-    linePlaneIntersection(a, b, c, direction, origin, hit);
-    return hit;
-}
-
-bool inWedge(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin) {
-    const Vector3 x = linePlaneHitPoint(a, b, c, direction, origin);
-    return sameSide(x, b, a, c) && sameSide(x, c, a, b);
 }
 
 bool lineHitsTriangle(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin) {

@@ -1,8 +1,12 @@
 // Free geometric functions over Vector3: products, angles, areas, plane distances and
 // projections, a line-line closest point and the line-triangle tests used by the mesher.
 // Every vector argument is taken by value; results come back as numbers, flags or through
-// an explicit output argument.
+// an explicit output argument. The small ones that the fan search and the repairs call
+// millions of times are defined here, inline; the build contracts no multiply-add, so
+// an inlined call computes the very same bits as a call to an out-of-line copy.
 #pragma once
+
+#include <cmath>
 
 #include "geometry/Vector3.h"
 
@@ -10,30 +14,64 @@
 inline constexpr double GEOMETRY_EPSILON = 1e-7;
 // Tolerance for a line running parallel to a triangle plane: 1e-6 held in single precision.
 inline constexpr double PARALLEL_EPSILON = static_cast<double>(1e-6f);
+inline constexpr double RADIANS_TO_DEGREES = 57.29577951308232;
 
 // a - b.
-Vector3 difference(Vector3 a, Vector3 b);
+inline Vector3 difference(Vector3 a, Vector3 b) {
+    a.subtract(b);
+    return a;
+}
 // a x b.
-Vector3 crossProduct(Vector3 a, Vector3 b);
+inline Vector3 crossProduct(Vector3 a, Vector3 b) {
+    return a.cross(b);
+}
 // Euclidean distance |a - b|.
 double distanceBetweenPoints(Vector3 a, Vector3 b);
 
+// Cosine of the angle between u and v clamped to [-1, 1]; 1 (angle 0) when either vector
+// has zero length, so that no angle function turns a degenerate argument into NaN.
+inline double clampedCosine(const Vector3& u, const Vector3& v) {
+    const double lengths = v.length() * u.length();
+    if (lengths == 0.0) {
+        return 1.0;
+    }
+    double c = u.dot(v) / lengths;
+    if (c > 1.0) {
+        c = 1.0;
+    } else if (c < -1.0) {
+        c = -1.0;
+    }
+    return c;
+}
 // Angle between u and v in radians, 0 to pi (0 if either vector has zero length).
-double angleBetween(Vector3 u, Vector3 v);
+inline double angleBetween(Vector3 u, Vector3 v) {
+    return std::acos(clampedCosine(u, v));
+}
 // Angle between u and v in degrees, 0 to 180 (0 if either vector has zero length).
-double angleBetweenDeg(Vector3 u, Vector3 v);
+inline double angleBetweenDeg(Vector3 u, Vector3 v) {
+    return angleBetween(u, v) * RADIANS_TO_DEGREES;
+}
 // Angle from u to v in degrees turned about axis, in [0, 360).
 double orientedAngleDeg(Vector3 u, Vector3 v, Vector3 axis);
 // Angle in degrees at corner a of triangle (a, b, c).
-double vertexAngleDeg(Vector3 a, Vector3 b, Vector3 c);
+inline double vertexAngleDeg(Vector3 a, Vector3 b, Vector3 c) {
+    return angleBetweenDeg(difference(b, a), difference(c, a));
+}
 
 // Area of the triangle (p0, apex, p2).
 double triangleArea(Vector3 p0, Vector3 apex, Vector3 p2);
 // Unit normal (c - a) x (b - a); the zero vector for a degenerate triangle.
-Vector3 triangleNormal(Vector3 a, Vector3 b, Vector3 c);
+inline Vector3 triangleNormal(Vector3 a, Vector3 b, Vector3 c) {
+    Vector3 n = difference(c, a).cross(difference(b, a));
+    n.normalize();
+    return n;
+}
 
 // True when p and q lie on the same side of the line through a and b (on the line counts).
-bool sameSide(Vector3 p, Vector3 q, Vector3 a, Vector3 b);
+inline bool sameSide(Vector3 p, Vector3 q, Vector3 a, Vector3 b) {
+    const Vector3 e = difference(b, a);
+    return e.cross(difference(p, a)).dot(e.cross(difference(q, a))) >= 0.0;
+}
 // Point of the unbounded line p1p2 nearest to the unbounded line p3p4; out is written only
 // when true is returned.
 bool closestPointOnLine(Vector3 p1, Vector3 p2, Vector3 p3, Vector3 p4, Vector3& out);
@@ -52,12 +90,30 @@ Vector3 projectOntoPlane(Vector3 normal, Vector3 p, Vector3 q);
 // Meeting point of the line (origin, direction) with the plane of (a, b, c). Returns false
 // without writing out when the line is parallel; otherwise writes out and returns whether the
 // direction runs along the triangle normal.
-bool linePlaneIntersection(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin,
-                           Vector3& out);
+inline bool linePlaneIntersection(Vector3 a, Vector3 b, Vector3 c, Vector3 direction,
+                                  Vector3 origin, Vector3& out) {
+    Vector3 n = difference(c, a).cross(difference(b, a));
+    n.normalize();
+    const double along = n.dot(direction);
+    if (std::fabs(along) < PARALLEL_EPSILON) {
+        return false;
+    }
+    const double t = n.dot(difference(a, origin)) / along;
+    out.set(origin.x + t * direction.x, origin.y + t * direction.y, origin.z + t * direction.z);
+    return along > 0.0;
+}
 // Meeting point of the line with the plane of (a, b, c), or origin if the line is parallel.
-Vector3 linePlaneHitPoint(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin);
+inline Vector3 linePlaneHitPoint(Vector3 a, Vector3 b, Vector3 c, Vector3 direction,
+                                 Vector3 origin) {
+    Vector3 hit = origin;
+    linePlaneIntersection(a, b, c, direction, origin, hit);
+    return hit;
+}
 // True when the line meets the plane inside the unbounded wedge at a between rays to b and c.
-bool inWedge(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin);
+inline bool inWedge(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin) {
+    const Vector3 x = linePlaneHitPoint(a, b, c, direction, origin);
+    return sameSide(x, b, a, c) && sameSide(x, c, a, b);
+}
 // True when the line meets the triangle.
 bool lineHitsTriangle(Vector3 a, Vector3 b, Vector3 c, Vector3 direction, Vector3 origin);
 // lineHitsTriangle that also gives the point where the line meets the plane (origin when the

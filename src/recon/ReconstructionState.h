@@ -109,15 +109,61 @@ struct ReconstructionState {
     }
 
     // ---- repair: triangle fan editing ----
+    // The look-ups below run millions of times per run, from the fan search and every
+    // repair, so they are defined here, inline.
     // Position of key in the fan of p, or -1.
-    int32_t indexInFan(int32_t p, int32_t key) const;
+    int32_t indexInFan(int32_t p, int32_t key) const {
+        const Vertex& record = vertices[p];
+        const int32_t count = record.triangleFanCount;
+        const int32_t* entries = record.triangleFan.first(count);
+        for (int32_t i = 0; i < count; ++i) {
+            if (entries[i] == key) {
+                return i;
+            }
+        }
+        return -1;
+    }
     // Entry after key in the fan of p, cyclically; the first entry when key is absent,
     // -1 for an empty fan.
-    int32_t nextInFan(int32_t p, int32_t key) const;
+    int32_t nextInFan(int32_t p, int32_t key) const {
+        const Vertex& record = vertices[p];
+        const int32_t count = record.triangleFanCount;
+        if (count <= 0) {
+            return -1;
+        }
+        const int32_t i = indexInFan(p, key);
+        if (i < 0) {
+            return record.triangleFan[0];
+        }
+        return record.triangleFan[(i + 1) % count];
+    }
     // Entry before key in the fan of p, cyclically; -1 when key is absent or the fan is empty.
-    int32_t prevInFan(int32_t p, int32_t key) const;
+    int32_t prevInFan(int32_t p, int32_t key) const {
+        const Vertex& record = vertices[p];
+        const int32_t i = indexInFan(p, key);
+        if (i < 0) {
+            return -1;
+        }
+        return i > 0 ? record.triangleFan[i - 1] : record.triangleFan[record.triangleFanCount - 1];
+    }
     // prevInFan(p, key) and nextInFan(p, key) into before and after, with one look-up.
-    void fanEntriesBeside(int32_t p, int32_t key, int32_t& before, int32_t& after) const;
+    void fanEntriesBeside(int32_t p, int32_t key, int32_t& before, int32_t& after) const {
+        const Vertex& record = vertices[p];
+        const int32_t count = record.triangleFanCount;
+        if (count <= 0) {
+            before = -1;
+            after = -1;
+            return;
+        }
+        const int32_t i = indexInFan(p, key);
+        if (i < 0) {
+            before = -1;
+            after = record.triangleFan[0];
+            return;
+        }
+        before = i > 0 ? record.triangleFan[i - 1] : record.triangleFan[count - 1];
+        after = record.triangleFan[(i + 1) % count];
+    }
     // The point w, other than exclude, with a triangle (p, w, q) in fan order, or -1.
     int32_t triangleApex(int32_t exclude, int32_t p, int32_t q) const;
     // Appends q to connectedPoints of p.
@@ -158,6 +204,9 @@ struct ReconstructionState {
     void updateClosedFanNormal(int32_t p);
 
     // ---- grow: fan acceptance criteria ----
+    // Whether the triangle (a, lastPoint, n) has an acceptable angle at a (n == firstPoint:
+    // as the triangle that closes the fan); angle receives that angle in degrees when the
+    // test passes, and also when it fails while a is the traced point.
     bool triangleAngleTest(int32_t a, int32_t lastPoint, int32_t n, int32_t firstPoint,
                            double& angle);
     bool dihedralTest(int32_t a, int32_t lastPoint, const Vector3& previousNormal,

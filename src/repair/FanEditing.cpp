@@ -5,59 +5,6 @@
 
 #include "recon/ReconstructionState.h"
 
-int32_t ReconstructionState::indexInFan(int32_t p, int32_t key) const {
-    const Vertex& record = vertices[p];
-    const int32_t count = record.triangleFanCount;
-    const int32_t* entries = record.triangleFan.first(count);
-    for (int32_t i = 0; i < count; ++i) {
-        if (entries[i] == key) {
-            return i;
-        }
-    }
-    return -1;
-}
-
-int32_t ReconstructionState::nextInFan(int32_t p, int32_t key) const {
-    const Vertex& record = vertices[p];
-    const int32_t count = record.triangleFanCount;
-    if (count <= 0) {
-        return -1;
-    }
-    const int32_t i = indexInFan(p, key);
-    if (i < 0) {
-        return record.triangleFan[0];
-    }
-    return record.triangleFan[(i + 1) % count];
-}
-
-void ReconstructionState::fanEntriesBeside(int32_t p, int32_t key, int32_t& before,
-                                           int32_t& after) const {
-    const Vertex& record = vertices[p];
-    const int32_t count = record.triangleFanCount;
-    if (count <= 0) {
-        before = -1;
-        after = -1;
-        return;
-    }
-    const int32_t i = indexInFan(p, key);
-    if (i < 0) {
-        before = -1;
-        after = record.triangleFan[0];
-        return;
-    }
-    before = i > 0 ? record.triangleFan[i - 1] : record.triangleFan[count - 1];
-    after = record.triangleFan[(i + 1) % count];
-}
-
-int32_t ReconstructionState::prevInFan(int32_t p, int32_t key) const {
-    const Vertex& record = vertices[p];
-    const int32_t i = indexInFan(p, key);
-    if (i < 0) {
-        return -1;
-    }
-    return i > 0 ? record.triangleFan[i - 1] : record.triangleFan[record.triangleFanCount - 1];
-}
-
 int32_t ReconstructionState::triangleApex(int32_t exclude, int32_t p, int32_t q) const {
     if (pointState[p] == 1) {
         return prevInFan(p, q);
