@@ -12,6 +12,8 @@ struct PreparedTriangle {
     Vector3 edgeAC, referenceAC; // c - a and (c - a) x (b - a)
     Vector3 edgeAB, referenceAB; // b - a and (b - a) x (c - a)
 
+    // Leaves every member unset, for arrays that are prepared entry by entry.
+    PreparedTriangle() = default;
     // Prepares the triangle (a, b, c).
     PreparedTriangle(const Vector3& pa, const Vector3& pb, const Vector3& pc)
         : a(pa), b(pb), c(pc) {
@@ -54,6 +56,14 @@ struct PreparedTriangle {
             return false;
         }
         return contains(x);
+    }
+    // Same as inWedge(a, b, c, direction, origin), with along the dot product of normal and
+    // direction: the line meets the plane inside the unbounded wedge at a between the rays
+    // to b and c.
+    bool inWedgeAlong(double along, const Vector3& direction, const Vector3& origin) const {
+        const Vector3 x = hitPointAlong(along, direction, origin);
+        return edgeAC.cross(difference(x, a)).dot(referenceAC) >= 0.0 &&
+               edgeAB.cross(difference(x, a)).dot(referenceAB) >= 0.0;
     }
     // Same as lineHitsTriangle(a, b, c, direction, origin).
     bool lineHits(const Vector3& direction, const Vector3& origin) const {

@@ -2,6 +2,7 @@
 // uncompleted neighbour that lies over the fan into it, in place of the nearer corner of the
 // covering triangle.
 #include "geometry/Geometry.h"
+#include "geometry/PreparedTriangle.h"
 #include "recon/ReconstructionState.h"
 
 int32_t ReconstructionState::findHostTriangle(int32_t a, int32_t t, bool& found) {
@@ -27,14 +28,36 @@ int32_t ReconstructionState::findHostTriangle(int32_t a, int32_t t, bool& found)
 bool ReconstructionState::searchingAndReplacingHiddenPointsByConvexity(int32_t a) {
     bool result = true;
     Vertex& v = vertices[a];
+    // The fan and the normal stay as they are until a neighbour is swapped in, which ends
+    // the loop, so the wedges of the fan triangles are set up once, at the first neighbour
+    // that needs them (findHostTriangle for a point outside the fan, wedge by wedge).
+    const int32_t count = v.triangleFanCount;
+    PreparedTriangle wedges[MAX_FAN_SIZE];
+    double alongs[MAX_FAN_SIZE];
+    bool prepared = false;
     for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
         const int32_t t = v.neighbours[k];
         if (t < 0 || pointState[t] == 1 || indexInFan(a, t) >= 0) {
             continue;
         }
-        bool found = false;
-        const int32_t m = findHostTriangle(a, t, found);
-        if (!found) {
+        if (!prepared) {
+            for (int32_t i = 0; i < count; ++i) {
+                const int32_t u = v.triangleFan[i];
+                const int32_t w = v.triangleFan[(i + 1) % count];
+                wedges[i] =
+                    PreparedTriangle(v.position, vertices[u].position, vertices[w].position);
+                alongs[i] = wedges[i].normal.dot(v.normal);
+            }
+            prepared = true;
+        }
+        int32_t m = -1;
+        for (int32_t i = 0; i < count; ++i) {
+            if (wedges[i].inWedgeAlong(alongs[i], v.normal, vertices[t].position)) {
+                m = v.triangleFan[i];
+                break;
+            }
+        }
+        if (m < 0) {
             continue;
         }
         const int32_t u = nextInFan(a, m);
