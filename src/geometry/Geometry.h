@@ -53,9 +53,32 @@ inline double angleBetweenDeg(Vector3 u, Vector3 v) {
 }
 // Angle from u to v in degrees turned about axis, in [0, 360).
 double orientedAngleDeg(Vector3 u, Vector3 v, Vector3 axis);
+// Cosines further apart than this tell the order of their angles without acos: acos has
+// a slope of at least 1 in magnitude, so the angles differ by at least this much, some
+// million times the error of acos, of the conversion to degrees and of a threshold's
+// cosine computed by std::cos.
+inline constexpr double COSINE_ORDER_MARGIN = 1e-9;
+// Order of the angles of two cosines in [-1, 1], as acos and angleBetweenDeg compute them,
+// read from the cosines alone: -1 when the angle of cosA is the smaller, 1 when it is the
+// larger, 0 when the cosines lie within COSINE_ORDER_MARGIN of each other or either is NaN,
+// so that only the angles themselves can tell.
+inline int angleOrderFromCosines(double cosA, double cosB) {
+    if (cosA > cosB + COSINE_ORDER_MARGIN) {
+        return -1;
+    }
+    if (cosA < cosB - COSINE_ORDER_MARGIN) {
+        return 1;
+    }
+    return 0;
+}
 // Angle in degrees at corner a of triangle (a, b, c).
 inline double vertexAngleDeg(Vector3 a, Vector3 b, Vector3 c) {
     return angleBetweenDeg(difference(b, a), difference(c, a));
+}
+// Cosine of the angle at corner a of triangle (a, b, c), from which vertexAngleDeg takes
+// its acos.
+inline double vertexCosine(Vector3 a, Vector3 b, Vector3 c) {
+    return clampedCosine(difference(b, a), difference(c, a));
 }
 
 // Area of the triangle (p0, apex, p2).

@@ -3,16 +3,51 @@
 // neighbours, front membership, the collision of the best continuation with the first
 // triangle, and the apex-angle sum of a closed fan.
 #include <cmath>
+#include <cstdlib>
+#include <iostream>
 
 #include "geometry/Geometry.h"
 #include "grow/FanConstants.h"
 #include "recon/ReconstructionState.h"
 
+namespace {
+// Cosines of the angle limits, for refusing clear cases without acos.
+const double LARGEST_TRIANGLE_COSINE = std::cos(LARGEST_TRIANGLE_ANGLE * DEGREES_TO_RADIANS);
+const double SMALLEST_TRIANGLE_COSINE = std::cos(SMALLEST_TRIANGLE_ANGLE * DEGREES_TO_RADIANS);
+const double LARGEST_CLOSING_COSINE = std::cos(LARGEST_CLOSING_ANGLE * DEGREES_TO_RADIANS);
+} // namespace
+
 bool ReconstructionState::triangleAngleTest(int32_t a, int32_t lastPoint, int32_t n,
                                             int32_t firstPoint, double& angle) {
-    angle =
-        vertexAngleDeg(vertices[a].position, vertices[lastPoint].position, vertices[n].position);
+    const Vector3& pa = vertices[a].position;
+    const Vector3& pk = vertices[lastPoint].position;
+    const Vector3& pn = vertices[n].position;
     const bool closing = n == firstPoint;
+    if (a != tracePoint) {
+        // An angle whose cosine lies clearly beyond a limit's is refused without acos.
+        const double cosine = vertexCosine(pa, pk, pn);
+        const bool refused =
+            closing ? angleOrderFromCosines(cosine, LARGEST_CLOSING_COSINE) > 0
+                    : angleOrderFromCosines(cosine, LARGEST_TRIANGLE_COSINE) > 0 ||
+                          (vertices[a].currentTriangleFan.size() != INITIAL_FAN_LENGTH &&
+                           angleOrderFromCosines(cosine, SMALLEST_TRIANGLE_COSINE) < 0);
+        if (refused) {
+#ifdef FANMESH_CHECK_FAN_MEMO
+            const double exact = vertexAngleDeg(pa, pk, pn);
+            const bool exactRefused =
+                closing ? exact > LARGEST_CLOSING_ANGLE
+                        : exact > LARGEST_TRIANGLE_ANGLE ||
+                              (vertices[a].currentTriangleFan.size() != INITIAL_FAN_LENGTH &&
+                               exact < SMALLEST_TRIANGLE_ANGLE);
+            if (!exactRefused) {
+                std::cerr << "triangle angle test from the cosine differs from the angle\n";
+                std::abort();
+            }
+#endif
+            return false;
+        }
+    }
+    angle = vertexAngleDeg(pa, pk, pn);
     if (angle > LARGEST_TRIANGLE_ANGLE && !closing) {
         return false;
     }

@@ -2,6 +2,9 @@
 // triangles on a fan edge by the other diagonal, where that does not worsen the
 // smallest angle, and the flip step run on every newly completed point.
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
 
 #include "geometry/Geometry.h"
 #include "recon/ReconstructionState.h"
@@ -10,6 +13,49 @@ namespace {
 
 double smallestAngle(const Vector3& a, const Vector3& b, const Vector3& c) {
     return std::min({vertexAngleDeg(a, b, c), vertexAngleDeg(b, c, a), vertexAngleDeg(c, a, b)});
+}
+
+// The largest corner cosine of the triangles (a, b, c) and (d, e, f), that is the cosine of
+// their smallest angle; false when one of them is NaN.
+bool largestCornerCosine(const Vector3& a, const Vector3& b, const Vector3& c, const Vector3& d,
+                         const Vector3& e, const Vector3& f, double& largest) {
+    const double cosines[6] = {vertexCosine(a, b, c), vertexCosine(b, c, a), vertexCosine(c, a, b),
+                               vertexCosine(d, e, f), vertexCosine(e, f, d), vertexCosine(f, d, e)};
+    largest = cosines[0];
+    for (const double cosine : cosines) {
+        if (std::isnan(cosine)) {
+            return false;
+        }
+        largest = std::max(largest, cosine);
+    }
+    return true;
+}
+
+// Whether the flip to the diagonal p-n makes the smallest angle of the two triangles
+// smaller. The angles are computed only when the smallest ones before and after lie too
+// close for their cosines to tell.
+bool flipShrinksSmallestAngle(const Vector3& pa, const Vector3& pb, const Vector3& pp,
+                              const Vector3& pn) {
+    double oldCosine = 0.0;
+    double newCosine = 0.0;
+    if (largestCornerCosine(pa, pp, pb, pa, pb, pn, oldCosine) &&
+        largestCornerCosine(pa, pp, pn, pp, pb, pn, newCosine)) {
+        const int order = angleOrderFromCosines(newCosine, oldCosine);
+        if (order != 0) {
+#ifdef FANMESH_CHECK_FAN_MEMO
+            const double oldMin = std::min(smallestAngle(pa, pp, pb), smallestAngle(pa, pb, pn));
+            const double newMin = std::min(smallestAngle(pa, pp, pn), smallestAngle(pp, pb, pn));
+            if ((newMin < oldMin) != (order < 0)) {
+                std::cerr << "flip angle test from cosines differs from the angles\n";
+                std::abort();
+            }
+#endif
+            return order < 0;
+        }
+    }
+    const double oldMin = std::min(smallestAngle(pa, pp, pb), smallestAngle(pa, pb, pn));
+    const double newMin = std::min(smallestAngle(pa, pp, pn), smallestAngle(pp, pb, pn));
+    return newMin < oldMin;
 }
 
 } // namespace
@@ -35,9 +81,7 @@ bool ReconstructionState::flipEdge(int32_t a, int32_t b) {
         return false;
     }
 
-    const double oldMin = std::min(smallestAngle(pa, pp, pb), smallestAngle(pa, pb, pn));
-    const double newMin = std::min(smallestAngle(pa, pp, pn), smallestAngle(pp, pb, pn));
-    if (newMin < oldMin) {
+    if (flipShrinksSmallestAngle(pa, pb, pp, pn)) {
         return false;
     }
 

@@ -99,8 +99,16 @@ TEST(FanCriteria, TriangleAngleLimits) {
     f.setWorkingFanLength(5);
     EXPECT_FALSE(f.test(false));
 
+    // The angle is reported when the test passes, and on a refusal only for the traced
+    // point (a clear refusal is decided from the cosine alone).
     double angle = 0.0;
-    f.cloud.state.triangleAngleTest(0, 1, 2, 3, angle);
+    f.setWorkingFanLength(3);
+    EXPECT_TRUE(f.cloud.state.triangleAngleTest(0, 1, 2, 3, angle));
+    EXPECT_NEAR(angle, 10.0, 1e-9);
+    f.setWorkingFanLength(5);
+    f.cloud.state.tracePoint = 0;
+    angle = 0.0;
+    EXPECT_FALSE(f.cloud.state.triangleAngleTest(0, 1, 2, 3, angle));
     EXPECT_NEAR(angle, 10.0, 1e-9);
 }
 
