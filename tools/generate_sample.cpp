@@ -37,6 +37,8 @@ constexpr double PLATE_HALF_THICKNESS = 0.25;
 // Two open squares of half side 5 in the planes z = +-SHEET_HALF_GAP.
 constexpr double SHEET_HALF_SIDE = 5.0;
 constexpr double SHEET_HALF_GAP = 0.2;
+// Radius of the four legs of the figure.
+constexpr double FIGURE_LEG_RADIUS = 0.3;
 constexpr double NOISE_BOX_HALF_SIDE = 5.0;
 
 // splitmix64: small, fast and fully determined by the seed.
@@ -256,12 +258,13 @@ struct Capsule {
 // 0.6 across), all capsules. Uniform on the surface of their union: a point of one
 // capsule is kept only when no other capsule holds it.
 const Capsule FIGURE_PARTS[] = {
-    {{-3.0, 0.0, 0.0}, {3.0, 0.0, 0.0}, 1.5},      // body
-    {{3.0, 0.0, 0.5}, {4.5, 0.0, 2.5}, 0.6},       // neck
-    {{4.5, 0.0, 2.5}, {4.5, 0.0, 2.5}, 1.0},       // head
-    {{-2.0, -0.8, -0.5}, {-2.0, -0.8, -5.0}, 0.3}, // legs
-    {{-2.0, 0.8, -0.5}, {-2.0, 0.8, -5.0}, 0.3},   {{2.0, -0.8, -0.5}, {2.0, -0.8, -5.0}, 0.3},
-    {{2.0, 0.8, -0.5}, {2.0, 0.8, -5.0}, 0.3},
+    {{-3.0, 0.0, 0.0}, {3.0, 0.0, 0.0}, 1.5},                    // body
+    {{3.0, 0.0, 0.5}, {4.5, 0.0, 2.5}, 0.6},                     // neck
+    {{4.5, 0.0, 2.5}, {4.5, 0.0, 2.5}, 1.0},                     // head
+    {{-2.0, -0.8, -0.5}, {-2.0, -0.8, -5.0}, FIGURE_LEG_RADIUS}, // legs
+    {{-2.0, 0.8, -0.5}, {-2.0, 0.8, -5.0}, FIGURE_LEG_RADIUS},
+    {{2.0, -0.8, -0.5}, {2.0, -0.8, -5.0}, FIGURE_LEG_RADIUS},
+    {{2.0, 0.8, -0.5}, {2.0, 0.8, -5.0}, FIGURE_LEG_RADIUS},
 };
 
 Point sampleFigure(SplitMix64& random) {
@@ -319,14 +322,22 @@ struct ShapeName {
     const char* name;
     Shape shape;
     double halfExtentX; // bounds |x| of every point, for the density gradient
+    // The shape's thinnest part and its width across (0: no thin part), for --spacing.
+    const char* thinPart;
+    double thinWidth;
 };
 
 const ShapeName SHAPES[] = {
-    {"torus", Shape::torus, 4.0},   {"halftorus", Shape::halfTorus, 4.0},
-    {"sphere", Shape::sphere, 5.0}, {"twospheres", Shape::twoSpheres, 13.0},
-    {"cube", Shape::cube, 5.0},     {"knot", Shape::knot, 6.0},
-    {"plate", Shape::plate, 5.25},  {"legs", Shape::figure, 5.5},
-    {"sheets", Shape::sheets, 5.0}, {"noisebox", Shape::noiseBox, 5.0},
+    {"torus", Shape::torus, 4.0, "tube diameter", 2.0 * TORUS_MINOR_RADIUS},
+    {"halftorus", Shape::halfTorus, 4.0, "tube diameter", 2.0 * TORUS_MINOR_RADIUS},
+    {"sphere", Shape::sphere, 5.0, "", 0.0},
+    {"twospheres", Shape::twoSpheres, 13.0, "", 0.0},
+    {"cube", Shape::cube, 5.0, "", 0.0},
+    {"knot", Shape::knot, 6.0, "tube diameter", 2.0 * KNOT_TUBE_RADIUS},
+    {"plate", Shape::plate, 5.25, "plate thickness", 2.0 * PLATE_HALF_THICKNESS},
+    {"legs", Shape::figure, 5.5, "leg diameter", 2.0 * FIGURE_LEG_RADIUS},
+    {"sheets", Shape::sheets, 5.0, "gap between the sheets", 2.0 * SHEET_HALF_GAP},
+    {"noisebox", Shape::noiseBox, 5.0, "", 0.0},
 };
 
 // One point of the shape; index is the point's place in the output.
@@ -411,11 +422,15 @@ int usage() {
     std::fprintf(
         stderr,
         "usage: generate_sample <shape> <count> <seed> [--noise SIGMA] [--uneven RATIO]\n"
+        "                       [--spacing]\n"
         "  shape: torus halftorus sphere twospheres cube knot plate legs sheets noisebox\n"
         "  writes <count> points, one \"x y z\" line each, to standard output\n"
         "  --noise SIGMA   moves every point by Gaussian noise with SIGMA times the mean\n"
         "                  nearest-neighbour spacing as standard deviation per axis\n"
-        "  --uneven RATIO  the density falls by RATIO (>= 1) from the -x end to the +x end\n");
+        "  --uneven RATIO  the density falls by RATIO (>= 1) from the -x end to the +x end\n"
+        "  --spacing       also writes to standard error the mean nearest-neighbour spacing\n"
+        "                  of the written points and how many spacings the shape's thinnest\n"
+        "                  part measures across\n");
     return 2;
 }
 
@@ -437,7 +452,7 @@ bool parseNumber(const char* text, double minimum, double& value) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4 || argc % 2 != 0) {
+    if (argc < 4) {
         return usage();
     }
     uint64_t count = 0;
@@ -453,10 +468,16 @@ int main(int argc, char** argv) {
     }
     double noise = 0.0;
     double uneven = 1.0;
-    for (int i = 4; i + 1 < argc; i += 2) {
+    bool spacing = false;
+    for (int i = 4; i < argc; ++i) {
         const std::string option = argv[i];
-        if (!(option == "--noise" && parseNumber(argv[i + 1], 0.0, noise)) &&
-            !(option == "--uneven" && parseNumber(argv[i + 1], 1.0, uneven))) {
+        if (option == "--spacing") {
+            spacing = true;
+            continue;
+        }
+        const char* const value = i + 1 < argc ? argv[++i] : "";
+        if (!(option == "--noise" && parseNumber(value, 0.0, noise)) &&
+            !(option == "--uneven" && parseNumber(value, 1.0, uneven))) {
             return usage();
         }
     }
@@ -493,6 +514,15 @@ int main(int argc, char** argv) {
     }
     for (const Point& p : points) {
         printPoint(p.x, p.y, p.z);
+    }
+    if (spacing) {
+        // Measured on the points as written (after noise), so the figure describes the file.
+        const double mean = meanSpacing(points);
+        std::fprintf(stderr, "mean nearest-neighbour spacing %.6f\n", mean);
+        if (shape->thinWidth > 0.0 && mean > 0.0) {
+            std::fprintf(stderr, "%s %g = %.2f spacings\n", shape->thinPart, shape->thinWidth,
+                         shape->thinWidth / mean);
+        }
     }
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

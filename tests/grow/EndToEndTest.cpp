@@ -2,11 +2,15 @@
 // byte-identical output across runs, and the effect of the settings file on construction.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/RunDirectory.h"
 
@@ -206,4 +210,52 @@ TEST(EndToEnd, StrictSeedCheckMeshesACoarseThinTubeInOnePiece) {
     EXPECT_GE(figures["used fraction"], 0.97);
     expectOneManifoldPart(figures);
     EXPECT_EQ(figures["boundary loops"], 0);
+}
+
+// The thin-part samples are sized by the generator's spacing report: it must describe the
+// points as written (their mean nearest-neighbour distance, found here by brute force) and
+// the shape's real thin part, and must not change the points.
+TEST(EndToEnd, SpacingReportMeasuresTheWrittenPoints) {
+    SampleRun dir("knot", 1076, 1);
+    ASSERT_EQ(dir.shell("'" FANMESH_BINARY_DIR "/generate_sample' knot 1076 1 --spacing "
+                        "> spaced.xyz 2> spacing.txt"),
+              0);
+    EXPECT_EQ(meshtest::readFile(dir.path / "spaced.xyz"),
+              meshtest::readFile(dir.path / "rawPoints.txt"));
+    std::vector<std::array<double, 3>> points;
+    std::istringstream text(meshtest::readFile(dir.path / "rawPoints.txt"));
+    std::array<double, 3> p{};
+    while (text >> p[0] >> p[1] >> p[2]) {
+        points.push_back(p);
+    }
+    ASSERT_EQ(points.size(), 1076u);
+    double sum = 0.0;
+    for (const auto& a : points) {
+        double nearest = INFINITY;
+        for (const auto& b : points) {
+            const double d = std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
+            if (&a != &b && d < nearest) {
+                nearest = d;
+            }
+        }
+        sum += nearest;
+    }
+    const double mean = sum / static_cast<double>(points.size());
+    const std::vector<std::string> lines = meshtest::fileLines((dir.path / "spacing.txt").string());
+    ASSERT_EQ(lines.size(), 2u);
+    double reported = 0.0;
+    ASSERT_EQ(std::sscanf(lines[0].c_str(), "mean nearest-neighbour spacing %lf", &reported), 1);
+    EXPECT_NEAR(reported, mean, 1e-5);
+    // The tube of the knot is 1 across.
+    double width = 0.0, across = 0.0;
+    ASSERT_EQ(std::sscanf(lines[1].c_str(), "tube diameter %lf = %lf spacings", &width, &across),
+              2);
+    EXPECT_EQ(width, 1.0);
+    EXPECT_NEAR(across, 1.0 / mean, 0.01);
+
+    // A shape without a thin part reports the spacing only.
+    ASSERT_EQ(dir.shell("'" FANMESH_BINARY_DIR "/generate_sample' sphere 200 1 --spacing "
+                        "> /dev/null 2> spacing.txt"),
+              0);
+    EXPECT_EQ(meshtest::fileLines((dir.path / "spacing.txt").string()).size(), 1u);
 }
