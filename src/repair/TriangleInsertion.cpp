@@ -59,13 +59,31 @@ bool ReconstructionState::findCoveringTriangle(int32_t i, int32_t& o, int32_t& t
     int32_t bestO = -1;
     int32_t bestT = -1;
     int32_t bestV = -1;
+    // Neighbours share owners, so the same fan is often offered several times. A repeat
+    // cannot change the answer (best only falls, and a candidate must come in strictly
+    // below it), so each owner is tried once; owners past the list's capacity are tried
+    // every time.
+    constexpr int32_t TRIED_CAPACITY = 64;
+    int32_t tried[TRIED_CAPACITY];
+    int32_t triedCount = 0;
+    const auto offer = [&](int32_t owner) {
+        for (int32_t j = 0; j < triedCount; ++j) {
+            if (tried[j] == owner) {
+                return;
+            }
+        }
+        if (triedCount < TRIED_CAPACITY) {
+            tried[triedCount++] = owner;
+        }
+        tryOwner(*this, i, owner, best, bestO, bestT, bestV);
+    };
     for (int32_t n = 0; n < NEIGHBOUR_COUNT; ++n) {
         const int32_t k = vertices[i].neighbours[n];
         if (pointState[static_cast<size_t>(k)] == 1) {
-            tryOwner(*this, i, k, best, bestO, bestT, bestV);
+            offer(k);
         } else {
             for (const int32_t c : vertices[k].connectedPoints) {
-                tryOwner(*this, i, c, best, bestO, bestT, bestV);
+                offer(c);
             }
         }
     }
