@@ -71,6 +71,26 @@ inline int angleOrderFromCosines(double cosA, double cosB) {
     }
     return 0;
 }
+// Where the sum of the angles of two cosines in [-1, 1] lies against a limit angle in
+// (0, 180) degrees given by its cosine, read without acos from the cosine and sine of the
+// sum: -1 when the sum of the two angleBetweenDeg values is below the limit, 1 when it is
+// at or above it, 0 when the sum lies too close to the limit (or to 0 or 360 degrees) or a
+// cosine is NaN. The sines are taken as sqrt((1 - c)(1 + c)), which keeps a relative error
+// of a few units in the last place also near c = 1 and c = -1, so the computed cosine and
+// sine of the sum are within about 1e-15 of the truth, far inside COSINE_ORDER_MARGIN.
+inline int angleSumOrderFromCosines(double cosA, double cosB, double limitCosine) {
+    const double sinA = std::sqrt((1.0 - cosA) * (1.0 + cosA));
+    const double sinB = std::sqrt((1.0 - cosB) * (1.0 + cosB));
+    const double cosSum = cosA * cosB - sinA * sinB;
+    const double sinSum = sinA * cosB + cosA * sinB;
+    if (sinSum > COSINE_ORDER_MARGIN && cosSum > limitCosine + COSINE_ORDER_MARGIN) {
+        return -1; // the sum lies in (0, 180) degrees, below the limit
+    }
+    if (sinSum < -COSINE_ORDER_MARGIN || cosSum < limitCosine - COSINE_ORDER_MARGIN) {
+        return 1; // the sum lies in (180, 360), or between the limit and 360 less the limit
+    }
+    return 0;
+}
 // Angle in degrees at corner a of triangle (a, b, c).
 inline double vertexAngleDeg(Vector3 a, Vector3 b, Vector3 c) {
     return angleBetweenDeg(difference(b, a), difference(c, a));

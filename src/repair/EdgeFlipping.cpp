@@ -15,6 +15,42 @@ double smallestAngle(const Vector3& a, const Vector3& b, const Vector3& c) {
     return std::min({vertexAngleDeg(a, b, c), vertexAngleDeg(b, c, a), vertexAngleDeg(c, a, b)});
 }
 
+const double FLIP_QUAD_ANGLE_COSINE =
+    std::cos(ReconstructionState::FLIP_QUAD_ANGLE_LIMIT * 0.017453292519943295);
+
+// Whether the quadrilateral p, b, n, a has an angle at b or at a (the sum of the two
+// triangles' angles there) of FLIP_QUAD_ANGLE_LIMIT or more. The angles are computed only
+// when the sum's cosine and sine cannot tell.
+bool quadAngleTooLarge(const Vector3& pa, const Vector3& pb, const Vector3& pp, const Vector3& pn) {
+    const Vector3 bp = difference(pp, pb);
+    const Vector3 ba = difference(pa, pb);
+    const Vector3 bn = difference(pn, pb);
+    const Vector3 ap = difference(pp, pa);
+    const Vector3 ab = difference(pb, pa);
+    const Vector3 an = difference(pn, pa);
+    const int orderB = angleSumOrderFromCosines(clampedCosine(bp, ba), clampedCosine(ba, bn),
+                                                FLIP_QUAD_ANGLE_COSINE);
+    const int orderA = angleSumOrderFromCosines(clampedCosine(ap, ab), clampedCosine(ab, an),
+                                                FLIP_QUAD_ANGLE_COSINE);
+    const auto exact = [&]() {
+        const double atB = angleBetweenDeg(bp, ba) + angleBetweenDeg(ba, bn);
+        const double atA = angleBetweenDeg(ap, ab) + angleBetweenDeg(ab, an);
+        return atB >= ReconstructionState::FLIP_QUAD_ANGLE_LIMIT ||
+               atA >= ReconstructionState::FLIP_QUAD_ANGLE_LIMIT;
+    };
+    if (orderB > 0 || orderA > 0 || (orderB < 0 && orderA < 0)) {
+        const bool tooLarge = orderB > 0 || orderA > 0;
+#ifdef FANMESH_CHECK_FAN_MEMO
+        if (exact() != tooLarge) {
+            std::cerr << "flip quadrilateral angle test from cosines differs from the angles\n";
+            std::abort();
+        }
+#endif
+        return tooLarge;
+    }
+    return exact();
+}
+
 // The largest corner cosine of the triangles (a, b, c) and (d, e, f), that is the cosine of
 // their smallest angle; false when one of them is NaN.
 bool largestCornerCosine(const Vector3& a, const Vector3& b, const Vector3& c, const Vector3& d,
@@ -73,11 +109,7 @@ bool ReconstructionState::flipEdge(int32_t a, int32_t b) {
     const Vector3 pp = vertices[p].position;
     const Vector3 pn = vertices[n].position;
 
-    const double atB = angleBetweenDeg(difference(pp, pb), difference(pa, pb)) +
-                       angleBetweenDeg(difference(pa, pb), difference(pn, pb));
-    const double atA = angleBetweenDeg(difference(pp, pa), difference(pb, pa)) +
-                       angleBetweenDeg(difference(pb, pa), difference(pn, pa));
-    if (atB >= FLIP_QUAD_ANGLE_LIMIT || atA >= FLIP_QUAD_ANGLE_LIMIT) {
+    if (quadAngleTooLarge(pa, pb, pp, pn)) {
         return false;
     }
 

@@ -113,6 +113,50 @@ TEST(AngleOrderFromCosines, DecidesFixedLimitsAsTheAngleInDegreesWould) {
     }
 }
 
+TEST(AngleSumOrderFromCosines, AgreesWithTheSumOfTheAnglesWheneverItDecides) {
+    std::mt19937_64 random(4242);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const double degreesToRadians = 0.017453292519943295;
+    const double offsets[] = {0.0, 1e-13, -1e-13, 1e-10, -1e-10, 1e-7, -1e-7, 1e-3, -1e-3, 30.0};
+    int decided = 0;
+    int above = 0;
+    for (const double limit : {150.0, 90.0, 10.0, 170.0}) {
+        const double limitCosine = std::cos(limit * degreesToRadians);
+        for (int i = 0; i < 40000; ++i) {
+            // A first angle anywhere, also at or next to 0 and 180 degrees, and a second one
+            // that brings the sum to the limit, to 180 or to 360, give or take an offset.
+            double first = unit(random) * 180.0;
+            if (i % 8 == 1) {
+                first = 0.0;
+            } else if (i % 8 == 2) {
+                first = 180.0 - unit(random) * 1e-6;
+            }
+            const double target = i % 3 == 0 ? limit : (i % 3 == 1 ? 180.0 : 360.0);
+            for (const double offset : offsets) {
+                const double second = std::clamp(target - first + offset, 0.0, 180.0);
+                const double cosA = std::cos(first * degreesToRadians);
+                const double cosB = i % 5 == 0 ? -1.0 : std::cos(second * degreesToRadians);
+                const double sum = degrees(cosA) + degrees(cosB);
+                const int order = angleSumOrderFromCosines(cosA, cosB, limitCosine);
+                if (order != 0) {
+                    ++decided;
+                    above += order > 0 ? 1 : 0;
+                    ASSERT_EQ(order > 0, sum >= limit) << cosA << " " << cosB << " " << limit;
+                }
+                if (std::fabs(sum - limit) > 1e-3 && std::fabs(sum - 360.0) > 1e-3 && sum > 1e-3) {
+                    ASSERT_NE(order, 0) << cosA << " " << cosB << " " << limit;
+                }
+            }
+        }
+    }
+    EXPECT_GT(decided, 1000000);
+    EXPECT_GT(above, 100000);
+    EXPECT_GT(decided - above, 10000);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(angleSumOrderFromCosines(nan, 0.5, -0.5), 0);
+    EXPECT_EQ(angleSumOrderFromCosines(0.5, nan, -0.5), 0);
+}
+
 TEST(PreparedTriangle, AnswersBitForBitAsTheFreeFunctions) {
     std::mt19937_64 random(777);
     int wedgeHits = 0;
