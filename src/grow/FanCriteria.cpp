@@ -23,9 +23,10 @@ bool ReconstructionState::triangleAngleTest(int32_t a, int32_t lastPoint, int32_
     const Vector3& pk = vertices[lastPoint].position;
     const Vector3& pn = vertices[n].position;
     const bool closing = n == firstPoint;
+    // The angle is acos of this cosine in degrees, as vertexAngleDeg computes it.
+    const double cosine = vertexCosine(pa, pk, pn);
     if (a != tracePoint) {
         // An angle whose cosine lies clearly beyond a limit's is refused without acos.
-        const double cosine = vertexCosine(pa, pk, pn);
         const bool refused =
             closing ? angleOrderFromCosines(cosine, LARGEST_CLOSING_COSINE) > 0
                     : angleOrderFromCosines(cosine, LARGEST_TRIANGLE_COSINE) > 0 ||
@@ -47,7 +48,7 @@ bool ReconstructionState::triangleAngleTest(int32_t a, int32_t lastPoint, int32_
             return false;
         }
     }
-    angle = vertexAngleDeg(pa, pk, pn);
+    angle = std::acos(cosine) * RADIANS_TO_DEGREES;
     if (angle > LARGEST_TRIANGLE_ANGLE && !closing) {
         return false;
     }
