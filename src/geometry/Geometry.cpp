@@ -37,16 +37,7 @@ double distanceBetweenPoints(Vector3 a, Vector3 b) {
 }
 
 double orientedAngleDeg(Vector3 u, Vector3 v, Vector3 axis) {
-    const double a = angleBetweenDeg(u, v);
-    const double s = axis.dot(u.cross(v));
-    if (s > GEOMETRY_EPSILON) {
-        return a;
-    }
-    if (s < -GEOMETRY_EPSILON) {
-        return (180.0 - a) + 180.0;
-    }
-    // Parallel within the tolerance: same or opposite direction.
-    return u.dot(v) > 0.0 ? 0.0 : 180.0;
+    return orientedAngleDegFrom(clampedCosine(u, v), axis.dot(u.cross(v)), u, v);
 }
 
 double triangleArea(Vector3 p0, Vector3 apex, Vector3 p2) {

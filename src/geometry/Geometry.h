@@ -53,6 +53,18 @@ inline double angleBetweenDeg(Vector3 u, Vector3 v) {
 }
 // Angle from u to v in degrees turned about axis, in [0, 360).
 double orientedAngleDeg(Vector3 u, Vector3 v, Vector3 axis);
+// orientedAngleDeg(u, v, axis) from the parts it is computed from: cosine is
+// clampedCosine(u, v) and turn is axis.dot(u.cross(v)).
+inline double orientedAngleDegFrom(double cosine, double turn, const Vector3& u, const Vector3& v) {
+    if (turn > GEOMETRY_EPSILON) {
+        return std::acos(cosine) * RADIANS_TO_DEGREES;
+    }
+    if (turn < -GEOMETRY_EPSILON) {
+        return (180.0 - std::acos(cosine) * RADIANS_TO_DEGREES) + 180.0;
+    }
+    // Parallel within the tolerance: same or opposite direction.
+    return u.dot(v) > 0.0 ? 0.0 : 180.0;
+}
 // Cosines further apart than this tell the order of their angles without acos: acos has
 // a slope of at least 1 in magnitude, so the angles differ by at least this much, some
 // million times the error of acos, of the conversion to degrees and of a threshold's

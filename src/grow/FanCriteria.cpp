@@ -15,6 +15,12 @@ namespace {
 const double LARGEST_TRIANGLE_COSINE = std::cos(LARGEST_TRIANGLE_ANGLE * DEGREES_TO_RADIANS);
 const double SMALLEST_TRIANGLE_COSINE = std::cos(SMALLEST_TRIANGLE_ANGLE * DEGREES_TO_RADIANS);
 const double LARGEST_CLOSING_COSINE = std::cos(LARGEST_CLOSING_ANGLE * DEGREES_TO_RADIANS);
+// A fold that turns forward about the edge comes out as its angle and is refused beyond
+// LARGEST_DIHEDRAL; one that turns backward comes out as minus its angle (or 180) and is
+// refused beyond -SMALLEST_DIHEDRAL, the smaller of the two limits.
+static_assert(SMALLEST_DIHEDRAL <= 0.0 && -SMALLEST_DIHEDRAL <= LARGEST_DIHEDRAL);
+const double LARGEST_FORWARD_FOLD_COSINE = std::cos(LARGEST_DIHEDRAL * DEGREES_TO_RADIANS);
+const double LARGEST_BACKWARD_FOLD_COSINE = std::cos(-SMALLEST_DIHEDRAL * DEGREES_TO_RADIANS);
 } // namespace
 
 bool ReconstructionState::triangleAngleTest(int32_t a, int32_t lastPoint, int32_t n,
@@ -64,8 +70,31 @@ bool ReconstructionState::triangleAngleTest(int32_t a, int32_t lastPoint, int32_
 
 bool ReconstructionState::dihedralTest(int32_t a, int32_t lastPoint, const Vector3& previousNormal,
                                        const Vector3& tn, double& dihedral) {
-    dihedral = orientedAngleDeg(previousNormal, tn,
-                                difference(vertices[lastPoint].position, vertices[a].position));
+    // The parts of orientedAngleDeg(previousNormal, tn, edge).
+    const Vector3 edge = difference(vertices[lastPoint].position, vertices[a].position);
+    const double cosine = clampedCosine(previousNormal, tn);
+    const double turn = edge.dot(previousNormal.cross(tn));
+    if (a != tracePoint) {
+        // A fold whose cosine lies clearly beyond its limit's is refused without acos.
+        const bool refused = (turn > GEOMETRY_EPSILON &&
+                              angleOrderFromCosines(cosine, LARGEST_FORWARD_FOLD_COSINE) > 0) ||
+                             (turn < -GEOMETRY_EPSILON &&
+                              angleOrderFromCosines(cosine, LARGEST_BACKWARD_FOLD_COSINE) > 0);
+        if (refused) {
+#ifdef FANMESH_CHECK_FAN_MEMO
+            double exact = orientedAngleDeg(previousNormal, tn, edge);
+            if (exact > 180.0) {
+                exact = exact - 360.0;
+            }
+            if (!(exact < SMALLEST_DIHEDRAL || std::fabs(exact) > LARGEST_DIHEDRAL)) {
+                std::cerr << "fold test from the cosine differs from the angle\n";
+                std::abort();
+            }
+#endif
+            return false;
+        }
+    }
+    dihedral = orientedAngleDegFrom(cosine, turn, previousNormal, tn);
     if (dihedral > 180.0) {
         dihedral = dihedral - 360.0;
     }

@@ -209,6 +209,9 @@ struct ReconstructionState {
     // test passes, and also when it fails while a is the traced point.
     bool triangleAngleTest(int32_t a, int32_t lastPoint, int32_t n, int32_t firstPoint,
                            double& angle);
+    // Whether the fold from the previous triangle's normal to tn about the edge a-lastPoint
+    // is acceptable; dihedral receives the signed fold in degrees when the test passes, and
+    // also when it fails while a is the traced point.
     bool dihedralTest(int32_t a, int32_t lastPoint, const Vector3& previousNormal,
                       const Vector3& tn, double& dihedral);
     bool convexityTest(int32_t a, int32_t lastPoint, int32_t n, const Vector3& direction,

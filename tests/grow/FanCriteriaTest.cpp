@@ -55,8 +55,10 @@ struct AngleFixture {
     }
 };
 
-bool dihedralPasses(const Vector3& tn, double* dihedral = nullptr) {
+// With traced, point 0 is the traced point, for which a refused fold is reported too.
+bool dihedralPasses(const Vector3& tn, double* dihedral = nullptr, bool traced = false) {
     meshtest::TestCloud cloud{{Vector3(0, 0, 0), Vector3(1, 0, 0)}};
+    cloud.state.tracePoint = traced ? 0 : -1;
     double value = 0.0;
     const bool result = cloud.state.dihedralTest(0, 1, Vector3(0, 0, 1), tn, value);
     if (dihedral != nullptr) {
@@ -129,8 +131,16 @@ TEST(FanCriteria, DihedralLimits) {
     EXPECT_TRUE(dihedralPasses(turned(0.0), &dihedral));
     EXPECT_EQ(dihedral, 0.0);
     // A turn measured as 200 is a fold of -160.
-    EXPECT_FALSE(dihedralPasses(turned(200.0), &dihedral));
+    EXPECT_FALSE(dihedralPasses(turned(200.0)));
+    EXPECT_FALSE(dihedralPasses(turned(200.0), &dihedral, true));
     EXPECT_NEAR(dihedral, -160.0, 1e-9);
+    // Both refusal paths (from the cosine, and from the angle for the traced point) agree
+    // on folds either side of the limits, turning both ways.
+    for (const double degrees :
+         {-170.0, -95.0, -90.001, -89.999, 139.999, 140.001, 150.0, 185.0, 269.0, 271.0, 359.0}) {
+        EXPECT_EQ(dihedralPasses(turned(degrees)), dihedralPasses(turned(degrees), nullptr, true))
+            << degrees;
+    }
 }
 
 TEST(FanCriteria, Convexity) {
