@@ -1,6 +1,8 @@
 // Neighbours hidden under a closed fan: finding the fan wedge over a point and swapping an
 // uncompleted neighbour that lies over the fan into it, in place of the nearer corner of the
 // covering triangle.
+#include <cmath>
+
 #include "geometry/Geometry.h"
 #include "geometry/PreparedTriangle.h"
 #include "recon/ReconstructionState.h"
@@ -78,9 +80,15 @@ bool ReconstructionState::searchingAndReplacingHiddenPointsByConvexity(int32_t a
         if ((hiddenSideReversed ? -side : side) > 0.0 &&
             (!hiddenUnderTrianglesOnly || lineHitsTriangle(pa, pm, pu, v.normal, pt))) {
             const Vector3 x = linePlaneHitPoint(pa, pm, pu, v.normal, pt);
-            const double angleM = angleBetweenDeg(difference(pm, pa), difference(x, pa));
-            const double angleU = angleBetweenDeg(difference(x, pa), difference(pu, pa));
-            const int32_t replaced = angleU < angleM ? u : m;
+            // The corner at the smaller angle from x is replaced; the angles are computed
+            // only when their cosines lie too close to tell.
+            const double cosineM = clampedCosine(difference(pm, pa), difference(x, pa));
+            const double cosineU = clampedCosine(difference(x, pa), difference(pu, pa));
+            const int order = angleOrderFromCosines(cosineU, cosineM);
+            const bool nearerU = order != 0 ? order < 0
+                                            : std::acos(cosineU) * RADIANS_TO_DEGREES <
+                                                  std::acos(cosineM) * RADIANS_TO_DEGREES;
+            const int32_t replaced = nearerU ? u : m;
             v.triangleFan[indexInFan(a, replaced)] = t;
             result = false;
             break;
