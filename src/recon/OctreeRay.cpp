@@ -3,6 +3,8 @@
 // so that the traversal always runs in positive axis directions.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <iostream>
 
 #include "grow/GrowthStats.h"
 #include "recon/Octree.h"
@@ -20,6 +22,14 @@ double largest(double a, double b, double c) {
 }
 double smallest(double a, double b, double c) {
     return std::min(std::min(a, b), c);
+}
+
+// Whether the ray leaves the cube with parameters t before its origin, with each axis'
+// entry parameter at most its exit one. Every sub-cube then has this too: a midpoint
+// (t0 + t1) / 2 rounds to a value between t0 and t1, so a sub-cube's exit parameters are
+// at most the cube's, and leafTest refuses each leaf below at its first check.
+bool behindOrigin(const Octree::RayParameters& t) {
+    return t.tx0 <= t.tx1 && t.ty0 <= t.ty1 && t.tz0 <= t.tz1 && smallest(t.tx1, t.ty1, t.tz1) < 0;
 }
 
 } // namespace
@@ -238,7 +248,15 @@ bool Octree::traverse(int32_t node, const RayParameters& t, int32_t mask,
         }
         s.tzm = (s.tz0 + s.tz1) / 2;
 
-        if (traverse(current.firstChild + (c ^ mask), s, mask, ray)) {
+        // A sub-cube the ray has left before its origin holds no leaf that could block it.
+        if (behindOrigin(s)) {
+#ifdef FANMESH_CHECK_FAN_MEMO
+            if (traverse(current.firstChild + (c ^ mask), s, mask, ray)) {
+                std::cerr << "octree ray: a sub-cube behind the origin blocks the ray\n";
+                std::abort();
+            }
+#endif
+        } else if (traverse(current.firstChild + (c ^ mask), s, mask, ray)) {
             return true;
         }
         if (s.tx1 <= s.ty1 && s.tx1 <= s.tz1) {
