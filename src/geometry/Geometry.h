@@ -30,8 +30,12 @@ double distanceBetweenPoints(Vector3 a, Vector3 b);
 
 // Cosine of the angle between u and v clamped to [-1, 1]; 1 (angle 0) when either vector
 // has zero length, so that no angle function turns a degenerate argument into NaN.
-inline double clampedCosine(const Vector3& u, const Vector3& v) {
-    const double lengths = v.length() * u.length();
+inline double clampedCosine(const Vector3& u, const Vector3& v);
+// clampedCosine(u, v) with the lengths of u and v already known, for callers that take
+// several cosines over the same edges.
+inline double clampedCosineOfLengths(const Vector3& u, double uLength, const Vector3& v,
+                                     double vLength) {
+    const double lengths = vLength * uLength;
     if (lengths == 0.0) {
         return 1.0;
     }
@@ -42,6 +46,9 @@ inline double clampedCosine(const Vector3& u, const Vector3& v) {
         c = -1.0;
     }
     return c;
+}
+inline double clampedCosine(const Vector3& u, const Vector3& v) {
+    return clampedCosineOfLengths(u, u.length(), v, v.length());
 }
 // Angle between u and v in radians, 0 to pi (0 if either vector has zero length).
 inline double angleBetween(Vector3 u, Vector3 v) {

@@ -51,12 +51,27 @@ bool quadAngleTooLarge(const Vector3& pa, const Vector3& pb, const Vector3& pp, 
     return exact();
 }
 
+// vertexCosine(a, b, c), vertexCosine(b, c, a) and vertexCosine(c, a, b), with each edge's
+// length taken once (a vector and its negation have the same length, bit for bit).
+void cornerCosines(const Vector3& a, const Vector3& b, const Vector3& c, double* cosines) {
+    const Vector3 ab = difference(b, a);
+    const Vector3 ac = difference(c, a);
+    const Vector3 bc = difference(c, b);
+    const double abLength = ab.length();
+    const double acLength = ac.length();
+    const double bcLength = bc.length();
+    cosines[0] = clampedCosineOfLengths(ab, abLength, ac, acLength);
+    cosines[1] = clampedCosineOfLengths(bc, bcLength, difference(a, b), abLength);
+    cosines[2] = clampedCosineOfLengths(difference(a, c), acLength, difference(b, c), bcLength);
+}
+
 // The largest corner cosine of the triangles (a, b, c) and (d, e, f), that is the cosine of
 // their smallest angle; false when one of them is NaN.
 bool largestCornerCosine(const Vector3& a, const Vector3& b, const Vector3& c, const Vector3& d,
                          const Vector3& e, const Vector3& f, double& largest) {
-    const double cosines[6] = {vertexCosine(a, b, c), vertexCosine(b, c, a), vertexCosine(c, a, b),
-                               vertexCosine(d, e, f), vertexCosine(e, f, d), vertexCosine(f, d, e)};
+    double cosines[6];
+    cornerCosines(a, b, c, cosines);
+    cornerCosines(d, e, f, cosines + 3);
     largest = cosines[0];
     for (const double cosine : cosines) {
         if (std::isnan(cosine)) {
