@@ -68,6 +68,11 @@ void ReconstructionState::constructSurface() {
     coverMemos.clear();
     layerStartStates.clear(); // the first layer pass finds its components
     layerStartEdits = -1;
+    coverSweepNumber = 0;
+    coverStamps.clear();
+    coverRoles.clear();
+    coverWatchCopies.clear();
+    coverWatched.clear();
     syncLinkNeighbours();
     syncLinkCounts();
     blockedOrigins.assign(static_cast<size_t>(std::max(activeCount, 0)), -1);
@@ -195,6 +200,10 @@ void ReconstructionState::constructSurface() {
     std::vector<int32_t>().swap(layerComponents);
     std::vector<int32_t>().swap(layerComponentEnds);
     std::vector<uint8_t>().swap(layerStartStates);
+    std::vector<uint32_t>().swap(coverStamps);
+    std::vector<uint8_t>().swap(coverRoles);
+    coverWatchCopies.release();
+    std::vector<int32_t>().swap(coverWatched);
     std::vector<int32_t>().swap(linkNeighbours);
     std::vector<int32_t>().swap(linkCounts);
     std::vector<int32_t>().swap(blockedOrigins);

@@ -131,6 +131,8 @@ void ReconstructionState::closeFromNeighbourFans() {
 }
 
 void ReconstructionState::insertUncoveredPoints() {
+    // The covering memos may trust the stamps of the records they read (CoverWatches.cpp).
+    checkCoverWatches();
     // Far from the growing surface no neighbour of a point is completed or held in a fan:
     // the covering search has no triangle to try and finds nothing, so it is not asked (and
     // keeps no memo). The states and connection counts tell this without reading the
@@ -160,6 +162,7 @@ void ReconstructionState::insertUncoveredPoints() {
         // The search changes no state the distance reads, so it may come second.
         const double b = nearestOpenNeighbourDistance(p);
         if (b < 0.0 || b > UNCOVERED_DISTANCE_FACTOR * c) {
+            coverSweepInserted = true;
             insertIntoTriangle(p, o, t, w);
             flipAroundPoint(p);
             flipAroundPoint(o);
@@ -167,4 +170,5 @@ void ReconstructionState::insertUncoveredPoints() {
             flipAroundPoint(w);
         }
     }
+    coverSweepActive = false;
 }

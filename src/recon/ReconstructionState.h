@@ -495,6 +495,28 @@ struct ReconstructionState {
     // fanSearchPrints.
     std::vector<uint64_t> coverPrints;
     std::vector<int32_t> coverScratch; // reused input buffer
+    // Change stamps of the records the covering memos read ("watched" records), which spare a
+    // memo the walk over its inputs. Every sweep over isolated points that runs gets the next
+    // coverSweepNumber; at its start each watched record is compared with the copy kept of what
+    // the memos read of it, and one that differs gets the sweep's number as its stamp. A memo
+    // seen unchanged in full in some sweep, before any insertion of that sweep, is unchanged
+    // while no record it reads has a later stamp.
+    uint32_t coverSweepNumber = 0;
+    bool coverSweepActive = false;     // a sweep is under way and its watches are checked
+    bool coverSweepInserted = false;   // the sweep under way has inserted a point
+    std::vector<uint32_t> coverStamps; // per record; 0: not watched
+    // Per watched record: what the memos read of it (coverRoles) and the copy of those values.
+    std::vector<uint8_t> coverRoles;
+    MemoTable<std::vector<int32_t>> coverWatchCopies;
+    std::vector<int32_t> coverWatched; // the watched records, in the order they were added
+    // Compares every watched record with its copy and stamps those that changed; starts a
+    // sweep (coverSweepActive).
+    void checkCoverWatches();
+    // Watches the records memo.reads (roles from the current states) and sets memo.checkedAt
+    // to the current sweep, or to 0 after an insertion in it.
+    void watchCoverReads(CoverMemo& memo);
+    // True when no record memo.reads has changed since memo.checkedAt.
+    bool coverReadsUnchanged(const CoverMemo& memo) const;
     // Working data of the covering-search input walk: the fan owners it lists, and per point
     // the walk (coverOwnerEpoch) that last listed it.
     std::vector<int32_t> coverOwners;

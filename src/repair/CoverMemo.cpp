@@ -104,8 +104,21 @@ bool ReconstructionState::coverInputsUnchanged(int32_t i, const std::vector<int3
 bool ReconstructionState::findCoveringTriangleRemembered(int32_t i, int32_t& o, int32_t& t,
                                                          int32_t& v, double& distance) {
     CoverMemo* remembered = coverMemos.find(i);
+    // Within a sweep, before it inserts anything, unchanged stamps of the records the memo
+    // reads stand for a walk over its inputs.
+    const bool stampsHold = remembered != nullptr && coverSweepActive && !coverSweepInserted &&
+                            coverReadsUnchanged(*remembered);
+#ifdef FANMESH_CHECK_FAN_MEMO
+    if (stampsHold && !coverInputsUnchanged(i, remembered->inputs)) {
+        std::cerr << "covering memo of point " << i << " changed under unchanged stamps\n";
+        std::abort();
+    }
+#endif
     const bool unchanged = remembered != nullptr && !remembered->inputs.empty() &&
-                           coverInputsUnchanged(i, remembered->inputs);
+                           (stampsHold || coverInputsUnchanged(i, remembered->inputs));
+    if (unchanged && !stampsHold && coverSweepActive && !coverSweepInserted) {
+        remembered->checkedAt = coverSweepNumber;
+    }
     if (!unchanged) {
         gatherCoverInputs(i, coverScratch);
         if (remembered == nullptr) {
@@ -126,6 +139,16 @@ bool ReconstructionState::findCoveringTriangleRemembered(int32_t i, int32_t& o, 
         CoverMemo& memo = *remembered;
         memo.inputs.swap(coverScratch);
         memo.found = findCoveringTriangle(i, memo.o, memo.t, memo.v, memo.distance);
+        // The records read: the point, its neighbours, then the fan owners the walk listed.
+        const int32_t* row = neighbourRow(i);
+        memo.reads.assign(1, i);
+        memo.reads.insert(memo.reads.end(), row, row + NEIGHBOUR_COUNT);
+        memo.reads.insert(memo.reads.end(), coverOwners.begin(), coverOwners.end());
+        if (coverSweepActive) {
+            watchCoverReads(memo);
+        } else {
+            memo.checkedAt = 0;
+        }
     }
     CoverMemo& memo = *remembered;
 #ifdef FANMESH_CHECK_FAN_MEMO

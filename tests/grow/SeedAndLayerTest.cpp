@@ -323,3 +323,51 @@ TEST(PointCreation, GrowthCopiesOfLinksStayCurrentAndDecideAsTheRecords) {
     }
     EXPECT_EQ(orders[0], orders[1]);
 }
+
+TEST(PointCreation, RememberedCoveringSearchesSeeChangesBetweenSweeps) {
+    // Point 0 of a flat lattice holds the ring around it as its fan; an extra point X lies just
+    // above the triangle (0, ring[0], ring[1]) and belongs to no fan. X is left uncovered by an
+    // owner normal turned away from the ring's triangles, or by the ring held in the reverse
+    // order. Sweeps that see nothing change remember X's search (from the second on) and answer
+    // it from the stamps of the records it reads; the owner's normal or fan then changes so that
+    // X is covered, which the next sweep must see. The owner is reached once as a completed
+    // neighbour of X, once through the links of X's open neighbours (a published fan of an open
+    // point).
+    const HexLattice lattice(2);
+    const std::vector<int32_t> ring = lattice.clockwiseRing(0);
+    const std::vector<int32_t> reversed(ring.rbegin(), ring.rend());
+    std::vector<Vector3> positions = lattice.positions;
+    const Vector3 a = positions[0];
+    const Vector3 b = positions[static_cast<size_t>(ring[0])];
+    const Vector3 c = positions[static_cast<size_t>(ring[1])];
+    positions.emplace_back((a.x + b.x + c.x) / 3.0, (a.y + b.y + c.y) / 3.0, 0.05);
+    const Vector3 facing = triangleNormal(a, b, c);
+    for (const bool completed : {true, false}) {
+        for (const bool changeFan : {false, true}) {
+            TestCloud cloud(positions);
+            ReconstructionState& state = cloud.state;
+            const int32_t x = cloud.size() - 1;
+            cloud.setFan(0, changeFan ? reversed : ring, completed);
+            state.syncLinkCounts();
+            state.syncLinkNeighbours();
+            cloud.records[0].normal = facing;
+            if (!changeFan) {
+                cloud.records[0].normal.negate();
+            }
+            for (int32_t sweep = 0; sweep < 3; ++sweep) {
+                state.insertUncoveredPoints();
+                ASSERT_EQ(state.pointState[static_cast<size_t>(x)], 0)
+                    << completed << changeFan << sweep;
+            }
+            if (changeFan) {
+                cloud.records[0].triangleFan.assign(ring.data(), cloud.records[0].triangleFanCount);
+            } else {
+                cloud.records[0].normal.negate();
+            }
+            state.insertUncoveredPoints();
+            EXPECT_EQ(state.pointState[static_cast<size_t>(x)], 1) << completed << changeFan;
+            EXPECT_EQ(cloud.records[static_cast<size_t>(x)].triangleFanCount, 3)
+                << completed << changeFan;
+        }
+    }
+}
