@@ -78,12 +78,13 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
 fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
                            bool keepInconsistentFans, double rayHitDistance,
                            bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
-                           bool preparedCoordinates) {
+                           bool seedCheckIgnoresNearWalls, bool preparedCoordinates) {
     fanmesh::Options options;
     options.allowThirdFaces = allowThirdFaces;
     options.rayHitDistance = rayHitDistance;
     options.hiddenUnderTriangles = hiddenUnderTriangles;
     options.strictSeedCheck = strictSeedCheck;
+    options.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
     options.allComponents = allComponents;
     options.unwantedPercent = unwantedPercent;
     options.maxLayers = maxLayers;
@@ -94,20 +95,22 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
 
 py::array reconstruct(const py::object& points, bool allComponents, int unwantedPercent,
                       int maxLayers, bool keepInconsistentFans, double rayHitDistance,
-                      bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck) {
-    const fanmesh::Options options =
-        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, false);
+                      bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
+                      bool seedCheckIgnoresNearWalls) {
+    const fanmesh::Options options = optionsOf(
+        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
+        hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, seedCheckIgnoresNearWalls, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
 PythonResult reconstructFull(const py::object& points, bool allComponents, int unwantedPercent,
                              int maxLayers, bool keepInconsistentFans, double rayHitDistance,
                              bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
-                             bool preparedCoordinates) {
+                             bool seedCheckIgnoresNearWalls, bool preparedCoordinates) {
     const fanmesh::Options options =
         optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, preparedCoordinates);
+                  hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, seedCheckIgnoresNearWalls,
+                  preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -151,6 +154,9 @@ strict_seed_check: with a positive ray_hit_distance, the check whether a seed po
     enclosed on both sides judges every point near its rays on its own, also in the index
     cells holding the seed or one of its neighbours (so a seed on a thin part does not start
     facing into the part); False: such cells never block.
+seed_check_ignores_near_walls: under strict_seed_check, a point in the neighbourhood of one
+    of the seed's neighbours never blocks the seed's rays, so a second sheet a few spacings
+    away does not turn the seed round; False: such points block like any other.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -208,7 +214,8 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("ray_hit_distance") = defaults.rayHitDistance,
                py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
                py::arg("allow_third_faces") = defaults.allowThirdFaces,
-               py::arg("strict_seed_check") = defaults.strictSeedCheck);
+               py::arg("strict_seed_check") = defaults.strictSeedCheck,
+               py::arg("seed_check_ignores_near_walls") = defaults.seedCheckIgnoresNearWalls);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
@@ -218,5 +225,6 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
                py::arg("allow_third_faces") = defaults.allowThirdFaces,
                py::arg("strict_seed_check") = defaults.strictSeedCheck,
+               py::arg("seed_check_ignores_near_walls") = defaults.seedCheckIgnoresNearWalls,
                py::arg("prepared_coordinates") = false);
 }

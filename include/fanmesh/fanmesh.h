@@ -60,6 +60,12 @@ struct Options {
     // on a thin part a seed can start with its normal pointing into the part, and its patch
     // then cannot join the patches grown from other seeds.
     bool strictSeedCheck = true;
+    // Under strictSeedCheck: a point in the neighbourhood of one of the seed's neighbours
+    // never blocks the seed's rays, so a wall that close (a second sheet a few spacings
+    // away) does not turn the seed round, while the far side of a tube still does; false
+    // (--seed-check-near-walls): such points block like any other, and seeds between close
+    // sheets start facing outward, from where the growth often stalls.
+    bool seedCheckIgnoresNearWalls = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

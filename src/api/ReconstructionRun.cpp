@@ -60,6 +60,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.hiddenUnderTrianglesOnly = settings.hiddenUnderTrianglesOnly;
     builder.refuseThirdFaces = settings.refuseThirdFaces;
     builder.strictSeedCheck = settings.strictSeedCheck;
+    builder.seedCheckIgnoresNearWalls = settings.seedCheckIgnoresNearWalls;
     builder.attachRecords(); // also builds the octree over all records
     const bool built = builder.build();
     builder.closeFiles();

@@ -17,6 +17,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.hiddenUnderTrianglesOnly = options.hiddenUnderTriangles;
     settings.refuseThirdFaces = !options.allowThirdFaces;
     settings.strictSeedCheck = options.strictSeedCheck;
+    settings.seedCheckIgnoresNearWalls = options.seedCheckIgnoresNearWalls;
     return settings;
 }
 

@@ -27,6 +27,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--plain-ray-test",
     "--hidden-in-wedges",
     "--plain-seed-check",
+    "--seed-check-near-walls",
     "--quiet",
     "--report",
     "--allow-third-faces",
@@ -113,6 +114,10 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "the index cells that hold the seed or one of its neighbours, as without "
                  "INPUT (by default every point near its rays counts on its own, so that a "
                  "seed on a thin part does not start facing into the part)");
+    app.add_flag("--seed-check-near-walls", line.seedCheckNearWalls,
+                 "with INPUT: the strict seed check also counts points that lie in the "
+                 "neighbourhood of one of the seed's neighbours (by default they never block, "
+                 "so that a second sheet a few spacings away does not turn the seed round)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

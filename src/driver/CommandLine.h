@@ -34,6 +34,9 @@ struct CommandLine {
     // --plain-seed-check: with INPUT, the seed check's rays skip the cells holding the seed
     // or one of its neighbours (the rule without INPUT).
     bool plainSeedCheck = false;
+    // --seed-check-near-walls: with INPUT, the strict seed check also counts a wall that
+    // lies within the neighbourhood of one of the seed's neighbours.
+    bool seedCheckNearWalls = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

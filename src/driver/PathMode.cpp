@@ -93,6 +93,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.hiddenUnderTrianglesOnly = !line.hiddenInWedges;
     settings.refuseThirdFaces = !line.allowThirdFaces;
     settings.strictSeedCheck = !line.plainSeedCheck;
+    settings.seedCheckIgnoresNearWalls = !line.seedCheckNearWalls;
     return true;
 }
 

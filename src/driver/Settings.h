@@ -34,6 +34,9 @@ struct Settings {
     // both sides judges every point near its rays on its own, also in the index cells that
     // hold the seed or one of its neighbours (off: such cells never block).
     bool strictSeedCheck = false;
+    // Command line only: under the strict seed check, a wall within the neighbourhood of
+    // one of the seed's neighbours does not block its rays (off: it does).
+    bool seedCheckIgnoresNearWalls = false;
 };
 
 // The ranges every surface (command line, settings file of path mode, library, Python)

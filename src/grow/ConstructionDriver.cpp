@@ -89,6 +89,7 @@ void ReconstructionState::constructSurface() {
     // the growth's visibility tests.
     octree.rayHitDistance = rayHitDistance;
     octree.perPointRays = strictSeedCheck;
+    octree.exemptNeighbourRing = seedCheckIgnoresNearWalls;
 
     while (true) {
         // An empty list (no active points at all) also ends the seeding.

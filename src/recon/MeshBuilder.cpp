@@ -67,6 +67,7 @@ bool MeshBuilder::build() {
     state.hiddenUnderTrianglesOnly = hiddenUnderTrianglesOnly;
     state.refuseThirdFaces = refuseThirdFaces;
     state.strictSeedCheck = strictSeedCheck;
+    state.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
     state.constructSurface();
     // A point that was not completed has no accepted fan.
     for (int32_t i = 0; i < totalCount; ++i) {

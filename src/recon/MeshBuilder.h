@@ -42,6 +42,8 @@ struct MeshBuilder {
     bool refuseThirdFaces = false;
     // Handed to the state's strictSeedCheck.
     bool strictSeedCheck = false;
+    // Handed to the state's seedCheckIgnoresNearWalls.
+    bool seedCheckIgnoresNearWalls = false;
     int32_t topIndex = 0;
     double header[HAND_OVER_HEADER_SIZE] = {};
     // Number of kept records; records from this index on are the removed ones.

@@ -83,6 +83,11 @@ struct Octree {
     // Root only, with a positive rayHitDistance: judge every point on its own instead of
     // exempting the origin's leaf and every leaf that holds a neighbour of the origin point.
     bool perPointRays = false;
+    // Root only, with perPointRays: blockedBothWays exempts the neighbours of the point's
+    // neighbours as well. A wall close enough to lie in one of those neighbourhoods (two
+    // sheets a few spacings apart) cannot be told apart from the point's own surface, so
+    // only a wall beyond them (the far side of a tube) decides where the point faces.
+    bool exemptNeighbourRing = false;
 
     Octree();
     Octree(const Octree&) = delete;
@@ -104,7 +109,8 @@ struct Octree {
     // of p, near the ray.) p is a record index, or -1 to exclude nothing.
     bool castRay(Vector3 origin, Vector3 direction, int32_t p);
     // Casts along the normal of p and, when that hits, reverses the normal of p and casts
-    // along the reversed normal.
+    // along the reversed normal. The rays ignore the neighbours of p and, under
+    // exemptNeighbourRing with perPointRays, their neighbours too.
     bool blockedBothWays(int32_t p);
 
     // Number of nodes of the tree (diagnostics and tests).
@@ -149,6 +155,10 @@ struct Octree {
     void subdivide(int32_t node, const Vector3& corner, double edgeLength, int32_t begin,
                    int32_t end, const Work& work, int32_t depth);
     RayParameters prepareRay(Vector3 origin, Vector3 direction);
+    // castRay with the exclusion marks as they stand.
+    bool castMarked(Vector3 origin, Vector3 direction);
+    // Sets the marks of p's neighbours and, with ring, of their neighbours to value.
+    void markAround(int32_t p, bool ring, uint8_t value);
     bool traverse(int32_t node, const RayParameters& t, int32_t mask, const RayQuery& ray) const;
     static int32_t firstChild(const RayParameters& t);
     bool leafTest(const Node& leaf, const RayParameters& t, const RayQuery& ray) const;

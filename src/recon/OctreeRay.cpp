@@ -270,28 +270,40 @@ bool Octree::traverse(int32_t node, const RayParameters& t, int32_t mask,
     return false;
 }
 
-bool Octree::castRay(Vector3 origin, Vector3 direction, int32_t p) {
+bool Octree::castMarked(Vector3 origin, Vector3 direction) {
     const RayParameters t = prepareRay(origin, direction);
-    // Neighbour indices outside the mark array are not held by the tree; they need no mark.
-    const int32_t markCount = static_cast<int32_t>(excluded.size());
-    const bool marking = p >= 0 && records != nullptr;
-    if (marking) {
-        for (const int32_t n : records[p].neighbours) {
-            if (n >= 0 && n < markCount) {
-                excluded[n] = 1;
-            }
-        }
-    }
     const RayQuery ray{origin,  direction,      excluded.data(),
                        records, rayHitDistance, perPointRays && rayHitDistance > 0.0};
     GROWTH_RAY();
-    const bool hit = traverse(0, t, mirrorMask, ray);
-    if (marking) {
-        for (const int32_t n : records[p].neighbours) {
-            if (n >= 0 && n < markCount) {
-                excluded[n] = 0;
+    return traverse(0, t, mirrorMask, ray);
+}
+
+void Octree::markAround(int32_t p, bool ring, uint8_t value) {
+    // Indices outside the mark array are not held by the tree; they need no mark.
+    const int32_t markCount = static_cast<int32_t>(excluded.size());
+    for (const int32_t n : records[p].neighbours) {
+        if (n < 0 || n >= markCount) {
+            continue;
+        }
+        excluded[n] = value;
+        if (ring) {
+            for (const int32_t m : records[n].neighbours) {
+                if (m >= 0 && m < markCount) {
+                    excluded[m] = value;
+                }
             }
         }
+    }
+}
+
+bool Octree::castRay(Vector3 origin, Vector3 direction, int32_t p) {
+    const bool marking = p >= 0 && records != nullptr;
+    if (marking) {
+        markAround(p, false, 1);
+    }
+    const bool hit = castMarked(origin, direction);
+    if (marking) {
+        markAround(p, false, 0);
     }
     return hit;
 }
@@ -301,9 +313,13 @@ bool Octree::blockedBothWays(int32_t p) {
         return false;
     }
     Vertex& v = records[p];
-    if (!castRay(v.position, v.normal, p)) {
-        return false;
+    const bool ring = exemptNeighbourRing && perPointRays && rayHitDistance > 0.0;
+    markAround(p, ring, 1);
+    bool blocked = castMarked(v.position, v.normal);
+    if (blocked) {
+        v.normal.negate();
+        blocked = castMarked(v.position, v.normal);
     }
-    v.normal.negate();
-    return castRay(v.position, v.normal, p);
+    markAround(p, ring, 0);
+    return blocked;
 }

@@ -48,6 +48,10 @@ struct ReconstructionState {
     // octree's perPointRays), so that the wall across a thin part, lying in the seed's own
     // cell or in a cell with one of its neighbours, still blocks the ray into the part.
     bool strictSeedCheck = false;
+    // Under strictSeedCheck: the neighbours of the seed's neighbours never block its rays
+    // either, so a wall within reach of those neighbourhoods (a close parallel sheet) does
+    // not turn the seed round; a wall beyond them (the far side of a tube) still does.
+    bool seedCheckIgnoresNearWalls = false;
     // Set by constructFan: the hidden-neighbour test looks at the side opposite to the one
     // the working fan's triangles face (a fan built in reversed order, under
     // hiddenUnderTrianglesOnly).

@@ -19,6 +19,7 @@ CASES = [
     ("knot", 0.0, {"ray_hit_distance": 0.0}, ["--plain-ray-test"]),
     ("knot", 0.0, {"hidden_under_triangles": False}, ["--hidden-in-wedges"]),
     ("knot", 0.0, {"strict_seed_check": False}, ["--plain-seed-check"]),
+    ("sheets", 0.0, {"seed_check_ignores_near_walls": False}, ["--seed-check-near-walls"]),
 ]
 
 

@@ -458,3 +458,56 @@ TEST(Octree, PerPointRaysCountTheCellsOfTheOriginAndOfItsNeighbours) {
     EXPECT_FALSE(tree.blockedBothWays(0));
     EXPECT_EQ(records[0].normal.x, -1.0);
 }
+
+TEST(Octree, SeedCheckCanExemptTheNeighboursOfTheSeedsNeighbours) {
+    // Seed 0 faces +x. Record 2 lies on its ray 0.5 ahead: a wall so close that it is a
+    // neighbour of the seed's neighbour 1. Record 3 lies 3.4 ahead, out of reach of both
+    // neighbourhoods, but starts off the ray. Records 4 and 5 span the root [-20, 20]^3.
+    std::vector<Vertex> records = {makeRecord(0.6, 0.5, 0.6, 1.0), makeRecord(0.6, 1.1, 0.6, 1.0),
+                                   makeRecord(1.1, 0.5, 0.6, 1.0), makeRecord(4.0, 5.0, 0.6, 1.0),
+                                   makeRecord(-20, -20, -20, 1.0), makeRecord(20, 20, 20, 1.0)};
+    records[0].neighbours[0] = 1;
+    records[1].neighbours[0] = 2;
+    Octree tree;
+    tree.buildAll(records.data(), 6, 2.5);
+    tree.rayHitDistance = 0.75;
+    tree.perPointRays = true;
+    const auto facing = [&](bool exempt) {
+        records[0].normal = Vector3(1, 0, 0);
+        tree.exemptNeighbourRing = exempt;
+        EXPECT_FALSE(tree.blockedBothWays(0));
+        return records[0].normal.x;
+    };
+    // Without the exemption the close wall turns the seed round; with it the seed keeps
+    // facing the wall.
+    EXPECT_EQ(facing(false), -1.0);
+    EXPECT_EQ(facing(true), 1.0);
+    // The marks are gone after the check: a plain ray from the seed meets the wall again.
+    EXPECT_TRUE(tree.castRay(records[0].position, Vector3(1, 0, 0), 0));
+    for (const uint8_t mark : tree.excluded) {
+        EXPECT_EQ(mark, 0);
+    }
+
+    // A wall beyond the neighbourhoods still turns the seed round, and with a wall behind
+    // it as well the seed is blocked both ways.
+    records[3].position = Vector3(4.0, 0.5, 0.6);
+    tree.reset();
+    tree.buildAll(records.data(), 6, 2.5);
+    EXPECT_EQ(facing(true), -1.0);
+    records[3].position = Vector3(-3.0, 0.5, 0.6);
+    records.push_back(makeRecord(4.0, 0.5, 0.6, 1.0));
+    tree.reset();
+    tree.buildAll(records.data(), 7, 2.5);
+    records[0].normal = Vector3(1, 0, 0);
+    EXPECT_TRUE(tree.blockedBothWays(0));
+
+    // The exemption belongs to the per-point rule: under the leaf rule it changes nothing
+    // (the seed's own cell, holding the close wall, never blocks).
+    tree.perPointRays = false;
+    records.pop_back();
+    records[3].position = Vector3(4.0, 5.0, 0.6);
+    tree.reset();
+    tree.buildAll(records.data(), 6, 2.5);
+    EXPECT_EQ(facing(false), 1.0);
+    EXPECT_EQ(facing(true), 1.0);
+}
