@@ -2,7 +2,7 @@
 // surface from each accepted seed layer by layer, decides when to stop, and then runs the
 // clean-up passes in their fixed order.
 #include <algorithm>
-#include <chrono>
+#include <ctime>
 #include <ostream>
 #include <utility>
 #include <vector>
@@ -79,9 +79,7 @@ void ReconstructionState::constructSurface() {
     growthIndex = 0;
     fanSearchGrowths.assign(static_cast<size_t>(std::max(activeCount, 0)), -1);
     coverPrints.assign(static_cast<size_t>(std::max(activeCount, 0)), 0);
-    // Elapsed wall time: with the searches shared over threads the processor time would grow
-    // with the thread count while the run gets faster.
-    const auto startTime = std::chrono::steady_clock::now();
+    const std::clock_t startTicks = std::clock();
 
     std::vector<int32_t> candidates = orderSeedCandidates(false);
     bool offeredPassedOver = false;
@@ -250,8 +248,9 @@ void ReconstructionState::constructSurface() {
         keepLargestComponentPass();
     }
 
+    // clock() counts CLOCKS_PER_SEC ticks per second.
     reconstructionSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime).count();
+        static_cast<double>(std::clock() - startTicks) / static_cast<double>(CLOCKS_PER_SEC);
     if (console != nullptr) {
         *console << "Timing for Surface Reconstruction = " << reconstructionSeconds
                  << " seconds.\n\n";
