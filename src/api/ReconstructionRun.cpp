@@ -1,13 +1,10 @@
 // ReconstructionRun: preparation, hand-over and construction in their fixed order.
 #include "api/ReconstructionRun.h"
 
-#include "parallel/ParallelFor.h"
-
 #include <chrono>
 #include <cmath>
 
 #include "api/NoFaceReason.h"
-#include "parallel/ParallelFor.h"
 
 namespace {
 
@@ -64,7 +61,6 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.refuseThirdFaces = settings.refuseThirdFaces;
     builder.strictSeedCheck = settings.strictSeedCheck;
     builder.seedCheckIgnoresNearWalls = settings.seedCheckIgnoresNearWalls;
-    builder.threads = resolveThreadCount(settings.threads);
     builder.attachRecords(); // also builds the octree over all records
     const bool built = builder.build();
     builder.closeFiles();

@@ -13,9 +13,6 @@
 
 namespace {
 
-// Closed rings written into a fan by constructFan on this thread (see closedRingsWritten).
-thread_local int64_t ringWrites = 0;
-
 void traceWorkingFan(const Vertex& v, int32_t a) {
     std::cout << "Points in list of currentTriangleFan " << a << ": \n";
     for (const int32_t entry : v.currentTriangleFan) {
@@ -41,10 +38,6 @@ void traceCurrentList(const Vertex& v) {
 }
 
 } // namespace
-
-int64_t ReconstructionState::closedRingsWritten() {
-    return ringWrites;
-}
 
 double ReconstructionState::initialFan(int32_t a, int32_t b, bool levelFlipping,
                                        Vector3& previousNormal) {
@@ -89,12 +82,7 @@ bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping)
     Vertex& v = vertices[a];
     // A fan built with levelFlipping runs in reversed order until it is published, so its
     // triangles face away from the surface's side.
-    // Written only when it changes, so that searches run at once on several threads, which
-    // all want the same value, never write it.
-    const bool reversed = hiddenUnderTrianglesOnly && levelFlipping;
-    if (hiddenSideReversed != reversed) {
-        hiddenSideReversed = reversed;
-    }
+    hiddenSideReversed = hiddenUnderTrianglesOnly && levelFlipping;
     const bool trace = a == tracePoint;
     if (trace) {
         std::cout << "Start of Log: For point = " << a << ". Creating fan from pt = " << b << "\n";
@@ -347,7 +335,7 @@ bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping)
     }
 
     // Closing tests on the closed ring.
-    ++ringWrites;
+    ++fanWriteCount;
     const auto fail = [&v]() {
         v.triangleFanCount = 0;
         v.currentTriangleFan.clear();

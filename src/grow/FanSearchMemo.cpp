@@ -180,37 +180,41 @@ bool ReconstructionState::replayFanSearchOutputs(int32_t p, const std::vector<in
 }
 
 bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
-    FanSearchPlan& plan = fanSearchPlan;
-    planFanSearch(p, levelFlipping, plan);
-    const bool found = runFanSearch(p, levelFlipping, plan);
-    keepFanSearch(p, levelFlipping, plan);
-    return found;
-}
-
-void ReconstructionState::planFanSearch(int32_t p, bool levelFlipping, FanSearchPlan& plan) {
     ++fanSearchCount;
-    plan.mode = FanSearchPlan::PLAIN;
-    plan.replay = nullptr;
     if (p == tracePoint) {
-        return; // the trace shows the search itself
+        return searchBestFan(p, levelFlipping); // the trace shows the search itself
     }
     const int64_t key = fanSearchKey(p, levelFlipping);
     FanSearchMemo* remembered = fanSearchMemos.find(key);
+    const FanSearchMemo::Entry* entry = nullptr;
     if (remembered != nullptr) {
         FanSearchMemo& memo = *remembered;
         if (fanSearchInputsUnchanged(p, levelFlipping, memo.entries[0].inputs)) {
-            plan.replay = &memo.entries[0];
+            entry = &memo.entries[0];
         } else if (fanSearchInputsUnchanged(p, levelFlipping, memo.entries[1].inputs)) {
             std::swap(memo.entries[0], memo.entries[1]); // the latest first
-            plan.replay = &memo.entries[0];
+            entry = &memo.entries[0];
         }
     }
-    if (plan.replay != nullptr) {
+    if (entry != nullptr) {
         ++fanSearchReplays;
-        plan.mode = FanSearchPlan::REPLAY;
-        return;
+#ifdef FANMESH_CHECK_FAN_MEMO
+        // Check build: run the search as well and stop at the first difference. The fan
+        // entries are compared in full, also where the memo would leave them alone.
+        const int64_t writesBefore = fanWriteCount;
+        const bool found = searchBestFan(p, levelFlipping);
+        std::vector<int32_t> actual;
+        recordFanSearchOutputs(p, found, fanWriteCount != writesBefore, actual);
+        if (actual != entry->outputs) {
+            std::cerr << "fan search memo differs from the search for point " << p << "\n";
+            std::abort();
+        }
+        return found;
+#else
+        return replayFanSearchOutputs(p, entry->outputs);
+#endif
     }
-    gatherFanSearchInputs(p, levelFlipping, plan.inputs);
+    gatherFanSearchInputs(p, levelFlipping, fanSearchScratch);
     bool stuck = false;
     if (p >= 0 && p < activeCount) {
         if (fanSearchGrowths.size() < static_cast<size_t>(activeCount)) {
@@ -227,56 +231,23 @@ void ReconstructionState::planFanSearch(int32_t p, bool levelFlipping, FanSearch
             fanSearchPrints.resize(4 * static_cast<size_t>(std::max(activeCount, p + 1)), 0);
         }
         uint64_t* prints = &fanSearchPrints[at];
-        const uint64_t current = memoFingerprint(plan.inputs);
+        const uint64_t current = memoFingerprint(fanSearchScratch);
         if (prints[0] != current && prints[1] != current) {
             // First search with these inputs: run it and remember only the fingerprint.
             prints[1] = prints[0];
             prints[0] = current;
-            return;
+            return searchBestFan(p, levelFlipping);
         }
         prints[0] = 0;
         prints[1] = 0;
     }
-    plan.mode = FanSearchPlan::RECORD;
-}
-
-bool ReconstructionState::runFanSearch(int32_t p, bool levelFlipping, FanSearchPlan& plan) {
-    if (plan.mode == FanSearchPlan::REPLAY) {
-#ifdef FANMESH_CHECK_FAN_MEMO
-        // Check build: run the search as well and stop at the first difference. The fan
-        // entries are compared in full, also where the memo would leave them alone.
-        const int64_t writesBefore = closedRingsWritten();
-        const bool found = searchBestFan(p, levelFlipping);
-        std::vector<int32_t> actual;
-        recordFanSearchOutputs(p, found, closedRingsWritten() != writesBefore, actual);
-        if (actual != plan.replay->outputs) {
-            std::cerr << "fan search memo differs from the search for point " << p << "\n";
-            std::abort();
-        }
-        return found;
-#else
-        return replayFanSearchOutputs(p, plan.replay->outputs);
-#endif
-    }
-    if (plan.mode == FanSearchPlan::PLAIN) {
-        return searchBestFan(p, levelFlipping);
-    }
-    const int64_t writesBefore = closedRingsWritten();
-    const bool found = searchBestFan(p, levelFlipping);
-    recordFanSearchOutputs(p, found, closedRingsWritten() != writesBefore, plan.outputs);
-    return found;
-}
-
-void ReconstructionState::keepFanSearch(int32_t p, bool levelFlipping, FanSearchPlan& plan) {
-    if (plan.mode != FanSearchPlan::RECORD) {
-        return;
-    }
-    const int64_t key = fanSearchKey(p, levelFlipping);
-    FanSearchMemo* remembered = fanSearchMemos.find(key);
     if (remembered == nullptr) {
         remembered = &fanSearchMemos.insert(key);
     }
     FanSearchMemo::Entry& fresh = remembered->pushFront();
-    fresh.inputs.swap(plan.inputs);
-    fresh.outputs.swap(plan.outputs);
+    fresh.inputs.swap(fanSearchScratch);
+    const int64_t writesBefore = fanWriteCount;
+    const bool found = searchBestFan(p, levelFlipping);
+    recordFanSearchOutputs(p, found, fanWriteCount != writesBefore, fresh.outputs);
+    return found;
 }

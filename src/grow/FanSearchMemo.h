@@ -26,15 +26,3 @@ struct FanSearchMemo {
         return entries[0];
     }
 };
-
-// How one best-fan search is answered: from a remembered search, by running it, or by
-// running it and keeping its inputs and outputs as a memo afterwards.
-struct FanSearchPlan {
-    enum Mode : uint8_t { REPLAY, PLAIN, RECORD };
-    Mode mode = PLAIN;
-    // REPLAY: the remembered search whose outputs are written back.
-    const FanSearchMemo::Entry* replay = nullptr;
-    // RECORD: the search's inputs, and its outputs once it has run.
-    std::vector<int32_t> inputs;
-    std::vector<int32_t> outputs;
-};

@@ -11,18 +11,6 @@
 #include "recon/ReconstructionState.h"
 
 bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flipNormal) {
-    if (blockedOrigins.size() < static_cast<size_t>(activeCount)) {
-        blockedOrigins.resize(static_cast<size_t>(activeCount), -1);
-    }
-    const int32_t start = diagnosticTicks();
-    const bool passed = convexityRaysClear(p, tree, flipNormal, tree.excluded, nullptr, nullptr);
-    octreeTicks += diagnosticTicks() - start;
-    return passed;
-}
-
-bool ReconstructionState::convexityRaysClear(int32_t p, const Octree& tree, bool flipNormal,
-                                             std::vector<uint8_t>& marks, NeighbourLookup lookup,
-                                             const void* context) {
     const Vertex& vp = vertices[p];
     Vector3 d = vp.normal;
     if (d.length() < 1e-6) {
@@ -31,14 +19,6 @@ bool ReconstructionState::convexityRaysClear(int32_t p, const Octree& tree, bool
     if (flipNormal) {
         d.negate();
     }
-    // The ray from point x ignores x's neighbours, as the lookup shows them.
-    const auto rayBlocked = [&](int32_t x) {
-        const Vector3& origin = vertices[x].position;
-        if (lookup == nullptr || tree.records == nullptr) {
-            return tree.castRay(origin, d, x, marks);
-        }
-        return tree.castRayPast(origin, d, x >= 0 ? lookup(context, x) : nullptr, marks);
-    };
     if (vp.triangleFanCount < 1) {
         return true;
     }
@@ -67,10 +47,10 @@ bool ReconstructionState::convexityRaysClear(int32_t p, const Octree& tree, bool
 #ifdef FANMESH_CHECK_FAN_MEMO
     // Checking build: every answer is compared with that of the rays in fan order.
     const auto checked = [&](bool result) {
-        bool blocked = rayBlocked(p);
+        bool blocked = tree.castRay(vp.position, d, p);
         for (int32_t i = 0; i < vp.triangleFanCount && !blocked; ++i) {
             const int32_t l = vp.triangleFan[i];
-            blocked = rayBlocked(l);
+            blocked = tree.castRay(vertices[l].position, d, l);
         }
         if (blocked == result) {
             std::cerr << "global convexity test of point " << p
@@ -82,14 +62,19 @@ bool ReconstructionState::convexityRaysClear(int32_t p, const Octree& tree, bool
 #else
     const auto checked = [](bool result) { return result; };
 #endif
+    clockStart = diagnosticTicks();
+    if (blockedOrigins.size() < static_cast<size_t>(activeCount)) {
+        blockedOrigins.resize(static_cast<size_t>(activeCount), -1);
+    }
     int32_t* const blockedOrigin =
         p >= 0 && p < activeCount ? &blockedOrigins[static_cast<size_t>(p)] : nullptr;
     const int32_t first = blockedOrigin != nullptr && !trace ? *blockedOrigin : -1;
-    if (first >= 0 && indexInFan(p, first) >= 0 && rayBlocked(first)) {
+    if (first >= 0 && indexInFan(p, first) >= 0 &&
+        tree.castRay(vertices[first].position, d, first)) {
         refused();
         return checked(false);
     }
-    if (rayBlocked(p)) {
+    if (tree.castRay(vp.position, d, p)) {
         if (blockedOrigin != nullptr) {
             *blockedOrigin = -1;
         }
@@ -104,7 +89,7 @@ bool ReconstructionState::convexityRaysClear(int32_t p, const Octree& tree, bool
         if (l == first) {
             continue; // cast first, and it did not hit
         }
-        if (rayBlocked(l)) {
+        if (tree.castRay(vertices[l].position, d, l)) {
             if (blockedOrigin != nullptr) {
                 *blockedOrigin = l;
             }
@@ -116,5 +101,7 @@ bool ReconstructionState::convexityRaysClear(int32_t p, const Octree& tree, bool
             return checked(false);
         }
     }
+    clockEnd = diagnosticTicks();
+    octreeTicks += clockEnd - clockStart;
     return checked(true);
 }

@@ -147,8 +147,6 @@ struct GrowthStats {
 
 inline GrowthStats growthStats;
 
-// The counters are shared, so growth runs on one thread while they are counted.
-#define GROWTH_STATS_COUNTED true
 #define GROWTH_REFUSE(p, rule) growthStats.refuse((p), GrowthRule::rule)
 #define GROWTH_RAY() (++growthStats.rays)
 #define GROWTH_BLOCKED(distance) growthStats.blocked(distance)
@@ -158,7 +156,6 @@ inline GrowthStats growthStats;
 #define GROWTH_SEED(seed, completed, layers) growthStats.seedGrown((seed), (completed), (layers))
 #define GROWTH_NOTE(...) std::fprintf(stderr, "growth stats: " __VA_ARGS__)
 #else
-#define GROWTH_STATS_COUNTED false
 #define GROWTH_REFUSE(p, rule) ((void)0)
 #define GROWTH_RAY() ((void)0)
 #define GROWTH_BLOCKED(distance) ((void)0)

@@ -62,7 +62,7 @@ void ReconstructionState::syncLinkNeighbours() {
 }
 
 void ReconstructionState::noteNeighbourEdit(int32_t p) {
-    neighbourListEdits.fetch_add(1, std::memory_order_relaxed);
+    ++neighbourListEdits;
     const size_t row = static_cast<size_t>(p) * static_cast<size_t>(NEIGHBOUR_COUNT);
     if (p >= 0 && row < linkNeighbours.size()) {
         std::copy(vertices[p].neighbours, vertices[p].neighbours + NEIGHBOUR_COUNT,

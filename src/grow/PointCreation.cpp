@@ -7,7 +7,6 @@
 #include <iostream>
 
 #include "grow/GrowthStats.h"
-#include "parallel/WorkerPool.h"
 #include "recon/DiagnosticClock.h"
 #include "recon/ReconstructionState.h"
 
@@ -57,38 +56,33 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
                         activeCount);
 
     // Seeding: every point that already borders an accepted fan.
-    // Batches over several threads; not while a point is traced (the trace follows the calls
-    // in order) or growth statistics are counted (they are not counted per thread).
-    const bool batched =
-        growthThreads > 1 && tracePoint < 0 && traceFlipPoint < 0 && !GROWTH_STATS_COUNTED;
-    if (batched) {
-        std::vector<CreationTask>& tasks = creationTasks;
-        size_t count = 0;
-        for (const int32_t p : component) {
-            if (connectionCount(p) != 0) {
-                if (tasks.size() <= count) {
-                    tasks.resize(count + 1);
-                }
-                tasks[count].point = p;
-                tasks[count].kind = CreationTask::SEARCH;
-                ++count;
-            }
+    for (const int32_t p : component) {
+        if (connectionCount(p) == 0) {
+            continue;
         }
-        runCreationTasks(tasks, count, tree, levelFlipping, -1);
-        for (size_t i = 0; i < count; ++i) {
-            keepFanSearch(tasks[i].point, levelFlipping, tasks[i].plan);
-            seedOutcome(tasks[i].point, tasks[i].found, tasks[i].convex);
+        Vertex& v = vertices[p];
+        if (p == tracePoint) {
+            std::cout << "\tFRESH START FOR CREATING POINT " << p << " \n";
         }
-    } else {
-        for (const int32_t p : component) {
-            if (connectionCount(p) == 0) {
-                continue;
-            }
+        if (!findBestFan(p, levelFlipping)) {
+            GROWTH_REFUSE(p, bestFanSeeding);
+            rejected[static_cast<size_t>(p)] = 1;
             if (p == tracePoint) {
-                std::cout << "\tFRESH START FOR CREATING POINT " << p << " \n";
+                std::cout << "\tTHIS POINT CANNOT FIND A BESTFAN CONFIGURATION\n";
             }
-            const bool found = findBestFan(p, levelFlipping);
-            seedOutcome(p, found, found && globalConvexityTest(p, tree, false));
+        } else if (globalConvexityTest(p, tree, false)) {
+            candidateQueue.push(p, std::fabs(v.fanFlatness));
+            queued[static_cast<size_t>(p)] = 1;
+            if (p == tracePoint) {
+                std::cout << "\tTHIS POINT PASSED THE GLOBAL CONVEXITY TEST\n";
+            }
+        } else {
+            GROWTH_REFUSE(p, convexitySeeding);
+            rejected[static_cast<size_t>(p)] = 1;
+            if (p == tracePoint) {
+                std::cout << "\tTHIS POINT FAILED THE GLOBAL CONVEXITY TEST\n";
+                writeNormalLine(v.normal);
+            }
         }
     }
 
@@ -225,33 +219,61 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
         candidateQueue.popTop();
 
         // Activation of the new fan's members.
-        if (batched) {
-            activateInBatch(h, tree, levelFlipping);
-            continue;
-        }
         for (int32_t i = 0; i < hv.triangleFanCount; ++i) {
             const int32_t m = hv.triangleFan[i];
             const size_t mi = static_cast<size_t>(m);
-            const CreationTask::Kind kind = activationKind(m);
-            if (kind == CreationTask::NORMAL) {
-                if (!(m >= 0 && m < activeCount && rejected[mi] == 1)) {
-                    updateClosedFanNormal(m);
+            const bool inComponent = m >= 0 && m < activeCount && pending[mi] == 1;
+            if (inComponent && rejected[mi] == 0) {
+                Vertex& mv = vertices[m];
+                const bool tracedM = m == tracePoint;
+                if (tracedM) {
+                    std::cout << (queued[mi] == 0 ? "First timer: This point "
+                                                  : "Not First time: This point ")
+                              << m << " is ACTIVATED by point " << h << "\n";
+                    std::cout << "Location of point " << h << " = ";
+                    writeNormalLine(hv.position);
                 }
-                continue;
-            }
-            if (m == tracePoint) {
-                std::cout << (queued[mi] == 0 ? "First timer: This point "
-                                              : "Not First time: This point ")
-                          << m << " is ACTIVATED by point " << h << "\n";
-                std::cout << "Location of point " << h << " = ";
-                writeNormalLine(hv.position);
-            }
-            if (kind == CreationTask::SEARCH) {
-                const bool found = findBestFan(m, levelFlipping);
-                activationOutcome(m, kind, found, found && globalConvexityTest(m, tree, false));
-            } else if (vertices[m].fanFlatness > REFINE_FLATNESS) {
-                const bool kept = refineFan(m, h, levelFlipping);
-                activationOutcome(m, kind, kept, kept && globalConvexityTest(m, tree, false));
+                if (queued[mi] == 0) {
+                    if (!findBestFan(m, levelFlipping)) {
+                        GROWTH_REFUSE(m, bestFanActivation);
+                        rejected[mi] = 1;
+                        if (tracedM) {
+                            std::cout << "This point " << m
+                                      << " failed to construct a proper triangle. \n";
+                        }
+                    } else if (globalConvexityTest(m, tree, false)) {
+                        candidateQueue.push(m, std::fabs(mv.fanFlatness));
+                        queued[mi] = 1;
+                        if (tracedM) {
+                            std::cout << "This point " << m << " passed convexity test. \n";
+                        }
+                    } else {
+                        GROWTH_REFUSE(m, convexityActivation);
+                        rejected[mi] = 1;
+                        if (tracedM) {
+                            std::cout << "This point " << m << " failed convexity test. \n";
+                        }
+                    }
+                } else if (mv.fanFlatness > REFINE_FLATNESS) {
+                    // Already queued by an earlier activation and still not flat: retry
+                    // its fan from the newly completed point.
+                    if (refineFan(m, h, levelFlipping)) {
+                        if (globalConvexityTest(m, tree, false)) {
+                            candidateQueue.update(m, std::fabs(mv.fanFlatness));
+                            if (tracedM) {
+                                std::cout << "This point " << m << " passed convexity test. \n";
+                            }
+                        } else {
+                            GROWTH_REFUSE(m, convexityRefine);
+                            rejected[mi] = 1;
+                            if (tracedM) {
+                                std::cout << "This point " << m << " failed convexity test. \n";
+                            }
+                        }
+                    }
+                }
+            } else if (!(m >= 0 && m < activeCount && rejected[mi] == 1)) {
+                updateClosedFanNormal(m);
             }
         }
     }
@@ -264,134 +286,4 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
         queued[pi] = 0;
     }
     candidateQueue.release();
-}
-
-void ReconstructionState::seedOutcome(int32_t p, bool found, bool convex) {
-    Vertex& v = vertices[p];
-    if (!found) {
-        GROWTH_REFUSE(p, bestFanSeeding);
-        creationRejected[static_cast<size_t>(p)] = 1;
-        if (p == tracePoint) {
-            std::cout << "\tTHIS POINT CANNOT FIND A BESTFAN CONFIGURATION\n";
-        }
-    } else if (convex) {
-        candidateQueue.push(p, std::fabs(v.fanFlatness));
-        creationQueued[static_cast<size_t>(p)] = 1;
-        if (p == tracePoint) {
-            std::cout << "\tTHIS POINT PASSED THE GLOBAL CONVEXITY TEST\n";
-        }
-    } else {
-        GROWTH_REFUSE(p, convexitySeeding);
-        creationRejected[static_cast<size_t>(p)] = 1;
-        if (p == tracePoint) {
-            std::cout << "\tTHIS POINT FAILED THE GLOBAL CONVEXITY TEST\n";
-            writeNormalLine(v.normal);
-        }
-    }
-}
-
-CreationTask::Kind ReconstructionState::activationKind(int32_t m) const {
-    const size_t mi = static_cast<size_t>(m);
-    const bool inComponent = m >= 0 && m < activeCount && creationPending[mi] == 1;
-    if (!inComponent || creationRejected[mi] == 1) {
-        return CreationTask::NORMAL;
-    }
-    return creationQueued[mi] == 0 ? CreationTask::SEARCH : CreationTask::REFINE;
-}
-
-void ReconstructionState::activationOutcome(int32_t m, CreationTask::Kind kind, bool found,
-                                            bool convex) {
-    const size_t mi = static_cast<size_t>(m);
-    const bool tracedM = m == tracePoint;
-    const double flatness = std::fabs(vertices[m].fanFlatness);
-    if (kind == CreationTask::SEARCH) {
-        if (!found) {
-            GROWTH_REFUSE(m, bestFanActivation);
-            creationRejected[mi] = 1;
-            if (tracedM) {
-                std::cout << "This point " << m << " failed to construct a proper triangle. \n";
-            }
-        } else if (convex) {
-            candidateQueue.push(m, flatness);
-            creationQueued[mi] = 1;
-            if (tracedM) {
-                std::cout << "This point " << m << " passed convexity test. \n";
-            }
-        } else {
-            GROWTH_REFUSE(m, convexityActivation);
-            creationRejected[mi] = 1;
-            if (tracedM) {
-                std::cout << "This point " << m << " failed convexity test. \n";
-            }
-        }
-        return;
-    }
-    // An already queued point that was not flat yet, refined from the newly completed point.
-    if (!found) {
-        return;
-    }
-    if (convex) {
-        candidateQueue.update(m, flatness);
-        if (tracedM) {
-            std::cout << "This point " << m << " passed convexity test. \n";
-        }
-    } else {
-        GROWTH_REFUSE(m, convexityRefine);
-        creationRejected[mi] = 1;
-        if (tracedM) {
-            std::cout << "This point " << m << " failed convexity test. \n";
-        }
-    }
-}
-
-void ReconstructionState::activateInBatch(int32_t h, Octree& tree, bool levelFlipping) {
-    const Vertex& hv = vertices[h];
-    std::vector<CreationTask>& tasks = creationTasks;
-    size_t count = 0;
-    size_t searches = 0;
-    for (int32_t i = 0; i < hv.triangleFanCount; ++i) {
-        const int32_t m = hv.triangleFan[i];
-        CreationTask::Kind kind = activationKind(m);
-        if (kind == CreationTask::NORMAL) {
-            if (m >= 0 && m < activeCount && creationRejected[static_cast<size_t>(m)] == 1) {
-                continue;
-            }
-        } else if (kind == CreationTask::REFINE && !(vertices[m].fanFlatness > REFINE_FLATNESS)) {
-            continue;
-        } else {
-            ++searches;
-        }
-        if (tasks.size() <= count) {
-            tasks.resize(count + 1);
-        }
-        tasks[count].point = m;
-        tasks[count].kind = kind;
-        ++count;
-    }
-    if (searches < 2) {
-        // Nothing to share: the calls one after the other.
-        for (size_t i = 0; i < count; ++i) {
-            const int32_t m = tasks[i].point;
-            const CreationTask::Kind kind = tasks[i].kind;
-            if (kind == CreationTask::NORMAL) {
-                updateClosedFanNormal(m);
-                continue;
-            }
-            const bool found = kind == CreationTask::SEARCH ? findBestFan(m, levelFlipping)
-                                                            : refineFan(m, h, levelFlipping);
-            activationOutcome(m, kind, found, found && globalConvexityTest(m, tree, false));
-        }
-        return;
-    }
-    runCreationTasks(tasks, count, tree, levelFlipping, h);
-    for (size_t i = 0; i < count; ++i) {
-        const CreationTask& task = tasks[i];
-        if (task.kind == CreationTask::NORMAL) {
-            continue;
-        }
-        if (task.kind == CreationTask::SEARCH) {
-            keepFanSearch(task.point, levelFlipping, tasks[i].plan);
-        }
-        activationOutcome(task.point, task.kind, task.found, task.convex);
-    }
 }

@@ -68,7 +68,6 @@ bool MeshBuilder::build() {
     state.refuseThirdFaces = refuseThirdFaces;
     state.strictSeedCheck = strictSeedCheck;
     state.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
-    state.growthThreads = threads > 1 ? threads : 1;
     state.constructSurface();
     // A point that was not completed has no accepted fan.
     for (int32_t i = 0; i < totalCount; ++i) {

@@ -44,8 +44,6 @@ struct MeshBuilder {
     bool strictSeedCheck = false;
     // Handed to the state's seedCheckIgnoresNearWalls.
     bool seedCheckIgnoresNearWalls = false;
-    // Handed to the state's growthThreads (at least 1).
-    int32_t threads = 1;
     int32_t topIndex = 0;
     double header[HAND_OVER_HEADER_SIZE] = {};
     // Number of kept records; records from this index on are the removed ones.

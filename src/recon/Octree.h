@@ -74,6 +74,9 @@ struct Octree {
     std::vector<Node> nodes;
     // The points of all leaves, each leaf's points side by side.
     std::vector<int32_t> pointList;
+    // Mirror state of the current ray (root only; the traversal passes it down).
+    uint8_t mirrorX = 0, mirrorY = 0, mirrorZ = 0;
+    int32_t mirrorMask = 0;
     // Root only: distance from the ray, in units of a point's neighbourhood radius, within
     // which a point blocks the ray; 0 or less: any point of a leaf ahead blocks.
     double rayHitDistance = 0.0;
@@ -105,15 +108,6 @@ struct Octree {
     // (With rayHitDistance and perPointRays: a point ahead of the origin, not a neighbour
     // of p, near the ray.) p is a record index, or -1 to exclude nothing.
     bool castRay(Vector3 origin, Vector3 direction, int32_t p);
-    // castRay with the neighbour marks in marks instead of excluded: several threads may
-    // cast at once, each with its own marks (all 0, at least excluded.size() long; they are
-    // all 0 again on return).
-    bool castRay(Vector3 origin, Vector3 direction, int32_t p, std::vector<uint8_t>& marks) const;
-    // castRay(origin, direction, p, marks) with p's neighbour list given (NEIGHBOUR_COUNT
-    // entries; null: no neighbour is exempt), for a caller that must show the list as it
-    // was at some earlier time.
-    bool castRayPast(Vector3 origin, Vector3 direction, const int32_t* neighbourList,
-                     std::vector<uint8_t>& marks) const;
     // Casts along the normal of p and, when that hits, reverses the normal of p and casts
     // along the reversed normal. The rays ignore the neighbours of p and, under
     // exemptNeighbourRing with perPointRays, their neighbours too.
@@ -160,9 +154,7 @@ struct Octree {
     // pointList[begin .. end).
     void subdivide(int32_t node, const Vector3& corner, double edgeLength, int32_t begin,
                    int32_t end, const Work& work, int32_t depth);
-    // The ray's parameters at the root, in the frame mirrored so that the ray runs in
-    // positive axis directions; mirrorMask gets the mirrored axes (4 x, 2 y, 1 z).
-    RayParameters prepareRay(Vector3 origin, Vector3 direction, int32_t& mirrorMask) const;
+    RayParameters prepareRay(Vector3 origin, Vector3 direction);
     // castRay with the exclusion marks as they stand.
     bool castMarked(Vector3 origin, Vector3 direction);
     // Sets the marks of p's neighbours and, with ring, of their neighbours to value.

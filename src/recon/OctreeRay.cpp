@@ -34,8 +34,7 @@ bool behindOrigin(const Octree::RayParameters& t) {
 
 } // namespace
 
-Octree::RayParameters Octree::prepareRay(Vector3 origin, Vector3 direction,
-                                         int32_t& mirrorMask) const {
+Octree::RayParameters Octree::prepareRay(Vector3 origin, Vector3 direction) {
     if (std::fabs(direction.x) < DEGENERATE_DIRECTION) {
         direction.x = DIRECTION_SUBSTITUTE;
     }
@@ -70,19 +69,28 @@ Octree::RayParameters Octree::prepareRay(Vector3 origin, Vector3 direction,
 
     mirrorMask = 0;
     if (t.tx1 < t.tx0) {
+        mirrorX = 1;
         mirrorMask += 4;
         direction.x = -direction.x;
         origin.x = 2 * center.x - origin.x;
+    } else {
+        mirrorX = 0;
     }
     if (t.ty1 < t.ty0) {
+        mirrorY = 1;
         mirrorMask += 2;
         direction.y = -direction.y;
         origin.y = 2 * center.y - origin.y;
+    } else {
+        mirrorY = 0;
     }
     if (t.tz1 < t.tz0) {
+        mirrorZ = 1;
         mirrorMask += 1;
         direction.z = -direction.z;
         origin.z = 2 * center.z - origin.z;
+    } else {
+        mirrorZ = 0;
     }
     if (mirrorMask != 0) {
         compute();
@@ -263,8 +271,7 @@ bool Octree::traverse(int32_t node, const RayParameters& t, int32_t mask,
 }
 
 bool Octree::castMarked(Vector3 origin, Vector3 direction) {
-    int32_t mirrorMask = 0;
-    const RayParameters t = prepareRay(origin, direction, mirrorMask);
+    const RayParameters t = prepareRay(origin, direction);
     const RayQuery ray{origin,  direction,      excluded.data(),
                        records, rayHitDistance, perPointRays && rayHitDistance > 0.0};
     GROWTH_RAY();
@@ -290,40 +297,13 @@ void Octree::markAround(int32_t p, bool ring, uint8_t value) {
 }
 
 bool Octree::castRay(Vector3 origin, Vector3 direction, int32_t p) {
-    return castRay(origin, direction, p, excluded);
-}
-
-bool Octree::castRay(Vector3 origin, Vector3 direction, int32_t p,
-                     std::vector<uint8_t>& marks) const {
     const bool marking = p >= 0 && records != nullptr;
-    return castRayPast(origin, direction, marking ? records[p].neighbours : nullptr, marks);
-}
-
-bool Octree::castRayPast(Vector3 origin, Vector3 direction, const int32_t* neighbourList,
-                         std::vector<uint8_t>& marks) const {
-    int32_t mirrorMask = 0;
-    const RayParameters t = prepareRay(origin, direction, mirrorMask);
-    // Neighbour indices outside the mark array are not held by the tree; they need no mark.
-    const int32_t markCount = static_cast<int32_t>(marks.size());
-    if (neighbourList != nullptr) {
-        for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
-            const int32_t n = neighbourList[k];
-            if (n >= 0 && n < markCount) {
-                marks[static_cast<size_t>(n)] = 1;
-            }
-        }
+    if (marking) {
+        markAround(p, false, 1);
     }
-    const RayQuery ray{origin,  direction,      marks.data(),
-                       records, rayHitDistance, perPointRays && rayHitDistance > 0.0};
-    GROWTH_RAY();
-    const bool hit = traverse(0, t, mirrorMask, ray);
-    if (neighbourList != nullptr) {
-        for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
-            const int32_t n = neighbourList[k];
-            if (n >= 0 && n < markCount) {
-                marks[static_cast<size_t>(n)] = 0;
-            }
-        }
+    const bool hit = castMarked(origin, direction);
+    if (marking) {
+        markAround(p, false, 0);
     }
     return hit;
 }

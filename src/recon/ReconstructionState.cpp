@@ -64,10 +64,6 @@ void ReconstructionState::attachPoints(Vertex* records, int32_t count, int32_t k
 void ReconstructionState::releaseGrowthData() {
     octree.release();
     componentOctree.release();
-    growthPool.reset();
-    std::vector<std::vector<uint8_t>>().swap(rayMarks);
-    std::vector<CreationTask>().swap(creationTasks);
-    std::vector<int32_t>().swap(batchTaskOf);
     std::vector<int32_t>().swap(savedFan);
     for (int32_t i = 0; i < totalCount; ++i) {
         Vertex& record = vertices[i];

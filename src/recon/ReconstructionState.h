@@ -4,17 +4,13 @@
 // src/grow/ and src/repair/, one concern per file.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <ostream>
 #include <vector>
 
 #include "geometry/Vector3.h"
-#include "grow/CreationTask.h"
 #include "grow/FanSearchMemo.h"
-#include "parallel/WorkerPool.h"
 #include "recon/BoundedHeap.h"
 #include "recon/MemoTable.h"
 #include "recon/Octree.h"
@@ -87,9 +83,9 @@ struct ReconstructionState {
     // Takes over the prepared records: records from keptCount on are the removed ones.
     void attachPoints(Vertex* records, int32_t count, int32_t keptCount, double xMax, double yMax,
                       double zMax, double radius);
-    // Frees what only the growth uses (the octrees, the worker threads and the working fans
-    // of the records), once the construction and its side files are done; the accepted fans,
-    // links, states and normals stay.
+    // Frees what only the growth uses (the octrees and the working fans of the records),
+    // once the construction and its side files are done; the accepted fans, links, states
+    // and normals stay.
     void releaseGrowthData();
     Vector3 randomVector();
     // Seeds the state's generator; construction seeds it with RANDOM_SEED.
@@ -238,16 +234,6 @@ struct ReconstructionState {
     // A memo is kept only for a point whose search has been seen to repeat (fanSearchPrints),
     // so points searched once cost no memo memory.
     bool findBestFan(int32_t p, bool levelFlipping);
-    // findBestFan in three steps, so that the searches of several points can run at once:
-    // planFanSearch decides from the memo how the search of p is answered (it reads and
-    // updates the memo bookkeeping, so plans are made one after the other); runFanSearch
-    // answers it, writing only fields of p and plan (several points' searches may run at
-    // once, each with its own plan); keepFanSearch then stores a recorded search as p's memo
-    // (one after the other again). A replay plan points into the memo table, so no
-    // keepFanSearch may run between the plan and its runFanSearch.
-    void planFanSearch(int32_t p, bool levelFlipping, FanSearchPlan& plan);
-    bool runFanSearch(int32_t p, bool levelFlipping, FanSearchPlan& plan);
-    void keepFanSearch(int32_t p, bool levelFlipping, FanSearchPlan& plan);
     // The search itself: the flattest closed fan of p started from each connected point.
     // Writes the fan, the working fan, the normal, the flatness and the farthest neighbour
     // slot of p; returns false when no start gives a fan.
@@ -286,8 +272,8 @@ struct ReconstructionState {
     // and outputs are kept as a memo from then on. A fingerprint
     // only decides whether to keep a memo; a replay always compares the inputs in full.
     std::vector<uint64_t> fanSearchPrints;
-    FanSearchPlan fanSearchPlan;        // reused by findBestFan
-    std::vector<int32_t> fanSearchEnds; // reused start-triangle ends of the input walk
+    std::vector<int32_t> fanSearchScratch; // reused input buffer of findBestFan
+    std::vector<int32_t> fanSearchEnds;    // reused start-triangle ends of the input walk
     // Number of growths started so far in this construction (one per accepted seed).
     int32_t growthIndex = 0;
     // Per active point: the growth (growthIndex) of its last fan search, -1 for none. A point
@@ -295,10 +281,9 @@ struct ReconstructionState {
     // searched in every pass of every later growth, so their memo is kept from the first
     // search on instead of from the first repeat.
     std::vector<int32_t> fanSearchGrowths;
-    // Number of closed rings constructFan wrote into a fan (kept or refused at once) on the
-    // calling thread so far; tells the memo whether a search left the fan of its point as it
-    // was. Counted per thread, as searches of different points may run at once.
-    static int64_t closedRingsWritten();
+    // Number of closed rings constructFan wrote into a fan (kept or refused at once); tells
+    // the memo whether a search left the fan of its point as it was.
+    int64_t fanWriteCount = 0;
     int64_t fanSearchCount = 0;   // searches asked for
     int64_t fanSearchReplays = 0; // of which answered from the memo
     bool refineFan(int32_t p, int32_t h, bool levelFlipping);
@@ -329,15 +314,6 @@ struct ReconstructionState {
 
     // ---- grow: rejection tests ----
     bool globalConvexityTest(int32_t p, Octree& tree, bool flipNormal);
-    // The rays of globalConvexityTest (true: none is blocked), cast with the given neighbour
-    // marks (see Octree::castRay); reads the records and writes only blockedOrigins[p], which
-    // must already cover the active points, so tests of different points may run at once.
-    // lookup(context, x), when given, names the neighbour list that the ray from x ignores
-    // (else the record's own).
-    using NeighbourLookup = const int32_t* (*)(const void* context, int32_t x);
-    bool convexityRaysClear(int32_t p, const Octree& tree, bool flipNormal,
-                            std::vector<uint8_t>& marks, NeighbourLookup lookup,
-                            const void* context);
     // Per active point: the fan member whose ray refused the point's last refused global
     // convexity test, or -1 (refused by its own ray, or never refused). Only orders the rays.
     std::vector<int32_t> blockedOrigins;
@@ -413,9 +389,8 @@ struct ReconstructionState {
     std::vector<uint8_t> layerStartStates;
     int64_t layerStartEdits = -1;
     // Number of edits of any point's neighbour list during growth (the fan search replaces
-    // the last neighbour for good). Atomic: searches running at once on several threads may
-    // each edit their own point's list.
-    std::atomic<int64_t> neighbourListEdits{0};
+    // the last neighbour for good).
+    int64_t neighbourListEdits = 0;
     // The neighbour lists of the active points side by side, NEIGHBOUR_COUNT per point, read
     // by the layer pass's component search instead of the large, scattered records. Filled by
     // syncLinkNeighbours; every edit of a neighbour list during growth goes through
@@ -436,35 +411,6 @@ struct ReconstructionState {
     void noteNeighbourEdit(int32_t p);
     // Completes points of one component, flattest candidate fan first.
     void createPoints(const std::vector<int32_t>& component, Octree& tree, bool levelFlipping);
-    // The outcome of the seeding search of p (a fan found, passed by the convexity test):
-    // queues p or refuses it.
-    void seedOutcome(int32_t p, bool found, bool convex);
-    // What the activation of fan member m does: search it (SEARCH), refine its queued fan
-    // (REFINE, when it is still not flat), or refresh its normal (NORMAL, when m is not an
-    // open, unrefused point of the component; a refused one is left alone).
-    CreationTask::Kind activationKind(int32_t m) const;
-    // The outcome of an activation search or refinement of m: queues, requeues or refuses m.
-    void activationOutcome(int32_t m, CreationTask::Kind kind, bool found, bool convex);
-    // The activation of the members of h's new fan as one batch (runCreationTasks).
-    void activateInBatch(int32_t h, Octree& tree, bool levelFlipping);
-    // Threads for point creation's searches (1: the single-threaded loop); the output is the
-    // same for every count.
-    int32_t growthThreads = 1;
-    // Runs tasks[0 .. count) - the searches or refinements (from the completed point
-    // `completed`) and convexity tests, or normal refreshes, of distinct points - on
-    // growthThreads threads, with the outcomes in the tasks as the same calls one after the
-    // other in task order give them. The memo plans are made in task order; the caller keeps
-    // the memos of recorded searches (keepFanSearch) as it applies the outcomes in order.
-    void runCreationTasks(std::vector<CreationTask>& tasks, size_t count, Octree& tree,
-                          bool levelFlipping, int32_t completed);
-    // Started on the first batch, kept for the construction.
-    std::unique_ptr<WorkerPool> growthPool;
-    // Per worker of the pool: the neighbour marks of its rays (worker 0 uses the tree's own).
-    std::vector<std::vector<uint8_t>> rayMarks;
-    // Reused task lists of the seeding and activation batches.
-    std::vector<CreationTask> creationTasks;
-    // Per point: its searched or refined task in the running batch, else -1.
-    std::vector<int32_t> batchTaskOf;
     // The working fan of the one point being completed is saved before its tests change
     // it; restoreFan and confirmFan of that point read the saved copy (savedFan).
     void saveFan(int32_t p);

@@ -263,17 +263,6 @@ TEST(Octree, RaysNeighboursAndBlockedBothWays) {
     EXPECT_TRUE(tree.castRay(records[0].position, Vector3(1, 0, 0), -1));
     EXPECT_TRUE(
         std::all_of(tree.excluded.begin(), tree.excluded.end(), [](uint8_t m) { return m == 0; }));
-    // Own marks and a given neighbour list (the list a point had earlier) give the answers
-    // of the record's list, and leave the marks clear.
-    std::vector<uint8_t> marks(tree.excluded.size(), 0);
-    const int32_t earlier[NEIGHBOUR_COUNT] = {1,  -1, -1, -1, -1, -1, -1, -1,
-                                              -1, -1, -1, -1, -1, -1, -1, -1};
-    EXPECT_FALSE(tree.castRay(records[0].position, Vector3(1, 0, 0), 0, marks));
-    EXPECT_TRUE(tree.castRayPast(records[0].position, Vector3(1, 0, 0), earlier, marks));
-    EXPECT_FALSE(
-        tree.castRayPast(records[0].position, Vector3(1, 0, 0), records[0].neighbours, marks));
-    EXPECT_TRUE(tree.castRayPast(records[0].position, Vector3(1, 0, 0), nullptr, marks));
-    EXPECT_TRUE(std::all_of(marks.begin(), marks.end(), [](uint8_t m) { return m == 0; }));
     // Starting outside the root and pointing away.
     EXPECT_FALSE(tree.castRay(Vector3(100, 0.1, 0.1), Vector3(1, 0, 0), -1));
     EXPECT_TRUE(tree.castRay(Vector3(-100, 0.1, 0.1), Vector3(1, 0, 0), -1));

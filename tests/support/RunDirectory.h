@@ -40,13 +40,10 @@ struct RunDirectory {
         const int status = std::system(("cd '" + path.string() + "' && " + command).c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    // Writes "rawPoints.txt" with count points of a generated shape; options go to the
-    // generator as they are (e.g. "--noise 0.5").
-    void generate(const std::string& shape, int count, int seed = 1,
-                  const std::string& options = "") const {
+    // Writes "rawPoints.txt" with count points of a generated shape.
+    void generate(const std::string& shape, int count, int seed = 1) const {
         ASSERT_EQ(shell("'" FANMESH_BINARY_DIR "/generate_sample' " + shape + " " +
-                        std::to_string(count) + " " + std::to_string(seed) + " " + options +
-                        " > rawPoints.txt"),
+                        std::to_string(count) + " " + std::to_string(seed) + " > rawPoints.txt"),
                   0);
     }
     // Writes the bytes to the named file in the directory; returns the file's path.
