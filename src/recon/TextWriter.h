@@ -3,12 +3,58 @@
 // "%d", at a fraction of the cost for a million records.
 #pragma once
 
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+// Writes value as printf "%f" does (fixed notation, six decimals, the exact binary value
+// rounded to nearest with ties to even, a minus sign for every negative value including
+// -0.0 and values that round to zero) into the room from begin, which must hold at least 64
+// characters; returns the end of the text. Values below 2^33 in size are converted in exact
+// integer arithmetic: the value is m * 2^-s with an integer m below 2^53 and s at least 20, so
+// value * 10^6 is m * 10^6 (below 2^73) shifted down by s, and the bits shifted out decide
+// the rounding.
+// Larger values, infinities and NaN go through std::to_chars.
+inline char* writeFixedSix(char* begin, char* end, double value) {
+    const uint64_t bits = std::bit_cast<uint64_t>(value);
+    const int exponentField = static_cast<int>((bits >> 52) & 0x7ff);
+    const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
+    // Biased exponents below 1023 + 33 are values below 2^33 (zero and subnormals included).
+    if (exponentField >= 1023 + 33) {
+        return std::to_chars(begin, end, value, std::chars_format::fixed, 6).ptr;
+    }
+    const uint64_t mantissa = exponentField == 0 ? fraction : (fraction | (uint64_t{1} << 52));
+    // Below 2^33 the exponent is at most -20, so the scaled value is always shifted down.
+    const int shift = 1075 - (exponentField == 0 ? 1 : exponentField);
+    constexpr uint64_t MILLION = 1000000;
+    const unsigned __int128 product = static_cast<unsigned __int128>(mantissa) * MILLION;
+    uint64_t scaled = 0; // |value| * 10^6 rounded to an integer, below 2^53
+    if (shift < 128) {   // otherwise product (below 2^73) is far under half of 2^shift
+        const unsigned __int128 one = 1;
+        const unsigned __int128 rest = product & ((one << shift) - 1);
+        const unsigned __int128 half = one << (shift - 1);
+        scaled = static_cast<uint64_t>(product >> shift);
+        if (rest > half || (rest == half && (scaled & 1) != 0)) {
+            ++scaled;
+        }
+    }
+    char* out = begin;
+    if ((bits >> 63) != 0) {
+        *out++ = '-';
+    }
+    out = std::to_chars(out, end, scaled / MILLION).ptr;
+    *out++ = '.';
+    uint64_t decimals = scaled % MILLION;
+    for (int d = 5; d >= 0; --d) {
+        out[d] = static_cast<char>('0' + decimals % 10);
+        decimals /= 10;
+    }
+    return out + 6;
+}
 
 struct TextWriter {
     static constexpr size_t CAPACITY = 1 << 20;
@@ -52,9 +98,7 @@ struct TextWriter {
     void putFixed(double value) {
         makeRoom();
         char* begin = buffer.data() + used;
-        used =
-            std::to_chars(begin, buffer.data() + CAPACITY, value, std::chars_format::fixed, 6).ptr -
-            buffer.data();
+        used = writeFixedSix(begin, buffer.data() + CAPACITY, value) - buffer.data();
     }
     // Values as "%lf" separated by single blanks (no blank before the first or after the last).
     void putFixedRow(const double* values, int count) {
