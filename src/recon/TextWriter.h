@@ -46,13 +46,23 @@ inline char* writeFixedSix(char* begin, char* end, double value) {
     if ((bits >> 63) != 0) {
         *out++ = '-';
     }
-    out = std::to_chars(out, end, scaled / MILLION).ptr;
-    *out++ = '.';
-    uint64_t decimals = scaled % MILLION;
-    for (int d = 5; d >= 0; --d) {
-        out[d] = static_cast<char>('0' + decimals % 10);
-        decimals /= 10;
+    const uint64_t whole = scaled / MILLION;
+    if (whole < 10) {
+        *out++ = static_cast<char>('0' + whole);
+    } else {
+        out = std::to_chars(out, end, whole).ptr;
     }
+    *out++ = '.';
+    // The six decimals as three pairs of digits.
+    static constexpr char PAIRS[] = "00010203040506070809101112131415161718192021222324"
+                                    "25262728293031323334353637383940414243444546474849"
+                                    "50515253545556575859606162636465666768697071727374"
+                                    "75767778798081828384858687888990919293949596979899";
+    const uint32_t decimals = static_cast<uint32_t>(scaled % MILLION);
+    const uint32_t low = decimals % 10000;
+    std::memcpy(out, PAIRS + 2 * (decimals / 10000), 2);
+    std::memcpy(out + 2, PAIRS + 2 * (low / 100), 2);
+    std::memcpy(out + 4, PAIRS + 2 * (low % 100), 2);
     return out + 6;
 }
 
