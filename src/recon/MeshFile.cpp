@@ -11,6 +11,20 @@
 #include "recon/MeshBuilder.h"
 #include "recon/TextWriter.h"
 
+namespace {
+
+// The three corners in ascending order (what std::sort gives, without its call and loops).
+void sortThree(int32_t* corners) {
+    const int32_t low = std::min(corners[0], corners[1]);
+    const int32_t high = std::max(corners[0], corners[1]);
+    const int32_t third = corners[2];
+    corners[0] = std::min(low, third);
+    corners[1] = std::max(low, std::min(high, third));
+    corners[2] = std::max(high, third);
+}
+
+} // namespace
+
 std::vector<MeshFace> collectMeshFaces(const ReconstructionState& state, int32_t count) {
     std::vector<MeshFace> faces;
     // Faces are chained per smallest corner so a duplicate lookup only visits the faces that
@@ -27,7 +41,7 @@ std::vector<MeshFace> collectMeshFaces(const ReconstructionState& state, int32_t
             const int32_t member = record.triangleFan[k];
             const int32_t next = state.nextInFan(owner, member);
             int32_t corners[3] = {owner, member, next};
-            std::sort(corners, corners + 3);
+            sortThree(corners);
             if (corners[0] < 0 || corners[2] >= count) {
                 continue; // a fan entry outside the record array names no vertex
             }
@@ -35,7 +49,7 @@ std::vector<MeshFace> collectMeshFaces(const ReconstructionState& state, int32_t
             for (int32_t f = firstBySmallest[corners[0]]; f >= 0; f = nextWithSmallest[f]) {
                 const MeshFace& face = faces[f];
                 int32_t held[3] = {face.owner, face.member, face.next};
-                std::sort(held, held + 3);
+                sortThree(held);
                 if (held[1] == corners[1] && held[2] == corners[2]) {
                     duplicate = true;
                     break;
