@@ -11,6 +11,39 @@
 #include <cstring>
 #include <vector>
 
+// "00" to "99": the decimal digits of the numbers 0 to 99, two characters each.
+inline constexpr char DIGIT_PAIRS[] = "00010203040506070809101112131415161718192021222324"
+                                      "25262728293031323334353637383940414243444546474849"
+                                      "50515253545556575859606162636465666768697071727374"
+                                      "75767778798081828384858687888990919293949596979899";
+
+// Writes value as printf "%d" does (a minus sign for negative values, no leading zeros) at
+// out, which must have room for 11 characters; returns the end of the text. The digits
+// are formed two at a time from the end.
+inline char* writeDecimal(char* out, int32_t value) {
+    if (value < 0) {
+        *out++ = '-';
+    }
+    uint32_t magnitude =
+        value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    char digits[10];
+    char* first = digits + sizeof digits;
+    while (magnitude >= 100) {
+        first -= 2;
+        std::memcpy(first, DIGIT_PAIRS + 2 * (magnitude % 100), 2);
+        magnitude /= 100;
+    }
+    if (magnitude >= 10) {
+        first -= 2;
+        std::memcpy(first, DIGIT_PAIRS + 2 * magnitude, 2);
+    } else {
+        *--first = static_cast<char>('0' + magnitude);
+    }
+    const size_t length = static_cast<size_t>(digits + sizeof digits - first);
+    std::memcpy(out, first, length);
+    return out + length;
+}
+
 // Writes value as printf "%f" does (fixed notation, six decimals, the exact binary value
 // rounded to nearest with ties to even, a minus sign for every negative value including
 // -0.0 and values that round to zero) into the room from begin, which must hold at least 64
@@ -54,15 +87,11 @@ inline char* writeFixedSix(char* begin, char* end, double value) {
     }
     *out++ = '.';
     // The six decimals as three pairs of digits.
-    static constexpr char PAIRS[] = "00010203040506070809101112131415161718192021222324"
-                                    "25262728293031323334353637383940414243444546474849"
-                                    "50515253545556575859606162636465666768697071727374"
-                                    "75767778798081828384858687888990919293949596979899";
     const uint32_t decimals = static_cast<uint32_t>(scaled % MILLION);
     const uint32_t low = decimals % 10000;
-    std::memcpy(out, PAIRS + 2 * (decimals / 10000), 2);
-    std::memcpy(out + 2, PAIRS + 2 * (low / 100), 2);
-    std::memcpy(out + 4, PAIRS + 2 * (low % 100), 2);
+    std::memcpy(out, DIGIT_PAIRS + 2 * (decimals / 10000), 2);
+    std::memcpy(out + 2, DIGIT_PAIRS + 2 * (low / 100), 2);
+    std::memcpy(out + 4, DIGIT_PAIRS + 2 * (low % 100), 2);
     return out + 6;
 }
 
@@ -128,7 +157,7 @@ struct TextWriter {
     void putInteger(int32_t value) {
         makeRoom();
         char* begin = buffer.data() + used;
-        used = std::to_chars(begin, buffer.data() + CAPACITY, value).ptr - buffer.data();
+        used = writeDecimal(begin, value) - buffer.data();
     }
     // Flushes and reports whether every write so far reached the file.
     bool finish() {

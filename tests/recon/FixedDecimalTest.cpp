@@ -1,7 +1,8 @@
-// Fixed six-decimal conversion of the text writer: every double it converts in integer
-// arithmetic must give the characters of printf "%f", including exact ties, values a unit in
-// the last place either side of a rounding boundary, signed zeros, subnormals and the edge
-// of the integer path at 2^33.
+// Number conversions of the text writer. Fixed six decimals: every double it converts in
+// integer arithmetic must give the characters of printf "%f", including exact ties, values a
+// unit in the last place either side of a rounding boundary, signed zeros, subnormals and the
+// edge of the integer path at 2^33. Integers: the characters of printf "%d" over the whole
+// int32 range, at every change in the number of digits.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -106,6 +107,36 @@ TEST(FixedDecimal, InfinityAndNanKeepTheirPreviousText) {
                 .ptr;
         EXPECT_EQ(writerFixed(value), std::string(expected, end));
     }
+}
+
+TEST(FixedDecimal, IntegersMatchPrintfAtEveryDigitCountAndAtRandom) {
+    const auto matches = [](int32_t value) {
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "%d", value);
+        char text[32];
+        const std::string written(text, writeDecimal(text, value));
+        EXPECT_EQ(written, expected);
+        return written == expected;
+    };
+    int mismatches = 0;
+    for (int64_t power = 1; power <= 1000000000; power *= 10) {
+        for (const int64_t value : {power - 1, power, power + 1, -power + 1, -power, -power - 1}) {
+            mismatches += matches(static_cast<int32_t>(value)) ? 0 : 1;
+        }
+    }
+    for (const int32_t value : {std::numeric_limits<int32_t>::min(),
+                                std::numeric_limits<int32_t>::max(), 0, -1, 99, 100, -99, -100}) {
+        mismatches += matches(value) ? 0 : 1;
+    }
+    std::mt19937 generator(11);
+    std::uniform_int_distribution<int32_t> any(std::numeric_limits<int32_t>::min(),
+                                               std::numeric_limits<int32_t>::max());
+    std::uniform_int_distribution<int32_t> index(-1, 2000000);
+    for (int n = 0; n < 100000 && mismatches < 10; ++n) {
+        mismatches += matches(any(generator)) ? 0 : 1;
+        mismatches += matches(index(generator)) ? 0 : 1;
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 } // namespace
