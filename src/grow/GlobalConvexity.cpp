@@ -1,6 +1,7 @@
 // Global convexity test: rays cast through the component octree from a point and from
 // the corners of its fan triangles; a fan is refused when a ray meets another part of
 // the component.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -69,39 +70,144 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
     int32_t* const blockedOrigin =
         p >= 0 && p < activeCount ? &blockedOrigins[static_cast<size_t>(p)] : nullptr;
     const int32_t first = blockedOrigin != nullptr && !trace ? *blockedOrigin : -1;
-    if (first >= 0 && indexInFan(p, first) >= 0 &&
-        tree.castRay(vertices[first].position, d, first)) {
-        refused();
-        return checked(false);
-    }
-    if (tree.castRay(vp.position, d, p)) {
-        if (blockedOrigin != nullptr) {
-            *blockedOrigin = -1;
+
+    // The rays in their order: the member that refused p last time, p, the other members.
+    // Returns whether the fan passes and sets blockedAfter to the blockedOrigins entry the
+    // test leaves. With a record, each ray's origin and the cubes its answer rests on are
+    // appended to it: for a ray that hits only the leaf that blocked it.
+    const auto runRays = [&](ConvexityRecord* record, int32_t& blockedAfter) {
+        blockedAfter = blockedOrigin != nullptr ? *blockedOrigin : -1;
+        const auto cast = [&](int32_t o) {
+            if (record == nullptr) {
+                return tree.castRay(vertices[o].position, d, o);
+            }
+            record->origins.push_back(o);
+            const size_t from = record->cubes.size();
+            const bool hit = tree.castRay(vertices[o].position, d, o, &record->cubes);
+            if (hit && record->cubes.size() > from + 1) {
+                record->cubes.erase(record->cubes.begin() + static_cast<ptrdiff_t>(from),
+                                    record->cubes.end() - 1);
+            }
+            return hit;
+        };
+        if (first >= 0 && indexInFan(p, first) >= 0 && cast(first)) {
+            return false;
         }
-        refused();
-        if (trace) {
-            std::cout << "Death at 4\n";
-        }
-        return checked(false);
-    }
-    for (int32_t i = 0; i < vp.triangleFanCount; ++i) {
-        const int32_t l = vp.triangleFan[i];
-        if (l == first) {
-            continue; // cast first, and it did not hit
-        }
-        if (tree.castRay(vertices[l].position, d, l)) {
+        if (cast(p)) {
             if (blockedOrigin != nullptr) {
-                *blockedOrigin = l;
+                blockedAfter = -1;
             }
-            refused();
             if (trace) {
-                std::cout << "Death at 5 - "
-                          << "\t" << d.x << " , " << d.y << " , " << d.z << "\n";
+                std::cout << "Death at 4\n";
             }
+            return false;
+        }
+        for (int32_t i = 0; i < vp.triangleFanCount; ++i) {
+            const int32_t l = vp.triangleFan[i];
+            if (l == first) {
+                continue; // cast first, and it did not hit
+            }
+            if (cast(l)) {
+                if (blockedOrigin != nullptr) {
+                    blockedAfter = l;
+                }
+                if (trace) {
+                    std::cout << "Death at 5 - "
+                              << "\t" << d.x << " , " << d.y << " , " << d.z << "\n";
+                }
+                return false;
+            }
+        }
+        return true;
+    };
+    const auto finish = [&](bool passed, int32_t blockedAfter) {
+        if (blockedOrigin != nullptr) {
+            *blockedOrigin = blockedAfter;
+        }
+        if (!passed) {
+            refused();
             return checked(false);
         }
+        clockEnd = diagnosticTicks();
+        octreeTicks += clockEnd - clockStart;
+        return checked(true);
+    };
+
+    // A test against a kept component tree is recorded from its second time on, and a
+    // recorded test whose inputs are all unchanged gives its outcome again.
+    const uint64_t lineage =
+        &tree == componentTrees.current() ? componentTrees.currentLineage() : 0;
+    if (lineage == 0 || trace || blockedOrigin == nullptr) {
+        int32_t blockedAfter = -1;
+        const bool passed = runRays(nullptr, blockedAfter);
+        return finish(passed, blockedAfter);
     }
-    clockEnd = diagnosticTicks();
-    octreeTicks += clockEnd - clockStart;
-    return checked(true);
+    const size_t at = static_cast<size_t>(p);
+    if (convexityRecords.size() < static_cast<size_t>(activeCount)) {
+        convexityRecords.resize(static_cast<size_t>(activeCount));
+        convexityTested.resize(static_cast<size_t>(activeCount), 0);
+    }
+    const auto editsOf = [this](int32_t o) {
+        return static_cast<size_t>(o) < neighbourEditCounts.size()
+                   ? neighbourEditCounts[static_cast<size_t>(o)]
+                   : 0u;
+    };
+    std::unique_ptr<ConvexityRecords>& kept = convexityRecords[at];
+    ConvexityRecord* reuse = nullptr; // a record of the same rays, to be cast again
+    if (kept != nullptr) {
+        for (ConvexityRecord& record : kept->entries) {
+            if (record.lineage == 0 || record.first != first || record.direction.x != d.x ||
+                record.direction.y != d.y || record.direction.z != d.z ||
+                record.fan.size() != static_cast<size_t>(vp.triangleFanCount) ||
+                !std::equal(record.fan.begin(), record.fan.end(),
+                            vp.triangleFan.first(vp.triangleFanCount))) {
+                continue;
+            }
+            reuse = &record;
+            bool same = componentTrees.unchangedSince(record.lineage, record.version,
+                                                      record.cubes.data(), record.cubes.size());
+            for (size_t i = 0; i < record.origins.size() && same; ++i) {
+                same = editsOf(record.origins[i]) == record.originEdits[i];
+            }
+            if (!same) {
+                break;
+            }
+            record.version = componentTrees.currentVersion();
+#ifdef FANMESH_CHECK_FAN_MEMO
+            int32_t blockedAfter = -1;
+            if (runRays(nullptr, blockedAfter) != record.passed ||
+                blockedAfter != record.blockedAfter) {
+                std::cerr << "recorded global convexity test of point " << p
+                          << " differs from its rays\n";
+                std::abort();
+            }
+#endif
+            return finish(record.passed, record.blockedAfter);
+        }
+    }
+    if (convexityTested[at] == 0) {
+        convexityTested[at] = 1;
+        int32_t blockedAfter = -1;
+        const bool passed = runRays(nullptr, blockedAfter);
+        return finish(passed, blockedAfter);
+    }
+    if (kept == nullptr) {
+        kept = std::make_unique<ConvexityRecords>();
+    }
+    ConvexityRecord* const record =
+        reuse != nullptr ? reuse : &kept->entries[kept->next++ % ConvexityRecords::SIZE];
+    record->direction = d;
+    record->first = first;
+    const int32_t* const fan = vp.triangleFan.first(vp.triangleFanCount);
+    record->fan.assign(fan, fan + vp.triangleFanCount);
+    record->origins.clear();
+    record->cubes.clear();
+    record->lineage = lineage;
+    record->version = componentTrees.currentVersion();
+    record->passed = runRays(record, record->blockedAfter);
+    record->originEdits.clear();
+    for (const int32_t o : record->origins) {
+        record->originEdits.push_back(editsOf(o));
+    }
+    return finish(record->passed, record->blockedAfter);
 }

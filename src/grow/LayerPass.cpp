@@ -63,6 +63,12 @@ void ReconstructionState::syncLinkNeighbours() {
 
 void ReconstructionState::noteNeighbourEdit(int32_t p) {
     ++neighbourListEdits;
+    if (p >= 0) {
+        if (neighbourEditCounts.size() <= static_cast<size_t>(p)) {
+            neighbourEditCounts.resize(static_cast<size_t>(p) + 1, 0);
+        }
+        ++neighbourEditCounts[static_cast<size_t>(p)];
+    }
     const size_t row = static_cast<size_t>(p) * static_cast<size_t>(NEIGHBOUR_COUNT);
     if (p >= 0 && row < linkNeighbours.size()) {
         std::copy(vertices[p].neighbours, vertices[p].neighbours + NEIGHBOUR_COUNT,
@@ -137,8 +143,7 @@ void ReconstructionState::processLayer(bool levelFlipping) {
             const std::vector<uint8_t> before = pointState;
             const int32_t completedBefore = completedCount;
             component.assign(first, last);
-            componentOctree.reset();
-            createPoints(component, componentOctree, levelFlipping);
+            createPoints(component, levelFlipping);
             if (pointState != before || completedCount != completedBefore) {
                 std::cerr << "point creation changed a component without links\n";
                 std::abort();
@@ -147,11 +152,10 @@ void ReconstructionState::processLayer(bool levelFlipping) {
             continue;
         }
         component.assign(first, last);
-        componentOctree.reset();
 #ifdef FANMESH_GROWTH_STATS
         growthStats.levelFlipping = levelFlipping;
 #endif
-        createPoints(component, componentOctree, levelFlipping);
+        createPoints(component, levelFlipping);
         if (completedCount > completedLimit) {
             break;
         }

@@ -28,8 +28,7 @@ void writeFanLine(const Vertex& v) {
 }
 } // namespace
 
-void ReconstructionState::createPoints(const std::vector<int32_t>& component, Octree& tree,
-                                       bool levelFlipping) {
+void ReconstructionState::createPoints(const std::vector<int32_t>& component, bool levelFlipping) {
     // The flags live across calls (sized by the layer pass); make sure they cover every
     // active point when called on its own.
     const size_t n = static_cast<size_t>(activeCount > 0 ? activeCount : 0);
@@ -46,8 +45,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
     }
 
     clockStart = diagnosticTicks();
-    tree.rayHitDistance = rayHitDistance;
-    tree.buildFor(vertices, component.data(), static_cast<int32_t>(component.size()), searchRadius);
+    Octree& tree = componentTrees.build(vertices, component, searchRadius, rayHitDistance);
     clockEnd = diagnosticTicks();
     octreeTicks += clockEnd - clockStart;
 
@@ -216,6 +214,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, Oc
         completionOrder.push_back(h);
         completedCount = static_cast<int32_t>(completionOrder.size());
         forgetFanSearch(h);
+        forgetConvexityTest(h);
         candidateQueue.popTop();
 
         // Activation of the new fan's members.

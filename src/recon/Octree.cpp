@@ -63,10 +63,26 @@ void Octree::build(Vertex* recordArray, std::vector<int32_t>& list, int32_t reco
         const Vertex& record = records[list[i]];
         balls[i] = Ball{record.position, record.neighbourhoodRadius};
     }
+    rootCube(records, list.data(), static_cast<int32_t>(list.size()), minCellSize, edge, minCorner);
+    initialise();
+
+    if (list.empty()) {
+        return;
+    }
+    pointList.swap(list);
+    std::vector<Ball> ballScratch(pointList.size());
+    std::vector<int32_t> scratch(pointList.size());
+    std::vector<uint8_t> codes(pointList.size());
+    subdivide(0, minCorner, edge, 0, static_cast<int32_t>(pointList.size()),
+              Work{scratch.data(), codes.data(), balls.data(), ballScratch.data()}, 0);
+}
+
+void Octree::rootCube(const Vertex* recordArray, const int32_t* indices, int32_t count,
+                      double cellSize, double& edgeOut, Vector3& cornerOut) {
     Vector3 boxMin(0.0, 0.0, 0.0);
     Vector3 boxMax(0.0, 0.0, 0.0);
-    for (size_t i = 0; i < balls.size(); ++i) {
-        const Vector3& v = balls[i].position;
+    for (int32_t i = 0; i < count; ++i) {
+        const Vector3& v = recordArray[indices[i]].position;
         if (i == 0) {
             boxMin = v;
             boxMax = v;
@@ -96,24 +112,62 @@ void Octree::build(Vertex* recordArray, std::vector<int32_t>& list, int32_t reco
         extent = boxMax.z - boxMin.z;
     }
 
-    edge = minCellSize;
+    edgeOut = cellSize;
     // A non-positive cell size cannot be doubled up to the extent.
-    while (edge > 0.0 && edge < extent) {
-        edge *= 2;
+    while (edgeOut > 0.0 && edgeOut < extent) {
+        edgeOut *= 2;
     }
-    minCorner.set((boxMin.x + boxMax.x) / 2 - edge / 2, (boxMin.y + boxMax.y) / 2 - edge / 2,
-                  (boxMin.z + boxMax.z) / 2 - edge / 2);
-    initialise();
+    cornerOut.set((boxMin.x + boxMax.x) / 2 - edgeOut / 2, (boxMin.y + boxMax.y) / 2 - edgeOut / 2,
+                  (boxMin.z + boxMax.z) / 2 - edgeOut / 2);
+}
 
-    if (list.empty()) {
-        return;
+bool Octree::keysNested(uint64_t a, uint64_t b) {
+    if (a == TOO_DEEP || b == TOO_DEEP) {
+        return true;
     }
-    pointList.swap(list);
-    std::vector<Ball> ballScratch(pointList.size());
-    std::vector<int32_t> scratch(pointList.size());
-    std::vector<uint8_t> codes(pointList.size());
-    subdivide(0, minCorner, edge, 0, static_cast<int32_t>(pointList.size()),
-              Work{scratch.data(), codes.data(), balls.data(), ballScratch.data()}, 0);
+    const int32_t depthA = (63 - __builtin_clzll(a)) / 3;
+    const int32_t depthB = (63 - __builtin_clzll(b)) / 3;
+    return depthA <= depthB ? (b >> (3 * (depthB - depthA))) == a
+                            : (a >> (3 * (depthA - depthB))) == b;
+}
+
+bool Octree::sameFrame(const Octree& other) const {
+    return records == other.records && minCellSize == other.minCellSize && edge == other.edge &&
+           minCorner.x == other.minCorner.x && minCorner.y == other.minCorner.y &&
+           minCorner.z == other.minCorner.z && rayHitDistance == other.rayHitDistance &&
+           perPointRays == other.perPointRays && exemptNeighbourRing == other.exemptNeighbourRing;
+}
+
+uint64_t Octree::changedCubeAlong(const Octree& older, const Vector3& position) const {
+    // The cubes are derived as subdivide derives them, so the point is routed exactly as
+    // the build routed it.
+    int32_t mine = 0;
+    int32_t theirs = 0;
+    Vector3 corner = minCorner;
+    double edgeLength = edge;
+    uint64_t key = 1;
+    for (int32_t depth = 0;; ++depth) {
+        const int32_t myChild = nodes[static_cast<size_t>(mine)].firstChild;
+        const int32_t theirChild = older.nodes[static_cast<size_t>(theirs)].firstChild;
+        if (myChild < 0 || theirChild < 0) {
+            return key;
+        }
+        if (depth >= MAX_KEY_DEPTH) {
+            return TOO_DEEP;
+        }
+        const double half = edgeLength / 2;
+        const double midX = corner.x + edgeLength / 2;
+        const double midY = corner.y + edgeLength / 2;
+        const double midZ = corner.z + edgeLength / 2;
+        const int32_t c =
+            (midX > position.x ? 0 : 4) | (midY > position.y ? 0 : 2) | (midZ > position.z ? 0 : 1);
+        corner = Vector3(corner.x + half * ((c >> 2) & 1), corner.y + half * ((c >> 1) & 1),
+                         corner.z + half * (c & 1));
+        edgeLength = half;
+        mine = myChild + c;
+        theirs = theirChild + c;
+        key = key * 8 + static_cast<uint64_t>(c);
+    }
 }
 
 // Splits node over the indices pointList[begin .. end). The work areas are aligned with

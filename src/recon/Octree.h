@@ -107,11 +107,34 @@ struct Octree {
     // leaf wholly ahead of the origin that holds points, none of them a neighbour of p?
     // (With rayHitDistance and perPointRays: a point ahead of the origin, not a neighbour
     // of p, near the ray.) p is a record index, or -1 to exclude nothing.
-    bool castRay(Vector3 origin, Vector3 direction, int32_t p);
+    // With visited, the cubes the ray's verdict rests on are appended to it as cube keys
+    // (see cubeKey): on a miss every leaf the ray was tested against, on a hit the leaf
+    // that blocked it (last). A leaf too deep for a key appends TOO_DEEP.
+    bool castRay(Vector3 origin, Vector3 direction, int32_t p,
+                 std::vector<uint64_t>* visited = nullptr);
     // Casts along the normal of p and, when that hits, reverses the normal of p and casts
     // along the reversed normal. The rays ignore the neighbours of p and, under
     // exemptNeighbourRing with perPointRays, their neighbours too.
     bool blockedBothWays(int32_t p);
+
+    // Cube keys: the root is 1 and child c of the cube with key k is 8k + c, so a key spells
+    // the path from the root and one cube lies in another exactly when the other's key is
+    // a prefix of its own (keysNested). Paths deeper than MAX_KEY_DEPTH get TOO_DEEP.
+    static constexpr int32_t MAX_KEY_DEPTH = 20;
+    static constexpr uint64_t TOO_DEEP = 0;
+    // Whether the cubes with keys a and b are one inside the other (or the same).
+    static bool keysNested(uint64_t a, uint64_t b);
+    // Whether both trees have the same root cube and ray settings over the same records.
+    bool sameFrame(const Octree& other) const;
+    // The root cube a build over the listed records would get: edge and minimum corner.
+    static void rootCube(const Vertex* recordArray, const int32_t* indices, int32_t count,
+                         double cellSize, double& edgeOut, Vector3& cornerOut);
+    // This tree against older (same frame), along the cubes holding position from the root
+    // down: the key of the first cube that is a leaf in one tree and split in the other, or
+    // of the leaf both trees end in. Every cube outside the ones so found for the points
+    // that joined or left has the same split, the same points and the same descendants in
+    // both trees, so a ray is tested against the same leaves there.
+    uint64_t changedCubeAlong(const Octree& older, const Vector3& position) const;
 
     // Number of nodes of the tree (diagnostics and tests).
     int64_t nodeCount() const { return static_cast<int64_t>(nodes.size()); }
@@ -130,6 +153,8 @@ struct Octree {
         double hitDistance;
         // Every point judged on its own (perPointRays with a positive hitDistance).
         bool perPoint = false;
+        // Where the keys of the leaves tested are appended, or null.
+        std::vector<uint64_t>* visited = nullptr;
     };
     // True when the point at position, with the given neighbourhood radius, lies within
     // hitDistance radii of the ray (the half-line from origin along direction).
@@ -156,10 +181,11 @@ struct Octree {
                    int32_t end, const Work& work, int32_t depth);
     RayParameters prepareRay(Vector3 origin, Vector3 direction);
     // castRay with the exclusion marks as they stand.
-    bool castMarked(Vector3 origin, Vector3 direction);
+    bool castMarked(Vector3 origin, Vector3 direction, std::vector<uint64_t>* visited = nullptr);
     // Sets the marks of p's neighbours and, with ring, of their neighbours to value.
     void markAround(int32_t p, bool ring, uint8_t value);
-    bool traverse(int32_t node, const RayParameters& t, int32_t mask, const RayQuery& ray) const;
+    bool traverse(int32_t node, uint64_t key, const RayParameters& t, int32_t mask,
+                  const RayQuery& ray) const;
     static int32_t firstChild(const RayParameters& t);
     bool leafTest(const Node& leaf, const RayParameters& t, const RayQuery& ray) const;
     // The per-point rule over the points [begin, end) of one leaf.

@@ -214,12 +214,17 @@ bool Octree::anyPointBlocks(const int32_t* begin, const int32_t* end, const RayQ
 
 // Visits the children the ray pierces in the mirrored frame; sub-cube c of the mirrored
 // frame is the real child c XOR mask.
-bool Octree::traverse(int32_t node, const RayParameters& t, int32_t mask,
+bool Octree::traverse(int32_t node, uint64_t key, const RayParameters& t, int32_t mask,
                       const RayQuery& ray) const {
     const Node& current = nodes[static_cast<size_t>(node)];
     if (current.firstChild < 0) {
+        if (ray.visited != nullptr) {
+            ray.visited->push_back(key);
+        }
         return leafTest(current, t, ray);
     }
+    // Keys of the children, while they fit.
+    const bool keyed = key != TOO_DEEP && key < (uint64_t{1} << (3 * MAX_KEY_DEPTH));
     int32_t c = firstChild(t);
     while (c != -1) {
         RayParameters s;
@@ -248,15 +253,19 @@ bool Octree::traverse(int32_t node, const RayParameters& t, int32_t mask,
         }
         s.tzm = (s.tz0 + s.tz1) / 2;
 
-        // A sub-cube the ray has left before its origin holds no leaf that could block it.
+        // A sub-cube the ray has left before its origin holds no leaf that could block it,
+        // in this tree or any other with the same root cube, so it is not recorded either.
+        const uint64_t childKey = keyed ? key * 8 + static_cast<uint64_t>(c ^ mask) : TOO_DEEP;
         if (behindOrigin(s)) {
 #ifdef FANMESH_CHECK_FAN_MEMO
-            if (traverse(current.firstChild + (c ^ mask), s, mask, ray)) {
+            RayQuery unrecorded = ray;
+            unrecorded.visited = nullptr;
+            if (traverse(current.firstChild + (c ^ mask), childKey, s, mask, unrecorded)) {
                 std::cerr << "octree ray: a sub-cube behind the origin blocks the ray\n";
                 std::abort();
             }
 #endif
-        } else if (traverse(current.firstChild + (c ^ mask), s, mask, ray)) {
+        } else if (traverse(current.firstChild + (c ^ mask), childKey, s, mask, ray)) {
             return true;
         }
         if (s.tx1 <= s.ty1 && s.tx1 <= s.tz1) {
@@ -270,12 +279,13 @@ bool Octree::traverse(int32_t node, const RayParameters& t, int32_t mask,
     return false;
 }
 
-bool Octree::castMarked(Vector3 origin, Vector3 direction) {
+bool Octree::castMarked(Vector3 origin, Vector3 direction, std::vector<uint64_t>* visited) {
     const RayParameters t = prepareRay(origin, direction);
     const RayQuery ray{origin,  direction,      excluded.data(),
-                       records, rayHitDistance, perPointRays && rayHitDistance > 0.0};
+                       records, rayHitDistance, perPointRays && rayHitDistance > 0.0,
+                       visited};
     GROWTH_RAY();
-    return traverse(0, t, mirrorMask, ray);
+    return traverse(0, 1, t, mirrorMask, ray);
 }
 
 void Octree::markAround(int32_t p, bool ring, uint8_t value) {
@@ -296,12 +306,12 @@ void Octree::markAround(int32_t p, bool ring, uint8_t value) {
     }
 }
 
-bool Octree::castRay(Vector3 origin, Vector3 direction, int32_t p) {
+bool Octree::castRay(Vector3 origin, Vector3 direction, int32_t p, std::vector<uint64_t>* visited) {
     const bool marking = p >= 0 && records != nullptr;
     if (marking) {
         markAround(p, false, 1);
     }
-    const bool hit = castMarked(origin, direction);
+    const bool hit = castMarked(origin, direction, visited);
     if (marking) {
         markAround(p, false, 0);
     }

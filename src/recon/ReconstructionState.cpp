@@ -63,7 +63,9 @@ void ReconstructionState::attachPoints(Vertex* records, int32_t count, int32_t k
 
 void ReconstructionState::releaseGrowthData() {
     octree.release();
-    componentOctree.release();
+    componentTrees.release();
+    std::vector<std::unique_ptr<ConvexityRecords>>().swap(convexityRecords);
+    std::vector<uint8_t>().swap(convexityTested);
     std::vector<int32_t>().swap(savedFan);
     for (int32_t i = 0; i < totalCount; ++i) {
         Vertex& record = vertices[i];

@@ -6,12 +6,14 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <vector>
 
 #include "geometry/Vector3.h"
 #include "grow/FanSearchMemo.h"
 #include "recon/BoundedHeap.h"
+#include "recon/ComponentTrees.h"
 #include "recon/MemoTable.h"
 #include "recon/Octree.h"
 #include "recon/Random.h"
@@ -23,7 +25,8 @@ struct ReconstructionState {
     int32_t activeCount = 0;
     int32_t totalCount = 0;
     double searchRadius = 0.0;
-    Octree componentOctree;
+    // Octrees of the layer passes' components, kept from pass to pass.
+    ComponentTrees componentTrees;
     Octree octree;
     std::vector<uint8_t> pointState;
     std::vector<int32_t> completionOrder; // grows as points complete
@@ -317,6 +320,42 @@ struct ReconstructionState {
     // Per active point: the fan member whose ray refused the point's last refused global
     // convexity test, or -1 (refused by its own ray, or never refused). Only orders the rays.
     std::vector<int32_t> blockedOrigins;
+    // A global convexity test against a kept component tree, recorded so that a repeat with
+    // the same inputs takes its outcome without casting: the direction, the fan, the ray
+    // cast first, the neighbour-list edits of every ray's origin, and the cubes the rays'
+    // answers rest on (componentTrees tells whether those are unchanged).
+    struct ConvexityRecord {
+        Vector3 direction;
+        int32_t first = -1;
+        std::vector<int32_t> fan;
+        std::vector<int32_t> origins;
+        std::vector<uint32_t> originEdits;
+        std::vector<uint64_t> cubes;
+        uint64_t lineage = 0;
+        int64_t version = 0;
+        bool passed = false;
+        int32_t blockedAfter = -1; // blockedOrigins entry after the test
+    };
+    // Per active point: its latest recorded tests (a point is tested along its normal and
+    // against it, with fans that differ between the layers' parities), if any.
+    struct ConvexityRecords {
+        static constexpr uint32_t SIZE = 4;
+        ConvexityRecord entries[SIZE];
+        uint32_t next = 0; // the entry to overwrite next
+    };
+    std::vector<std::unique_ptr<ConvexityRecords>> convexityRecords;
+    // Per active point: 1 once it was tested against a kept tree. Only points tested again
+    // get their tests recorded (most points are tested once and then completed).
+    std::vector<uint8_t> convexityTested;
+    // Per point: number of edits of its neighbour list (the rays from it ignore its
+    // neighbours).
+    std::vector<uint32_t> neighbourEditCounts;
+    // Drops the recorded test of p (p was completed).
+    void forgetConvexityTest(int32_t p) {
+        if (p >= 0 && static_cast<size_t>(p) < convexityRecords.size()) {
+            convexityRecords[static_cast<size_t>(p)].reset();
+        }
+    }
     bool postTest(int32_t a);
     bool edgeOwnersAgree(int32_t a, int32_t m);
     bool triangleEdgeAgrees(int32_t a, int32_t m, int32_t n);
@@ -410,7 +449,8 @@ struct ReconstructionState {
     // linkNeighbours (when it is filled).
     void noteNeighbourEdit(int32_t p);
     // Completes points of one component, flattest candidate fan first.
-    void createPoints(const std::vector<int32_t>& component, Octree& tree, bool levelFlipping);
+    // Builds (or keeps) the component's tree in componentTrees.
+    void createPoints(const std::vector<int32_t>& component, bool levelFlipping);
     // The working fan of the one point being completed is saved before its tests change
     // it; restoreFan and confirmFan of that point read the saved copy (savedFan).
     void saveFan(int32_t p);

@@ -172,4 +172,80 @@ TEST(GlobalConvexity, RefusedExactlyWhenARayFromThePointOrAFanMemberIsBlocked) {
     EXPECT_GT(memberRefusals, 20);
 }
 
+TEST(GlobalConvexity, RecordedTestsAgainstAKeptTreeGiveTheRaysAnswers) {
+    // A noisy slab whose component loses and regains a few points per round, with now and
+    // then an edited neighbour list, tested through the kept component tree round after
+    // round: every answer, recorded or cast, must be that of casting every ray in a fresh
+    // tree over the same component.
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::vector<Vector3> positions;
+    for (int i = 0; i < 260; ++i) {
+        positions.emplace_back(8.0 * unit(random), 8.0 * unit(random), 2.0 * unit(random));
+    }
+    TestCloud cloud(positions);
+    ReconstructionState& state = cloud.state;
+    for (int32_t p = 0; p < cloud.size(); ++p) {
+        Vertex& v = cloud.records[p];
+        cloud.setFan(p, std::vector<int32_t>(v.neighbours, v.neighbours + 3 + p % 5), false);
+        const double a = 2.0 * M_PI * unit(random);
+        const double z = 2.0 * unit(random) - 1.0;
+        v.normal =
+            Vector3(std::sqrt(1.0 - z * z) * std::cos(a), std::sqrt(1.0 - z * z) * std::sin(a), z);
+    }
+    std::vector<uint8_t> member(cloud.size(), 1);
+    int outcomes[2] = {0, 0};
+    for (int round = 0; round < 30; ++round) {
+        std::vector<int32_t> component;
+        for (int32_t i = 0; i < cloud.size(); ++i) {
+            if (member[i] == 1) {
+                component.push_back(i);
+            }
+        }
+        Octree& tree = state.componentTrees.build(cloud.records.data(), component, 0.5, 0.0);
+        Octree fresh;
+        fresh.buildFor(cloud.records.data(), component.data(),
+                       static_cast<int32_t>(component.size()), 0.5);
+        for (const int32_t p : component) {
+            const Vertex& v = cloud.records[p];
+            for (const bool flip : {false, true}) {
+                Vector3 d = v.normal;
+                if (flip) {
+                    d.negate();
+                }
+                bool blocked = fresh.castRay(v.position, d, p);
+                for (int32_t i = 0; i < v.triangleFanCount; ++i) {
+                    const int32_t m = v.triangleFan[i];
+                    blocked = blocked || fresh.castRay(cloud.records[m].position, d, m);
+                }
+                ASSERT_EQ(state.globalConvexityTest(p, tree, flip), !blocked)
+                    << "round " << round << " point " << p << " flip " << flip;
+                ++outcomes[blocked ? 1 : 0];
+            }
+        }
+        // Points far from the slab's faces leave or rejoin; a neighbour list changes.
+        for (int change = 0; change < 3; ++change) {
+            const int32_t p = static_cast<int32_t>(random() % cloud.size());
+            const Vector3& at = cloud.records[p].position;
+            if (at.x > 0.5 && at.x < 7.5 && at.y > 0.5 && at.y < 7.5 && at.z > 0.2 && at.z < 1.8) {
+                member[p] ^= 1;
+            }
+        }
+        for (int edit = 0; edit < 8; ++edit) {
+            const int32_t m = static_cast<int32_t>(random() % cloud.size());
+            cloud.records[m].neighbours[edit % NEIGHBOUR_COUNT] =
+                static_cast<int32_t>(random() % cloud.size());
+            state.noteNeighbourEdit(m);
+        }
+    }
+    EXPECT_GT(outcomes[0], 500);
+    EXPECT_GT(outcomes[1], 500);
+    // The tests were recorded, so later rounds took answers from the records.
+    int recorded = 0;
+    for (const auto& records : state.convexityRecords) {
+        recorded += records != nullptr ? 1 : 0;
+    }
+    EXPECT_GT(recorded, cloud.size() / 2);
+}
+
 } // namespace

@@ -1,0 +1,72 @@
+// ComponentTrees: the octrees of the layer passes' components, kept from one pass to the
+// next. A component usually comes back with nearly the same points (a seed or a few
+// completed points fewer), so its tree is matched by its root cube and the cubes in which
+// the new tree differs from the kept one are logged. A ray recorded against an earlier
+// version of the tree still has its answer while none of the cubes it rests on has
+// changed since.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "recon/Octree.h"
+#include "recon/Vertex.h"
+
+struct ComponentTrees {
+    // Components smaller than this, or larger than MAX_KEPT_SIZE, get a tree of their own
+    // each time and no history (a large one shrinks fast and would double its memory).
+    static constexpr int32_t MIN_KEPT_SIZE = 32;
+    static constexpr int32_t MAX_KEPT_SIZE = 1 << 18;
+    // Trees kept at once; the one used longest ago gives way.
+    static constexpr size_t SLOT_COUNT = 4;
+    // Versions of changed cubes kept per tree; older recordings are no longer checked.
+    static constexpr size_t LOG_LENGTH = 16;
+    // A tree whose points changed by more than this many starts a new history.
+    static constexpr size_t MAX_LOGGED_CHANGES = 64;
+
+    // Builds (or keeps) the tree for the component and returns it. Inputs: the records,
+    // the component's point indices (each once), the cell size and the ray hit distance
+    // that the tree takes. The tree is the same as a fresh Octree::buildFor over the
+    // component; it stays valid until the next call.
+    Octree& build(Vertex* records, const std::vector<int32_t>& component, double cellSize,
+                  double rayHitDistance);
+    // The tree of the last build, and the history it belongs to (0: none, answers
+    // recorded against it cannot be carried over) and its version.
+    const Octree* current() const { return currentTree; }
+    uint64_t currentLineage() const { return currentSlot != nullptr ? currentSlot->lineage : 0; }
+    int64_t currentVersion() const { return currentSlot != nullptr ? currentSlot->version : 0; }
+    // Whether cube keys recorded against version `version` of history `lineage` rest on
+    // cubes that are unchanged in the current tree. False when the history is another one
+    // or too old to tell.
+    bool unchangedSince(uint64_t lineage, int64_t version, const uint64_t* keys,
+                        size_t count) const;
+    // Returns all storage.
+    void release();
+
+  private:
+    struct Slot {
+        std::unique_ptr<Octree> tree = std::make_unique<Octree>();
+        std::unique_ptr<Octree> spare = std::make_unique<Octree>();
+        std::vector<int32_t> members; // the points of tree
+        uint64_t lineage = 0;
+        int64_t version = 0;
+        uint64_t lastUse = 0;
+        // For each of the latest versions v: the cubes in which version v differs from v - 1.
+        std::deque<std::pair<int64_t, std::vector<uint64_t>>> changes;
+    };
+    std::vector<std::unique_ptr<Slot>> slots;
+    Octree single; // tree of a component too small to keep
+    const Octree* currentTree = nullptr;
+    Slot* currentSlot = nullptr;
+    uint64_t nextLineage = 1;
+    uint64_t useClock = 0;
+    // Per record: membership stamps of the set comparison.
+    std::vector<uint32_t> stamps;
+    uint32_t stamp = 0;
+    std::vector<int32_t> changedPoints;
+
+    // Points that are in exactly one of old and now (stamps-based, in the order found).
+    void differences(const std::vector<int32_t>& old, const std::vector<int32_t>& now);
+};

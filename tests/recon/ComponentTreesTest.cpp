@@ -1,0 +1,159 @@
+// Tests of the kept component trees: a kept tree is the tree a fresh build gives, and a
+// ray recorded against an earlier version whose cubes are reported unchanged has the same
+// answer in the current tree.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <vector>
+
+#include "recon/ComponentTrees.h"
+
+namespace {
+
+// The leaves as cube corner, edge and sorted points, in child order.
+std::vector<std::pair<std::vector<double>, std::vector<int32_t>>> leafSets(const Octree& tree) {
+    std::vector<std::pair<std::vector<double>, std::vector<int32_t>>> result;
+    for (const Octree::Leaf& leaf : tree.leaves()) {
+        std::vector<int32_t> points(leaf.begin, leaf.end);
+        std::sort(points.begin(), points.end());
+        result.push_back(
+            {{leaf.minCorner.x, leaf.minCorner.y, leaf.minCorner.z, leaf.edge}, points});
+    }
+    return result;
+}
+
+struct RecordedRay {
+    int32_t origin;
+    Vector3 direction;
+    bool hit;
+    uint64_t lineage;
+    int64_t version;
+    std::vector<uint64_t> cubes;
+};
+
+TEST(ComponentTrees, KeptTreesMatchFreshBuildsAndCarryRayAnswersOverUnchangedCubes) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    const int32_t count = 1500;
+    std::vector<Vertex> records(count);
+    for (int32_t i = 0; i < count; ++i) {
+        // A thick shell with scattered points inside, and a few large radii that make
+        // whole cubes leaves when they join.
+        Vector3 v(unit(random), unit(random), unit(random));
+        if (i % 4 != 0) {
+            v.normalize();
+            v.scale(1.0 + 0.1 * unit(random));
+        }
+        v.scale(12.0);
+        records[i].position = v;
+        records[i].neighbourhoodRadius = i % 97 == 0 ? 3.0 : 0.5 + 0.4 * std::fabs(unit(random));
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+            records[i].neighbours[k] = static_cast<int32_t>(random() % count);
+        }
+    }
+    // The six points at the extremes stay members, so the root cube stays the same.
+    std::vector<int32_t> keep;
+    for (int axis = 0; axis < 3; ++axis) {
+        const auto coordinate = [&](int32_t i) {
+            const Vector3& v = records[i].position;
+            return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+        };
+        std::vector<int32_t> order(count);
+        for (int32_t i = 0; i < count; ++i) {
+            order[i] = i;
+        }
+        const auto [low, high] =
+            std::minmax_element(order.begin(), order.end(), [&](int32_t a, int32_t b) {
+                return coordinate(a) < coordinate(b);
+            });
+        keep.push_back(*low);
+        keep.push_back(*high);
+    }
+    std::vector<uint8_t> member(count, 0);
+    std::vector<int32_t> component;
+    for (int32_t i = 0; i < count; ++i) {
+        if (i % 3 != 0 || std::find(keep.begin(), keep.end(), i) != keep.end()) {
+            member[i] = 1;
+            component.push_back(i);
+        }
+    }
+
+    ComponentTrees trees;
+    std::vector<RecordedRay> rays;
+    int carried = 0, refused = 0;
+    for (int round = 0; round < 40; ++round) {
+        std::shuffle(component.begin(), component.end(), random);
+        Octree& tree = trees.build(records.data(), component, 2.5, 0.0);
+        Octree fresh;
+        fresh.buildFor(records.data(), component.data(), static_cast<int32_t>(component.size()),
+                       2.5);
+        ASSERT_EQ(leafSets(tree), leafSets(fresh)) << round;
+        ASSERT_NE(trees.currentLineage(), 0u);
+
+        // Rays recorded in earlier rounds: those the log vouches for keep their answers.
+        for (const RecordedRay& ray : rays) {
+            if (!trees.unchangedSince(ray.lineage, ray.version, ray.cubes.data(),
+                                      ray.cubes.size())) {
+                ++refused;
+                continue;
+            }
+            ++carried;
+            ASSERT_EQ(tree.castRay(records[ray.origin].position, ray.direction, ray.origin),
+                      ray.hit)
+                << "round " << round << " origin " << ray.origin;
+        }
+        // New recordings, kept for several rounds (the oldest are dropped).
+        for (int k = 0; k < 60; ++k) {
+            RecordedRay ray;
+            ray.origin = component[random() % component.size()];
+            ray.direction = Vector3(unit(random), unit(random), unit(random));
+            ray.hit =
+                tree.castRay(records[ray.origin].position, ray.direction, ray.origin, &ray.cubes);
+            if (ray.hit) {
+                // A hit rests on the leaf that blocked the ray.
+                ray.cubes.erase(ray.cubes.begin(), ray.cubes.end() - 1);
+            }
+            ray.lineage = trees.currentLineage();
+            ray.version = trees.currentVersion();
+            rays.push_back(ray);
+        }
+        if (rays.size() > 400) {
+            rays.erase(rays.begin(), rays.begin() + 60);
+        }
+        // A few points leave and join; every fifth round changes nothing.
+        if (round % 5 != 4) {
+            for (int change = 0; change < 1 + round % 4; ++change) {
+                // Every other change is one of the large radii, which flip whole cubes
+                // between leaf and split.
+                const int32_t p = change % 2 == 0 ? 97 * static_cast<int32_t>(random() % 16)
+                                                  : static_cast<int32_t>(random() % count);
+                if (std::find(keep.begin(), keep.end(), p) != keep.end()) {
+                    continue;
+                }
+                member[p] ^= 1;
+            }
+            component.clear();
+            for (int32_t i = 0; i < count; ++i) {
+                if (member[i] == 1) {
+                    component.push_back(i);
+                }
+            }
+        }
+    }
+    // Both outcomes occur often enough for the comparison to mean something.
+    EXPECT_GT(carried, 2000);
+    EXPECT_GT(refused, 200);
+
+    // A component with another root cube starts a new history: nothing carries over.
+    const uint64_t before = trees.currentLineage();
+    const std::vector<int32_t> part(component.begin(), component.begin() + 100);
+    trees.build(records.data(), part, 2.5, 0.0);
+    EXPECT_NE(trees.currentLineage(), before);
+    EXPECT_FALSE(trees.unchangedSince(before, 0, nullptr, 0));
+}
+
+} // namespace
