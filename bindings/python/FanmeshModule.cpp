@@ -78,8 +78,11 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
 fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
                            bool keepInconsistentFans, double rayHitDistance,
                            bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
-                           bool seedCheckIgnoresNearWalls, bool preparedCoordinates) {
+                           bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
+                           bool keepFoldNeighbours, bool preparedCoordinates) {
     fanmesh::Options options;
+    options.bridgePinchedPoints = bridgePinchedPoints;
+    options.keepFoldNeighbours = keepFoldNeighbours;
     options.allowThirdFaces = allowThirdFaces;
     options.rayHitDistance = rayHitDistance;
     options.hiddenUnderTriangles = hiddenUnderTriangles;
@@ -96,21 +99,24 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
 py::array reconstruct(const py::object& points, bool allComponents, int unwantedPercent,
                       int maxLayers, bool keepInconsistentFans, double rayHitDistance,
                       bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
-                      bool seedCheckIgnoresNearWalls) {
-    const fanmesh::Options options = optionsOf(
-        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-        hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, seedCheckIgnoresNearWalls, false);
+                      bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
+                      bool keepFoldNeighbours) {
+    const fanmesh::Options options =
+        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
+                  hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, seedCheckIgnoresNearWalls,
+                  bridgePinchedPoints, keepFoldNeighbours, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
 PythonResult reconstructFull(const py::object& points, bool allComponents, int unwantedPercent,
                              int maxLayers, bool keepInconsistentFans, double rayHitDistance,
                              bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
-                             bool seedCheckIgnoresNearWalls, bool preparedCoordinates) {
+                             bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
+                             bool keepFoldNeighbours, bool preparedCoordinates) {
     const fanmesh::Options options =
         optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
                   hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, seedCheckIgnoresNearWalls,
-                  preparedCoordinates);
+                  bridgePinchedPoints, keepFoldNeighbours, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -157,6 +163,13 @@ strict_seed_check: with a positive ray_hit_distance, the check whether a seed po
 seed_check_ignores_near_walls: under strict_seed_check, a point in the neighbourhood of one
     of the seed's neighbours never blocks the seed's rays, so a second sheet a few spacings
     away does not turn the seed round; False: such points block like any other.
+bridge_pinched_points: the clean-up completes an open point where two patches of surface meet
+    (its surrounding fans in several separate chains) by bridging the gaps between the
+    chains, when that gives no edge a third face, and otherwise withdraws only the fans of
+    the smaller chains; False: every fan around such a point is withdrawn.
+keep_fold_neighbours: removing fans that face against their point's normal withdraws only
+    those fans; False: also the fans of all their fan neighbours, which on thin parts
+    sampled by few points leaves holes that are closed as lids across the part.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -215,7 +228,9 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
                py::arg("allow_third_faces") = defaults.allowThirdFaces,
                py::arg("strict_seed_check") = defaults.strictSeedCheck,
-               py::arg("seed_check_ignores_near_walls") = defaults.seedCheckIgnoresNearWalls);
+               py::arg("seed_check_ignores_near_walls") = defaults.seedCheckIgnoresNearWalls,
+               py::arg("bridge_pinched_points") = defaults.bridgePinchedPoints,
+               py::arg("keep_fold_neighbours") = defaults.keepFoldNeighbours);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
@@ -226,5 +241,7 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("allow_third_faces") = defaults.allowThirdFaces,
                py::arg("strict_seed_check") = defaults.strictSeedCheck,
                py::arg("seed_check_ignores_near_walls") = defaults.seedCheckIgnoresNearWalls,
+               py::arg("bridge_pinched_points") = defaults.bridgePinchedPoints,
+               py::arg("keep_fold_neighbours") = defaults.keepFoldNeighbours,
                py::arg("prepared_coordinates") = false);
 }

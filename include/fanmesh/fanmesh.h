@@ -66,6 +66,17 @@ struct Options {
     // (--seed-check-near-walls): such points block like any other, and seeds between close
     // sheets start facing outward, from where the growth often stalls.
     bool seedCheckIgnoresNearWalls = true;
+    // Where two patches of surface meet, an open point can be left with its surrounding fans
+    // in several separate chains. The clean-up completes such a point by bridging the gaps
+    // between the chains, when the chains lie side by side around it, the gaps are free and
+    // no edge gets a third face; false (--withdraw-pinched-points): every fan around it is
+    // withdrawn, which can cut the seam and leave the patches as separate parts.
+    bool bridgePinchedPoints = true;
+    // Removing fans that face against their point's normal (unless keepInconsistentFans)
+    // withdraws only those fans; false (--withdraw-fold-neighbours): also the fans of all
+    // their fan neighbours, which on thin parts sampled by few points leaves holes that
+    // are closed as lids across the part and cut the surface into pieces.
+    bool keepFoldNeighbours = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

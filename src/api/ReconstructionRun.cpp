@@ -61,6 +61,8 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.refuseThirdFaces = settings.refuseThirdFaces;
     builder.strictSeedCheck = settings.strictSeedCheck;
     builder.seedCheckIgnoresNearWalls = settings.seedCheckIgnoresNearWalls;
+    builder.bridgePinchedPoints = settings.bridgePinchedPoints;
+    builder.keepFoldNeighbours = settings.keepFoldNeighbours;
     builder.attachRecords(); // also builds the octree over all records
     const bool built = builder.build();
     builder.closeFiles();

@@ -18,6 +18,8 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.refuseThirdFaces = !options.allowThirdFaces;
     settings.strictSeedCheck = options.strictSeedCheck;
     settings.seedCheckIgnoresNearWalls = options.seedCheckIgnoresNearWalls;
+    settings.bridgePinchedPoints = options.bridgePinchedPoints;
+    settings.keepFoldNeighbours = options.keepFoldNeighbours;
     return settings;
 }
 

@@ -28,6 +28,8 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--hidden-in-wedges",
     "--plain-seed-check",
     "--seed-check-near-walls",
+    "--withdraw-pinched-points",
+    "--withdraw-fold-neighbours",
     "--quiet",
     "--report",
     "--allow-third-faces",
@@ -118,6 +120,16 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "with INPUT: the strict seed check also counts points that lie in the "
                  "neighbourhood of one of the seed's neighbours (by default they never block, "
                  "so that a second sheet a few spacings away does not turn the seed round)");
+    app.add_flag("--withdraw-pinched-points", line.withdrawPinchedPoints,
+                 "with INPUT: the clean-up withdraws every fan around an open point whose "
+                 "surrounding fans form several separate chains, as without INPUT (by default "
+                 "such a point, where two patches of surface meet, is completed by bridging the "
+                 "gaps between the chains when that gives no edge a third face)");
+    app.add_flag("--withdraw-fold-neighbours", line.withdrawFoldNeighbours,
+                 "with INPUT: the removal of fans that face against their point's normal also "
+                 "withdraws the fans of all their fan neighbours, as without INPUT (by default "
+                 "only the folded fans go, so that on a thin part the holes left are small "
+                 "enough not to be closed as lids across the part)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

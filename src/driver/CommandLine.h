@@ -37,6 +37,12 @@ struct CommandLine {
     // --seed-check-near-walls: with INPUT, the strict seed check also counts a wall that
     // lies within the neighbourhood of one of the seed's neighbours.
     bool seedCheckNearWalls = false;
+    // --withdraw-pinched-points: with INPUT, the clean-up withdraws every fan around an open
+    // point whose surrounding fans form several separate chains (the rule without INPUT).
+    bool withdrawPinchedPoints = false;
+    // --withdraw-fold-neighbours: with INPUT, inconsistent-fan removal also withdraws the
+    // fans of every fan neighbour of a folded fan (the rule without INPUT).
+    bool withdrawFoldNeighbours = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

@@ -94,6 +94,8 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.refuseThirdFaces = !line.allowThirdFaces;
     settings.strictSeedCheck = !line.plainSeedCheck;
     settings.seedCheckIgnoresNearWalls = !line.seedCheckNearWalls;
+    settings.bridgePinchedPoints = !line.withdrawPinchedPoints;
+    settings.keepFoldNeighbours = !line.withdrawFoldNeighbours;
     return true;
 }
 

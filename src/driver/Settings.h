@@ -37,6 +37,13 @@ struct Settings {
     // Command line only: under the strict seed check, a wall within the neighbourhood of
     // one of the seed's neighbours does not block its rays (off: it does).
     bool seedCheckIgnoresNearWalls = false;
+    // Command line only: the clean-up completes an open point where patches meet (its
+    // surrounding fans in several separate chains) by bridging the gaps between the chains
+    // (off: every fan around such a point is withdrawn).
+    bool bridgePinchedPoints = false;
+    // Command line only: inconsistent-fan removal withdraws only the fans that face against
+    // their point's normal (off: also the fans of all their fan neighbours).
+    bool keepFoldNeighbours = false;
 };
 
 // The ranges every surface (command line, settings file of path mode, library, Python)

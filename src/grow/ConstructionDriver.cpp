@@ -228,6 +228,10 @@ void ReconstructionState::constructSurface() {
         }
     }
     checkFanAgreement();
+    if (bridgePinchedPoints) {
+        while (bridgePinchedPointsPass()) {
+        }
+    }
     while (withdrawOpenPoints()) {
     }
     closeHolesRounds();
@@ -243,6 +247,14 @@ void ReconstructionState::constructSurface() {
     }
     if (removeInconsistentFans) {
         removeInconsistentFansPass();
+        // Hole closing within the pass completes points and edits fans after the normals
+        // above were taken (and can leave an edited fan's point with no normal at all), so
+        // under keepFoldNeighbours, where it closes many small holes, they are taken again.
+        if (keepFoldNeighbours) {
+            for (int32_t k = 0; k < activeCount; ++k) {
+                updatePointNormal(k);
+            }
+        }
     }
     if (keepLargestComponent) {
         keepLargestComponentPass();

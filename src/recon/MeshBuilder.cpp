@@ -66,6 +66,8 @@ bool MeshBuilder::build() {
     state.rayHitDistance = rayHitDistance;
     state.hiddenUnderTrianglesOnly = hiddenUnderTrianglesOnly;
     state.refuseThirdFaces = refuseThirdFaces;
+    state.bridgePinchedPoints = bridgePinchedPoints;
+    state.keepFoldNeighbours = keepFoldNeighbours;
     state.strictSeedCheck = strictSeedCheck;
     state.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
     state.constructSurface();

@@ -44,6 +44,10 @@ struct MeshBuilder {
     bool strictSeedCheck = false;
     // Handed to the state's seedCheckIgnoresNearWalls.
     bool seedCheckIgnoresNearWalls = false;
+    // Handed to the state's bridgePinchedPoints.
+    bool bridgePinchedPoints = false;
+    // Handed to the state's keepFoldNeighbours.
+    bool keepFoldNeighbours = false;
     int32_t topIndex = 0;
     double header[HAND_OVER_HEADER_SIZE] = {};
     // Number of kept records; records from this index on are the removed ones.

@@ -63,6 +63,13 @@ struct ReconstructionState {
     // ear whose fan would, and point insertion leaves whole a triangle that a completed
     // corner's fan cannot split. Off: every ear is filled and every covering triangle split.
     bool refuseThirdFaces = false;
+    // The clean-up completes an open point whose surrounding fans form several separate
+    // chains (where two patches meet) by bridging the gaps between the chains, when that is
+    // sound, before open-point withdrawal would withdraw every fan around it.
+    bool bridgePinchedPoints = false;
+    // Inconsistent-fan removal withdraws only the fans that face against their point's
+    // normal, not also the fans of their fan neighbours.
+    bool keepFoldNeighbours = false;
 
     // Progress lines of the construction go here; null prints nothing.
     std::ostream* console = nullptr;
@@ -513,6 +520,23 @@ struct ReconstructionState {
     void repairOpenPoint(int32_t a);
     void checkFanAgreement();
     bool withdrawOpenPoints();
+    // Completes the open point p whose surrounding fans form two or more separate chains
+    // with a fan that runs through the chains in their order around p and bridges each gap
+    // between them. Refused (false, nothing changed) unless every owner holds p, no point
+    // repeats, the chains lie side by side around p without overlap, every gap is at most
+    // 170 degrees wide with open corners and no surface point under it, and no edge would
+    // get a third face. Chains turning the other way round p than a larger rest have their
+    // fans withdrawn instead (true, p stays open).
+    bool bridgePinchedPoint(int32_t p);
+    // bridgePinchedPoint for every open active point with two or more connected points, in
+    // index order; true when it changed anything. (A pinched point whose smaller chains face
+    // the other way from the rest has the fans of those chains withdrawn instead, and
+    // bridgePinchedPoint then returns true without completing it.)
+    bool bridgePinchedPointsPass();
+    // Open-point withdrawal around p: every fan that holds p, or, with bridgePinchedPoints
+    // and p's fans in several separate chains, the fans of every chain but the one with the
+    // most entries.
+    void withdrawAroundOpenPoint(int32_t p);
     bool closeHoles();
     // Alternates closeHoles with open-point withdrawal until two successive rounds closed
     // every hole (or a failed round changed nothing, which would repeat forever).

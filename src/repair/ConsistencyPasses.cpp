@@ -65,8 +65,13 @@ void ReconstructionState::removeInconsistentFansPass() {
         for (const int32_t p : bad) {
             withdrawFan(p);
         }
-        for (const int32_t u : neighbours) {
-            withdrawFan(u);
+        // Withdrawing the fan neighbours too clears a wider ring around each fold; on a thin
+        // part sampled by few points the holes that leaves are closed as lids across the
+        // part, cutting the surface into pieces.
+        if (!keepFoldNeighbours) {
+            for (const int32_t u : neighbours) {
+                withdrawFan(u);
+            }
         }
         while (withdrawOpenPoints()) {
         }

@@ -25,7 +25,7 @@ bool ReconstructionState::withdrawOpenPoints() {
         }
     }
     for (const int32_t i : collected) {
-        withdrawOwners(i);
+        withdrawAroundOpenPoint(i);
     }
     return !collected.empty();
 }

@@ -46,6 +46,9 @@ struct SampleRun : meshtest::RunDirectory {
     }
 };
 
+// Path-mode switches back to the clean-up rules of the folder run.
+#define CLEAN_UP_AS_IN_FOLDER "--withdraw-pinched-points --withdraw-fold-neighbours"
+
 // One connected part with no edge of three or more faces and its faces oriented alike.
 void expectOneManifoldPart(std::map<std::string, double>& figures) {
     EXPECT_EQ(figures["edges with more than two faces"], 0);
@@ -135,9 +138,9 @@ TEST(EndToEnd, FinerRayTestMeshesACoarseThinTube) {
     expectOneManifoldPart(figures);
 
     // Path mode tests finely by default; --plain-ray-test gives the plain rule's mesh.
-    dir.run("rawPoints.txt -q --hidden-in-wedges --plain-seed-check");
+    dir.run("rawPoints.txt -q --hidden-in-wedges --plain-seed-check " CLEAN_UP_AS_IN_FOLDER);
     EXPECT_EQ(dir.check("rawPoints.mesh.ply"), figures);
-    dir.run("rawPoints.txt -q --plain-ray-test --hidden-in-wedges");
+    dir.run("rawPoints.txt -q --plain-ray-test --hidden-in-wedges " CLEAN_UP_AS_IN_FOLDER);
     EXPECT_EQ(dir.check("rawPoints.mesh.ply")["used fraction"], plainUsed);
 }
 
@@ -146,7 +149,7 @@ TEST(EndToEnd, HalfTorusRimsGetNoEdgeWithAThirdFace) {
     // of points long, and inserting points into the long thin triangles that leaves, gave
     // edges a third face; path mode leaves those ears open and those points out.
     SampleRun dir("halftorus", 20000, 3);
-    dir.run("rawPoints.txt -q --allow-third-faces");
+    dir.run("rawPoints.txt -q --allow-third-faces " CLEAN_UP_AS_IN_FOLDER);
     EXPECT_GT(dir.check("rawPoints.mesh.ply")["edges with more than two faces"], 0);
     dir.run("rawPoints.txt -q");
     auto figures = dir.check("rawPoints.mesh.ply");
@@ -170,9 +173,9 @@ TEST(EndToEnd, HiddenUnderTrianglesMeshesACoarseThinTube) {
 
     // Path mode counts only neighbours under the triangles by default; --hidden-in-wedges
     // gives the wedge rule's mesh.
-    dir.run("rawPoints.txt -q --plain-seed-check");
+    dir.run("rawPoints.txt -q --plain-seed-check " CLEAN_UP_AS_IN_FOLDER);
     EXPECT_EQ(dir.check("rawPoints.mesh.ply"), figures);
-    dir.run("rawPoints.txt -q --hidden-in-wedges --plain-seed-check");
+    dir.run("rawPoints.txt -q --hidden-in-wedges --plain-seed-check " CLEAN_UP_AS_IN_FOLDER);
     EXPECT_EQ(dir.check("rawPoints.mesh.ply")["used fraction"], wedgeUsed);
 }
 
@@ -231,6 +234,37 @@ TEST(EndToEnd, StrictSeedCheckLetsSeedsBetweenCloseSheetsFaceTheGap) {
     const double exempt = small.check("rawPoints.mesh.ply")["used fraction"];
     small.run("rawPoints.txt -q --seed-check-near-walls");
     EXPECT_NE(small.check("rawPoints.mesh.ply")["used fraction"], exempt);
+}
+
+TEST(EndToEnd, ThinLegsKeepTheirPointsThroughTheFoldAndPinchRepairs) {
+    // Legs five spacings across. Where hole closing folds a fan on a leg, withdrawing the
+    // fans of all its neighbours as well opens a ring round the leg whose two rims are
+    // then closed as lids, and the largest-component pass drops the cut-off part; a point
+    // where two patches meet with their fans in separate chains had every fan round it
+    // withdrawn, which cut further into both patches.
+    SampleRun dir("legs", 2180, 2);
+    dir.run("rawPoints.txt -q --withdraw-fold-neighbours --withdraw-pinched-points");
+    const double before = dir.check("rawPoints.mesh.ply")["used fraction"];
+    dir.run("rawPoints.txt -q --withdraw-pinched-points");
+    const double foldsOnly = dir.check("rawPoints.mesh.ply")["used fraction"];
+    dir.run("rawPoints.txt -q");
+    auto figures = dir.check("rawPoints.mesh.ply");
+    EXPECT_LT(before, 0.85);
+    EXPECT_GE(foldsOnly, 0.88);
+    EXPECT_GE(figures["used fraction"], 0.88);
+    expectOneManifoldPart(figures);
+    EXPECT_EQ(figures["boundary loops"], 0);
+
+    // A knotted tube six spacings across, where the patches of two seeds meet at a few open
+    // points in separate chains: bridging those points alone keeps the seam closed.
+    SampleRun knot("knot", 1549, 2);
+    knot.run("rawPoints.txt -q --withdraw-fold-neighbours --withdraw-pinched-points");
+    const double withdrawn = knot.check("rawPoints.mesh.ply")["used fraction"];
+    knot.run("rawPoints.txt -q --withdraw-fold-neighbours");
+    auto bridged = knot.check("rawPoints.mesh.ply");
+    EXPECT_LT(withdrawn, 0.98);
+    EXPECT_GE(bridged["used fraction"], 0.985);
+    expectOneManifoldPart(bridged);
 }
 
 // The thin-part samples are sized by the generator's spacing report: it must describe the

@@ -124,4 +124,43 @@ TEST(CleanupOpenPoints, ChainsAroundAnOpenPoint) {
     }
 }
 
+TEST(CleanupOpenPoints, PinchedPointIsBridgedOrLosesOnlyItsSmallerChains) {
+    const HexLattice lattice(2);
+    // Two patches meet at the centre: the fans of 1 and 4 hold it in two separate chains,
+    // with a 60-degree gap on either side. Bridging completes the centre with the whole ring,
+    // and every fan around it then agrees with it.
+    TestCloud pinch(lattice.positions);
+    lattice.completeRings(pinch, {1, 4});
+    ReconstructionState& state = pinch.state;
+    state.bridgePinchedPoints = true;
+    EXPECT_FALSE(state.bridgePinchedPoint(1)); // completed points are not pinched
+    ASSERT_TRUE(state.bridgePinchedPointsPass());
+    ASSERT_EQ(state.pointState[0], 1);
+    std::vector<int32_t> fan = pinch.fan(0);
+    std::vector<int32_t> expected = lattice.clockwiseRing(0);
+    std::rotate(expected.begin(), std::find(expected.begin(), expected.end(), fan[0]),
+                expected.end());
+    EXPECT_EQ(fan, expected);
+    EXPECT_EQ(state.completionOrder, std::vector<int32_t>{0});
+    EXPECT_TRUE(fanLinksConsistent(state));
+    EXPECT_TRUE(meshtest::fanAgreesWithCompletedMembers(pinch, 0));
+    EXPECT_FALSE(state.bridgePinchedPointsPass()); // nothing left to bridge
+    EXPECT_FALSE(state.withdrawOpenPoints());
+
+    // A gap whose corner is completed already cannot be bridged: withdrawal around the
+    // centre then keeps the first of the two equal chains and withdraws only the fan of 4,
+    // where the rule without bridging withdraws both (ChainsAroundAnOpenPoint).
+    TestCloud blocked(lattice.positions);
+    lattice.completeRings(blocked, {1, 4});
+    // Point 2 (60 degrees) ends the chain of 1; its fan covers the lattice beyond it only.
+    blocked.setFan(2, {lattice.index(1, 1), lattice.index(0, 2), lattice.index(-1, 2)});
+    blocked.state.bridgePinchedPoints = true;
+    EXPECT_FALSE(blocked.state.bridgePinchedPoint(0));
+    EXPECT_EQ(blocked.state.pointState[0], 0);
+    blocked.state.withdrawAroundOpenPoint(0);
+    EXPECT_EQ(blocked.state.pointState[1], 1);
+    EXPECT_EQ(blocked.state.pointState[4], 0);
+    EXPECT_TRUE(fanLinksConsistent(blocked.state));
+}
+
 } // namespace
