@@ -2,6 +2,34 @@
 #include "recon/ComponentTrees.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <iostream>
+
+#ifdef FANMESH_CHECK_FAN_MEMO
+namespace {
+// Whether both trees have the same leaves holding the same points (in any order).
+bool sameLeaves(const Octree& a, const Octree& b) {
+    const std::vector<Octree::Leaf> first = a.leaves();
+    const std::vector<Octree::Leaf> second = b.leaves();
+    if (first.size() != second.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < first.size(); ++i) {
+        const Octree::Leaf& x = first[i];
+        const Octree::Leaf& y = second[i];
+        std::vector<int32_t> p(x.begin, x.end);
+        std::vector<int32_t> q(y.begin, y.end);
+        std::sort(p.begin(), p.end());
+        std::sort(q.begin(), q.end());
+        if (x.edge != y.edge || x.minCorner.x != y.minCorner.x || x.minCorner.y != y.minCorner.y ||
+            x.minCorner.z != y.minCorner.z || p != q) {
+            return false;
+        }
+    }
+    return true;
+}
+} // namespace
+#endif
 
 void ComponentTrees::differences(const std::vector<int32_t>& old, const std::vector<int32_t>& now) {
     changedPoints.clear();
@@ -22,6 +50,7 @@ void ComponentTrees::differences(const std::vector<int32_t>& old, const std::vec
     }
     const uint32_t inOld = ++stamp;
     const uint32_t inBoth = ++stamp;
+    leftStamp = inOld;
     for (const int32_t p : old) {
         stamps[static_cast<size_t>(p)] = inOld;
     }
@@ -75,31 +104,49 @@ Octree& ComponentTrees::build(Vertex* records, const std::vector<int32_t>& compo
             // bearing on any ray).
             return *match->tree;
         }
-        Octree& fresh = *match->spare;
-        fresh.rayHitDistance = rayHitDistance;
-        fresh.buildFor(records, component.data(), count, cellSize);
         match->members = component;
-        if (changedPoints.size() > MAX_LOGGED_CHANGES || !fresh.sameFrame(*match->tree)) {
-            match->lineage = nextLineage++;
-            match->version = 0;
-            match->changes.clear();
-        } else {
-            std::vector<uint64_t> cubes;
-            cubes.reserve(changedPoints.size());
-            for (const int32_t p : changedPoints) {
-                cubes.push_back(fresh.changedCubeAlong(*match->tree, records[p].position));
-            }
-            std::sort(cubes.begin(), cubes.end());
-            cubes.erase(std::unique(cubes.begin(), cubes.end()), cubes.end());
-            ++match->version;
-            match->changes.emplace_back(match->version, std::move(cubes));
-            if (match->changes.size() > LOG_LENGTH) {
-                match->changes.pop_front();
+        // Small changes are made in the kept tree, point by point; the cubes they touch are
+        // logged. Points with a radius of 0, or too many changes, take a fresh build.
+        bool editable = match->positiveRadii && changedPoints.size() <= MAX_LOGGED_CHANGES;
+        for (size_t i = 0; i < changedPoints.size() && editable; ++i) {
+            editable = records[changedPoints[i]].neighbourhoodRadius > 0.0;
+        }
+        Octree& tree = *match->tree;
+        std::vector<uint64_t> cubes;
+        for (size_t i = 0; i < changedPoints.size() && editable; ++i) {
+            const int32_t p = changedPoints[i];
+            uint64_t cube = Octree::TOO_DEEP;
+            const bool joined = stamps[static_cast<size_t>(p)] != leftStamp;
+            editable = joined ? tree.insertPoint(p, cube) : tree.removePoint(p, cube);
+            cubes.push_back(cube);
+        }
+        if (editable && (tree.pointListSize() > 2 * match->builtPoints + 4096 ||
+                         tree.nodeCount() > 2 * match->builtNodes + 4096)) {
+            editable = false; // too much left unused: build afresh
+        }
+#ifdef FANMESH_CHECK_FAN_MEMO
+        if (editable) {
+            Octree& fresh = *match->spare;
+            fresh.rayHitDistance = rayHitDistance;
+            fresh.buildFor(records, component.data(), count, cellSize);
+            if (!sameLeaves(tree, fresh)) {
+                std::cerr << "edited component tree differs from a fresh build\n";
+                std::abort();
             }
         }
-        std::swap(match->tree, match->spare);
-        currentTree = match->tree.get();
-        return *match->tree;
+#endif
+        if (!editable) {
+            rebuild(*match, records, component, cellSize, rayHitDistance);
+            return *match->tree;
+        }
+        std::sort(cubes.begin(), cubes.end());
+        cubes.erase(std::unique(cubes.begin(), cubes.end()), cubes.end());
+        ++match->version;
+        match->changes.emplace_back(match->version, std::move(cubes));
+        if (match->changes.size() > LOG_LENGTH) {
+            match->changes.pop_front();
+        }
+        return tree;
     }
 
     // A new history, in a free slot or in the one used longest ago.
@@ -115,16 +162,33 @@ Octree& ComponentTrees::build(Vertex* records, const std::vector<int32_t>& compo
             }
         }
     }
-    slot->tree->rayHitDistance = rayHitDistance;
-    slot->tree->buildFor(records, component.data(), count, cellSize);
     slot->members = component;
-    slot->lineage = nextLineage++;
-    slot->version = 0;
-    slot->changes.clear();
     slot->lastUse = useClock;
+    rebuild(*slot, records, component, cellSize, rayHitDistance);
     currentSlot = slot;
     currentTree = slot->tree.get();
     return *slot->tree;
+}
+
+void ComponentTrees::rebuild(Slot& slot, Vertex* records, const std::vector<int32_t>& component,
+                             double cellSize, double rayHitDistance) {
+    Octree& tree = *slot.tree;
+    tree.rayHitDistance = rayHitDistance;
+    tree.buildFor(records, component.data(), static_cast<int32_t>(component.size()), cellSize);
+    slot.positiveRadii = true;
+    for (const int32_t p : component) {
+        if (!(records[p].neighbourhoodRadius > 0.0)) {
+            slot.positiveRadii = false;
+            break;
+        }
+    }
+    slot.builtPoints = tree.pointListSize();
+    slot.builtNodes = tree.nodeCount();
+    slot.lineage = nextLineage++;
+    slot.version = 0;
+    slot.changes.clear();
+    currentSlot = &slot;
+    currentTree = slot.tree.get();
 }
 
 bool ComponentTrees::unchangedSince(uint64_t lineage, int64_t version, const uint64_t* keys,

@@ -1,9 +1,9 @@
 // ComponentTrees: the octrees of the layer passes' components, kept from one pass to the
 // next. A component usually comes back with nearly the same points (a seed or a few
-// completed points fewer), so its tree is matched by its root cube and the cubes in which
-// the new tree differs from the kept one are logged. A ray recorded against an earlier
-// version of the tree still has its answer while none of the cubes it rests on has
-// changed since.
+// completed points fewer), so its tree is matched by its root cube, edited point by point
+// into the tree a fresh build would give, and the cubes the edits touched are logged. A ray
+// recorded against an earlier version of the tree still has its answer while none of the cubes it
+// rests on has changed since.
 #pragma once
 
 #include <cstdint>
@@ -48,11 +48,16 @@ struct ComponentTrees {
   private:
     struct Slot {
         std::unique_ptr<Octree> tree = std::make_unique<Octree>();
-        std::unique_ptr<Octree> spare = std::make_unique<Octree>();
-        std::vector<int32_t> members; // the points of tree
+        std::unique_ptr<Octree> spare = std::make_unique<Octree>(); // checking build only
+        std::vector<int32_t> members;                               // the points of tree
         uint64_t lineage = 0;
         int64_t version = 0;
         uint64_t lastUse = 0;
+        // Whether every point of tree has a positive radius (then the tree can be edited).
+        bool positiveRadii = false;
+        // Sizes of the last fresh build, to bound what edits leave unused.
+        size_t builtPoints = 0;
+        int64_t builtNodes = 0;
         // For each of the latest versions v: the cubes in which version v differs from v - 1.
         std::deque<std::pair<int64_t, std::vector<uint64_t>>> changes;
     };
@@ -66,7 +71,11 @@ struct ComponentTrees {
     std::vector<uint32_t> stamps;
     uint32_t stamp = 0;
     std::vector<int32_t> changedPoints;
+    uint32_t leftStamp = 0; // the stamp of points in changedPoints that left
 
+    // Builds the slot's tree afresh over component (a new history when fresh is set).
+    void rebuild(Slot& slot, Vertex* records, const std::vector<int32_t>& component,
+                 double cellSize, double rayHitDistance);
     // Points that are in exactly one of old and now (stamps-based, in the order found).
     void differences(const std::vector<int32_t>& old, const std::vector<int32_t>& now);
 };

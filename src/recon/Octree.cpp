@@ -74,7 +74,7 @@ void Octree::build(Vertex* recordArray, std::vector<int32_t>& list, int32_t reco
     std::vector<int32_t> scratch(pointList.size());
     std::vector<uint8_t> codes(pointList.size());
     subdivide(0, minCorner, edge, 0, static_cast<int32_t>(pointList.size()),
-              Work{scratch.data(), codes.data(), balls.data(), ballScratch.data()}, 0);
+              Work{scratch.data(), codes.data(), balls.data(), ballScratch.data(), 0}, 0);
 }
 
 void Octree::rootCube(const Vertex* recordArray, const int32_t* indices, int32_t count,
@@ -131,43 +131,138 @@ bool Octree::keysNested(uint64_t a, uint64_t b) {
                             : (a >> (3 * (depthA - depthB))) == b;
 }
 
-bool Octree::sameFrame(const Octree& other) const {
-    return records == other.records && minCellSize == other.minCellSize && edge == other.edge &&
-           minCorner.x == other.minCorner.x && minCorner.y == other.minCorner.y &&
-           minCorner.z == other.minCorner.z && rayHitDistance == other.rayHitDistance &&
-           perPointRays == other.perPointRays && exemptNeighbourRing == other.exemptNeighbourRing;
-}
-
-uint64_t Octree::changedCubeAlong(const Octree& older, const Vector3& position) const {
-    // The cubes are derived as subdivide derives them, so the point is routed exactly as
-    // the build routed it.
-    int32_t mine = 0;
-    int32_t theirs = 0;
-    Vector3 corner = minCorner;
-    double edgeLength = edge;
-    uint64_t key = 1;
+bool Octree::pathTo(const Vector3& position, std::vector<PathStep>& path) const {
+    path.clear();
+    PathStep step{0, minCorner, edge, 1};
     for (int32_t depth = 0;; ++depth) {
-        const int32_t myChild = nodes[static_cast<size_t>(mine)].firstChild;
-        const int32_t theirChild = older.nodes[static_cast<size_t>(theirs)].firstChild;
-        if (myChild < 0 || theirChild < 0) {
-            return key;
+        path.push_back(step);
+        const int32_t child = nodes[static_cast<size_t>(step.node)].firstChild;
+        if (child < 0) {
+            return true;
         }
         if (depth >= MAX_KEY_DEPTH) {
-            return TOO_DEEP;
+            return false;
         }
-        const double half = edgeLength / 2;
-        const double midX = corner.x + edgeLength / 2;
-        const double midY = corner.y + edgeLength / 2;
-        const double midZ = corner.z + edgeLength / 2;
+        // Routed as subdivide routes a point.
+        const double half = step.edge / 2;
+        const double midX = step.corner.x + step.edge / 2;
+        const double midY = step.corner.y + step.edge / 2;
+        const double midZ = step.corner.z + step.edge / 2;
         const int32_t c =
             (midX > position.x ? 0 : 4) | (midY > position.y ? 0 : 2) | (midZ > position.z ? 0 : 1);
-        corner = Vector3(corner.x + half * ((c >> 2) & 1), corner.y + half * ((c >> 1) & 1),
-                         corner.z + half * (c & 1));
-        edgeLength = half;
-        mine = myChild + c;
-        theirs = theirChild + c;
-        key = key * 8 + static_cast<uint64_t>(c);
+        step =
+            PathStep{child + c,
+                     Vector3(step.corner.x + half * ((c >> 2) & 1),
+                             step.corner.y + half * ((c >> 1) & 1), step.corner.z + half * (c & 1)),
+                     half, step.key * 8 + static_cast<uint64_t>(c)};
     }
+}
+
+void Octree::collectPoints(int32_t node, std::vector<int32_t>& points) const {
+    const Node& current = nodes[static_cast<size_t>(node)];
+    if (current.firstChild < 0) {
+        points.insert(points.end(), pointList.begin() + current.pointBegin,
+                      pointList.begin() + current.pointEnd);
+        return;
+    }
+    for (int32_t c = 0; c < 8; ++c) {
+        collectPoints(current.firstChild + c, points);
+    }
+}
+
+void Octree::rebuildNode(const PathStep& step, int32_t depth, const std::vector<int32_t>& points) {
+    Node& node = nodes[static_cast<size_t>(step.node)];
+    node.firstChild = -1;
+    node.pointBegin = 0;
+    node.pointEnd = 0;
+    if (points.empty()) {
+        return;
+    }
+    const int32_t begin = static_cast<int32_t>(pointList.size());
+    pointList.insert(pointList.end(), points.begin(), points.end());
+    const size_t n = points.size();
+    std::vector<Ball> balls(n);
+    for (size_t i = 0; i < n; ++i) {
+        const Vertex& record = records[points[i]];
+        balls[i] = Ball{record.position, record.neighbourhoodRadius};
+    }
+    std::vector<Ball> ballScratch(n);
+    std::vector<int32_t> scratch(n);
+    std::vector<uint8_t> codes(n);
+    subdivide(step.node, step.corner, step.edge, begin, begin + static_cast<int32_t>(n),
+              Work{scratch.data(), codes.data(), balls.data(), ballScratch.data(), begin}, depth);
+}
+
+bool Octree::removePoint(int32_t index, uint64_t& changedCube) {
+    std::vector<PathStep> path;
+    if (!pathTo(records[index].position, path)) {
+        return false;
+    }
+    const PathStep& leafStep = path.back();
+    const Node& leaf = nodes[static_cast<size_t>(leafStep.node)];
+    std::vector<int32_t> rest(pointList.begin() + leaf.pointBegin,
+                              pointList.begin() + leaf.pointEnd);
+    const auto at = std::find(rest.begin(), rest.end(), index);
+    if (at == rest.end()) {
+        return false;
+    }
+    rest.erase(at);
+    // With positive radii a split cube stays split while it holds points: its largest
+    // radius can only fall. The leaf is split afresh over the points it keeps.
+    rebuildNode(leafStep, static_cast<int32_t>(path.size()) - 1, rest);
+    changedCube = leafStep.key;
+    // Cubes left without points become empty leaves, as a fresh build leaves them.
+    for (size_t i = path.size() - 1; i-- > 0;) {
+        Node& node = nodes[static_cast<size_t>(path[i].node)];
+        bool empty = true;
+        for (int32_t c = 0; c < 8 && empty; ++c) {
+            const Node& child = nodes[static_cast<size_t>(node.firstChild + c)];
+            empty = child.firstChild < 0 && child.pointBegin == child.pointEnd;
+        }
+        if (!empty) {
+            break;
+        }
+        node.firstChild = -1;
+        node.pointBegin = 0;
+        node.pointEnd = 0;
+        changedCube = path[i].key;
+    }
+    return true;
+}
+
+bool Octree::insertPoint(int32_t index, uint64_t& changedCube) {
+    std::vector<PathStep> path;
+    if (!pathTo(records[index].position, path)) {
+        return false;
+    }
+    if (excluded.size() <= static_cast<size_t>(index)) {
+        excluded.resize(static_cast<size_t>(index) + 1, 0);
+    }
+    const double radius = records[index].neighbourhoodRadius;
+    // A split cube stays split unless the new point's radius reaches its half edge; the
+    // first such cube from the root down becomes a leaf holding all its points.
+    for (size_t i = 0; i + 1 < path.size(); ++i) {
+        if (path[i].edge / 2 <= radius) {
+            std::vector<int32_t> points;
+            collectPoints(path[i].node, points);
+            points.push_back(index);
+            Node& node = nodes[static_cast<size_t>(path[i].node)];
+            node.firstChild = -1;
+            node.pointBegin = static_cast<int32_t>(pointList.size());
+            pointList.insert(pointList.end(), points.begin(), points.end());
+            node.pointEnd = static_cast<int32_t>(pointList.size());
+            changedCube = path[i].key;
+            return true;
+        }
+    }
+    const PathStep& leafStep = path.back();
+    const Node& leaf = nodes[static_cast<size_t>(leafStep.node)];
+    std::vector<int32_t> points(pointList.begin() + leaf.pointBegin,
+                                pointList.begin() + leaf.pointEnd);
+    points.push_back(index);
+    rebuildNode(leafStep, static_cast<int32_t>(path.size()) - 1, points);
+    changedCube = leafStep.key;
+    return true;
 }
 
 // Splits node over the indices pointList[begin .. end). The work areas are aligned with
@@ -181,20 +276,21 @@ void Octree::subdivide(int32_t node, const Vector3& corner, double edgeLength, i
     int32_t* const scratch = work.scratch;
     uint8_t* const codes = work.codes;
     Ball* const balls = work.balls;
-    double r = balls[begin].radius;
+    const int32_t base = work.base;
+    double r = balls[begin - base].radius;
     for (int32_t i = begin + 1; i < end; ++i) {
-        if (balls[i].radius > r) {
-            r = balls[i].radius;
+        if (balls[i - base].radius > r) {
+            r = balls[i - base].radius;
         }
     }
     bool split = !(edgeLength / 2 <= r) && depth < MAX_DEPTH;
     if (split && !(r > 0.0)) {
         // With a zero radius only separating the points ends the splitting; points at one
         // and the same position never separate.
-        const Vector3& first = balls[begin].position;
+        const Vector3& first = balls[begin - base].position;
         bool coincident = true;
         for (int32_t i = begin + 1; i < end && coincident; ++i) {
-            const Vector3& v = balls[i].position;
+            const Vector3& v = balls[i - base].position;
             coincident = v.x == first.x && v.y == first.y && v.z == first.z;
         }
         split = !coincident;
@@ -218,9 +314,9 @@ void Octree::subdivide(int32_t node, const Vector3& corner, double edgeLength, i
     const int32_t n = end - begin;
     int32_t start[9] = {};
     for (int32_t i = 0; i < n; ++i) {
-        const Vector3& v = balls[begin + i].position;
+        const Vector3& v = balls[begin - base + i].position;
         const int32_t code = (midX > v.x ? 0 : 4) | (midY > v.y ? 0 : 2) | (midZ > v.z ? 0 : 1);
-        codes[begin + i] = static_cast<uint8_t>(code);
+        codes[begin - base + i] = static_cast<uint8_t>(code);
         ++start[code + 1];
     }
     for (int32_t c = 0; c < 8; ++c) {
@@ -229,12 +325,13 @@ void Octree::subdivide(int32_t node, const Vector3& corner, double edgeLength, i
     int32_t fill[8];
     std::copy(start, start + 8, fill);
     for (int32_t i = 0; i < n; ++i) {
-        const int32_t to = begin + fill[codes[begin + i]]++;
+        const int32_t to = begin - base + fill[codes[begin - base + i]]++;
         scratch[to] = list[begin + i];
-        work.ballScratch[to] = balls[begin + i];
+        work.ballScratch[to] = balls[begin - base + i];
     }
-    std::copy(scratch + begin, scratch + end, list + begin);
-    std::copy(work.ballScratch + begin, work.ballScratch + end, balls + begin);
+    std::copy(scratch + (begin - base), scratch + (end - base), list + begin);
+    std::copy(work.ballScratch + (begin - base), work.ballScratch + (end - base),
+              balls + (begin - base));
     for (int32_t c = 0; c < 8; ++c) {
         const Vector3 childCorner(corner.x + half * ((c >> 2) & 1),
                                   corner.y + half * ((c >> 1) & 1), corner.z + half * (c & 1));

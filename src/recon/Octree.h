@@ -124,17 +124,21 @@ struct Octree {
     static constexpr uint64_t TOO_DEEP = 0;
     // Whether the cubes with keys a and b are one inside the other (or the same).
     static bool keysNested(uint64_t a, uint64_t b);
-    // Whether both trees have the same root cube and ray settings over the same records.
-    bool sameFrame(const Octree& other) const;
     // The root cube a build over the listed records would get: edge and minimum corner.
     static void rootCube(const Vertex* recordArray, const int32_t* indices, int32_t count,
                          double cellSize, double& edgeOut, Vector3& cornerOut);
-    // This tree against older (same frame), along the cubes holding position from the root
-    // down: the key of the first cube that is a leaf in one tree and split in the other, or
-    // of the leaf both trees end in. Every cube outside the ones so found for the points
-    // that joined or left has the same split, the same points and the same descendants in
-    // both trees, so a ray is tested against the same leaves there.
-    uint64_t changedCubeAlong(const Octree& older, const Vector3& position) const;
+    // Edits of a built tree that leave it as a fresh build over the edited set of points
+    // with the same root cube would be (apart from the order of the points in a leaf and
+    // the numbering of the nodes, which no ray sees). Every point the tree holds and the
+    // edited point must have a positive neighbourhood radius. removePoint takes out a point
+    // the tree holds; insertPoint adds one it does not hold, whose position lies in the
+    // root cube. changedCube gets the key of the cube outside which nothing changed, or
+    // TOO_DEEP. Returns false, with the tree unchanged, when the point is not found or the
+    // path is deeper than MAX_KEY_DEPTH.
+    bool removePoint(int32_t index, uint64_t& changedCube);
+    bool insertPoint(int32_t index, uint64_t& changedCube);
+    // Number of entries of pointList, the points of replaced leaves included (edits append).
+    size_t pointListSize() const { return pointList.size(); }
 
     // Number of nodes of the tree (diagnostics and tests).
     int64_t nodeCount() const { return static_cast<int64_t>(nodes.size()); }
@@ -168,17 +172,32 @@ struct Octree {
         Vector3 position;
         double radius;
     };
-    // Work areas of the splitting, aligned with pointList.
+    // Work areas of the splitting, aligned with pointList from position base on.
     struct Work {
         int32_t* scratch;
         uint8_t* codes;
         Ball* balls;       // of the points in pointList order
         Ball* ballScratch; // moved with scratch
+        int32_t base;      // the pointList position of entry 0 of each area
     };
     // Splits node, whose cube has the given corner and edge, over the points
     // pointList[begin .. end).
     void subdivide(int32_t node, const Vector3& corner, double edgeLength, int32_t begin,
                    int32_t end, const Work& work, int32_t depth);
+    // One node on the way from the root to a position: its index, cube and key.
+    struct PathStep {
+        int32_t node;
+        Vector3 corner;
+        double edge;
+        uint64_t key;
+    };
+    // The nodes from the root down to the leaf whose cube holds position; false when the
+    // way is deeper than MAX_KEY_DEPTH.
+    bool pathTo(const Vector3& position, std::vector<PathStep>& path) const;
+    // Makes the node at step a fresh subtree over points (appended to pointList).
+    void rebuildNode(const PathStep& step, int32_t depth, const std::vector<int32_t>& points);
+    // Appends the points below node to points.
+    void collectPoints(int32_t node, std::vector<int32_t>& points) const;
     RayParameters prepareRay(Vector3 origin, Vector3 direction);
     // castRay with the exclusion marks as they stand.
     bool castMarked(Vector3 origin, Vector3 direction, std::vector<uint64_t>* visited = nullptr);

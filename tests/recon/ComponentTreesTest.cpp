@@ -1,6 +1,6 @@
-// Tests of the kept component trees: a kept tree is the tree a fresh build gives, and a
-// ray recorded against an earlier version whose cubes are reported unchanged has the same
-// answer in the current tree.
+// Tests of the kept component trees: a kept tree, edited point by point as its component
+// loses and gains points, is the tree a fresh build gives, and a ray recorded against an
+// earlier version whose cubes are reported unchanged has the same answer in the current tree.
 #include <gtest/gtest.h>
 
 #include <algorithm>
