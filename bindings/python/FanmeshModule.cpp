@@ -168,8 +168,9 @@ bridge_pinched_points: the clean-up completes an open point where two patches of
     chains, when that gives no edge a third face, and otherwise withdraws only the fans of
     the smaller chains; False: every fan around such a point is withdrawn.
 keep_fold_neighbours: removing fans that face against their point's normal withdraws only
-    those fans; False: also the fans of all their fan neighbours, which on thin parts
-    sampled by few points leaves holes that are closed as lids across the part.
+    those fans, not also the fans of all their fan neighbours (False), whose wider holes
+    on thin parts sampled by few points are closed as lids across the part; more folded
+    faces can remain.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for

@@ -73,10 +73,11 @@ struct Options {
     // withdrawn, which can cut the seam and leave the patches as separate parts.
     bool bridgePinchedPoints = true;
     // Removing fans that face against their point's normal (unless keepInconsistentFans)
-    // withdraws only those fans; false (--withdraw-fold-neighbours): also the fans of all
-    // their fan neighbours, which on thin parts sampled by few points leaves holes that
-    // are closed as lids across the part and cut the surface into pieces.
-    bool keepFoldNeighbours = true;
+    // also withdraws the fans of all their fan neighbours; true (--keep-fold-neighbours):
+    // only those fans go. On thin parts sampled by few points the wider holes of the
+    // default are closed as lids across the part and cut the surface into pieces; the
+    // narrower ones leave more folded faces behind, also on well-sampled shapes.
+    bool keepFoldNeighbours = false;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

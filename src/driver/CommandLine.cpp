@@ -29,7 +29,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--plain-seed-check",
     "--seed-check-near-walls",
     "--withdraw-pinched-points",
-    "--withdraw-fold-neighbours",
+    "--keep-fold-neighbours",
     "--quiet",
     "--report",
     "--allow-third-faces",
@@ -125,11 +125,11 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "surrounding fans form several separate chains, as without INPUT (by default "
                  "such a point, where two patches of surface meet, is completed by bridging the "
                  "gaps between the chains when that gives no edge a third face)");
-    app.add_flag("--withdraw-fold-neighbours", line.withdrawFoldNeighbours,
-                 "with INPUT: the removal of fans that face against their point's normal also "
-                 "withdraws the fans of all their fan neighbours, as without INPUT (by default "
-                 "only the folded fans go, so that on a thin part the holes left are small "
-                 "enough not to be closed as lids across the part)");
+    app.add_flag("--keep-fold-neighbours", line.keepFoldNeighbours,
+                 "with INPUT: the removal of fans that face against their point's normal "
+                 "withdraws only those fans, not also the fans of all their fan neighbours, so "
+                 "that on a thin part the holes left are small enough not to be closed as lids "
+                 "across the part (more folded faces can remain)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

@@ -40,9 +40,9 @@ struct CommandLine {
     // --withdraw-pinched-points: with INPUT, the clean-up withdraws every fan around an open
     // point whose surrounding fans form several separate chains (the rule without INPUT).
     bool withdrawPinchedPoints = false;
-    // --withdraw-fold-neighbours: with INPUT, inconsistent-fan removal also withdraws the
-    // fans of every fan neighbour of a folded fan (the rule without INPUT).
-    bool withdrawFoldNeighbours = false;
+    // --keep-fold-neighbours: with INPUT, inconsistent-fan removal withdraws only the folded
+    // fans, not the fans of their fan neighbours as well (the rule without INPUT).
+    bool keepFoldNeighbours = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

@@ -95,7 +95,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.strictSeedCheck = !line.plainSeedCheck;
     settings.seedCheckIgnoresNearWalls = !line.seedCheckNearWalls;
     settings.bridgePinchedPoints = !line.withdrawPinchedPoints;
-    settings.keepFoldNeighbours = !line.withdrawFoldNeighbours;
+    settings.keepFoldNeighbours = line.keepFoldNeighbours;
     return true;
 }
 

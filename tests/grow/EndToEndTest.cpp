@@ -47,7 +47,7 @@ struct SampleRun : meshtest::RunDirectory {
 };
 
 // Path-mode switches back to the clean-up rules of the folder run.
-#define CLEAN_UP_AS_IN_FOLDER "--withdraw-pinched-points --withdraw-fold-neighbours"
+#define CLEAN_UP_AS_IN_FOLDER "--withdraw-pinched-points"
 
 // One connected part with no edge of three or more faces and its faces oriented alike.
 void expectOneManifoldPart(std::map<std::string, double>& figures) {
@@ -243,11 +243,11 @@ TEST(EndToEnd, ThinLegsKeepTheirPointsThroughTheFoldAndPinchRepairs) {
     // where two patches meet with their fans in separate chains had every fan round it
     // withdrawn, which cut further into both patches.
     SampleRun dir("legs", 2180, 2);
-    dir.run("rawPoints.txt -q --withdraw-fold-neighbours --withdraw-pinched-points");
-    const double before = dir.check("rawPoints.mesh.ply")["used fraction"];
     dir.run("rawPoints.txt -q --withdraw-pinched-points");
+    const double before = dir.check("rawPoints.mesh.ply")["used fraction"];
+    dir.run("rawPoints.txt -q --withdraw-pinched-points --keep-fold-neighbours");
     const double foldsOnly = dir.check("rawPoints.mesh.ply")["used fraction"];
-    dir.run("rawPoints.txt -q");
+    dir.run("rawPoints.txt -q --keep-fold-neighbours");
     auto figures = dir.check("rawPoints.mesh.ply");
     EXPECT_LT(before, 0.85);
     EXPECT_GE(foldsOnly, 0.88);
@@ -258,9 +258,9 @@ TEST(EndToEnd, ThinLegsKeepTheirPointsThroughTheFoldAndPinchRepairs) {
     // A knotted tube six spacings across, where the patches of two seeds meet at a few open
     // points in separate chains: bridging those points alone keeps the seam closed.
     SampleRun knot("knot", 1549, 2);
-    knot.run("rawPoints.txt -q --withdraw-fold-neighbours --withdraw-pinched-points");
+    knot.run("rawPoints.txt -q --withdraw-pinched-points");
     const double withdrawn = knot.check("rawPoints.mesh.ply")["used fraction"];
-    knot.run("rawPoints.txt -q --withdraw-fold-neighbours");
+    knot.run("rawPoints.txt -q");
     auto bridged = knot.check("rawPoints.mesh.ply");
     EXPECT_LT(withdrawn, 0.98);
     EXPECT_GE(bridged["used fraction"], 0.985);

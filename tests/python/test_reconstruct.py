@@ -21,7 +21,7 @@ CASES = [
     ("knot", 0.0, {"strict_seed_check": False}, ["--plain-seed-check"]),
     ("sheets", 0.0, {"seed_check_ignores_near_walls": False}, ["--seed-check-near-walls"]),
     ("legs", 0.0, {"bridge_pinched_points": False}, ["--withdraw-pinched-points"]),
-    ("legs", 0.0, {"keep_fold_neighbours": False}, ["--withdraw-fold-neighbours"]),
+    ("legs", 0.0, {"keep_fold_neighbours": True}, ["--keep-fold-neighbours"]),
 ]
 
 
