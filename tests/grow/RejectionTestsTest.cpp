@@ -11,6 +11,16 @@ namespace {
 
 using meshtest::TestCloud;
 
+// count points drawn uniformly from the box [0, width]^2 x [0, depth], in that order.
+std::vector<Vector3> randomSlab(std::mt19937& random, int count, double width, double depth) {
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::vector<Vector3> positions;
+    for (int i = 0; i < count; ++i) {
+        positions.emplace_back(width * unit(random), width * unit(random), depth * unit(random));
+    }
+    return positions;
+}
+
 std::vector<Vector3> hexagon() {
     std::vector<Vector3> result{{0, 0, 0}};
     for (int i = 0; i < 6; ++i) {
@@ -125,11 +135,7 @@ TEST(GlobalConvexity, RefusedExactlyWhenARayFromThePointOrAFanMemberIsBlocked) {
     // of casting the ray from the point and from every fan member, both ways.
     std::mt19937 random(11);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    std::vector<Vector3> positions;
-    for (int i = 0; i < 120; ++i) {
-        positions.emplace_back(6.0 * unit(random), 6.0 * unit(random), 1.5 * unit(random));
-    }
-    TestCloud cloud(positions);
+    TestCloud cloud(randomSlab(random, 120, 6.0, 1.5));
     ReconstructionState& state = cloud.state;
     std::vector<int32_t> all(cloud.size());
     for (int32_t i = 0; i < cloud.size(); ++i) {
@@ -179,11 +185,7 @@ TEST(GlobalConvexity, RecordedTestsAgainstAKeptTreeGiveTheRaysAnswers) {
     // tree over the same component.
     std::mt19937 random(5);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    std::vector<Vector3> positions;
-    for (int i = 0; i < 260; ++i) {
-        positions.emplace_back(8.0 * unit(random), 8.0 * unit(random), 2.0 * unit(random));
-    }
-    TestCloud cloud(positions);
+    TestCloud cloud(randomSlab(random, 260, 8.0, 2.0));
     ReconstructionState& state = cloud.state;
     for (int32_t p = 0; p < cloud.size(); ++p) {
         Vertex& v = cloud.records[p];
