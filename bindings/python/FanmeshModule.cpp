@@ -79,8 +79,10 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
                            bool keepInconsistentFans, double rayHitDistance,
                            bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
                            bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
-                           bool keepFoldNeighbours, bool preparedCoordinates) {
+                           bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
+                           bool preparedCoordinates) {
     fanmesh::Options options;
+    options.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     options.bridgePinchedPoints = bridgePinchedPoints;
     options.keepFoldNeighbours = keepFoldNeighbours;
     options.allowThirdFaces = allowThirdFaces;
@@ -100,11 +102,11 @@ py::array reconstruct(const py::object& points, bool allComponents, int unwanted
                       int maxLayers, bool keepInconsistentFans, double rayHitDistance,
                       bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
                       bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
-                      bool keepFoldNeighbours) {
+                      bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined) {
     const fanmesh::Options options =
         optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
                   hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, seedCheckIgnoresNearWalls,
-                  bridgePinchedPoints, keepFoldNeighbours, false);
+                  bridgePinchedPoints, keepFoldNeighbours, foldRemovalKeepsPiecesJoined, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
@@ -112,11 +114,12 @@ PythonResult reconstructFull(const py::object& points, bool allComponents, int u
                              int maxLayers, bool keepInconsistentFans, double rayHitDistance,
                              bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
                              bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
-                             bool keepFoldNeighbours, bool preparedCoordinates) {
-    const fanmesh::Options options =
-        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, seedCheckIgnoresNearWalls,
-                  bridgePinchedPoints, keepFoldNeighbours, preparedCoordinates);
+                             bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
+                             bool preparedCoordinates) {
+    const fanmesh::Options options = optionsOf(
+        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
+        hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, seedCheckIgnoresNearWalls,
+        bridgePinchedPoints, keepFoldNeighbours, foldRemovalKeepsPiecesJoined, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -171,6 +174,9 @@ keep_fold_neighbours: removing fans that face against their point's normal withd
     those fans, not also the fans of all their fan neighbours (False), whose wider holes
     on thin parts sampled by few points are closed as lids across the part; more folded
     faces can remain.
+fold_removal_keeps_pieces_joined: under the default fold removal, a fan neighbour whose
+    withdrawal would cut the surface into separate pieces (a ring around a thin part) keeps
+    its fan; False: every fan neighbour of a folded fan is withdrawn.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -231,7 +237,8 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("strict_seed_check") = defaults.strictSeedCheck,
                py::arg("seed_check_ignores_near_walls") = defaults.seedCheckIgnoresNearWalls,
                py::arg("bridge_pinched_points") = defaults.bridgePinchedPoints,
-               py::arg("keep_fold_neighbours") = defaults.keepFoldNeighbours);
+               py::arg("keep_fold_neighbours") = defaults.keepFoldNeighbours,
+               py::arg("fold_removal_keeps_pieces_joined") = defaults.foldRemovalKeepsPiecesJoined);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
@@ -244,5 +251,6 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("seed_check_ignores_near_walls") = defaults.seedCheckIgnoresNearWalls,
                py::arg("bridge_pinched_points") = defaults.bridgePinchedPoints,
                py::arg("keep_fold_neighbours") = defaults.keepFoldNeighbours,
+               py::arg("fold_removal_keeps_pieces_joined") = defaults.foldRemovalKeepsPiecesJoined,
                py::arg("prepared_coordinates") = false);
 }

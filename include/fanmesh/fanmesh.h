@@ -78,6 +78,10 @@ struct Options {
     // default are closed as lids across the part and cut the surface into pieces; the
     // narrower ones leave more folded faces behind, also on well-sampled shapes.
     bool keepFoldNeighbours = false;
+    // Under the default fold removal above, a fan neighbour whose withdrawal would cut the
+    // surface into separate pieces (a ring around a thin part, whose two rims would then be
+    // closed as lids) keeps its fan; false (--fold-removal-may-split): every neighbour goes.
+    bool foldRemovalKeepsPiecesJoined = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

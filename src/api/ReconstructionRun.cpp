@@ -63,6 +63,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.seedCheckIgnoresNearWalls = settings.seedCheckIgnoresNearWalls;
     builder.bridgePinchedPoints = settings.bridgePinchedPoints;
     builder.keepFoldNeighbours = settings.keepFoldNeighbours;
+    builder.foldRemovalKeepsPiecesJoined = settings.foldRemovalKeepsPiecesJoined;
     builder.attachRecords(); // also builds the octree over all records
     const bool built = builder.build();
     builder.closeFiles();

@@ -20,6 +20,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.seedCheckIgnoresNearWalls = options.seedCheckIgnoresNearWalls;
     settings.bridgePinchedPoints = options.bridgePinchedPoints;
     settings.keepFoldNeighbours = options.keepFoldNeighbours;
+    settings.foldRemovalKeepsPiecesJoined = options.foldRemovalKeepsPiecesJoined;
     return settings;
 }
 

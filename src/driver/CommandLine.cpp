@@ -30,6 +30,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--seed-check-near-walls",
     "--withdraw-pinched-points",
     "--keep-fold-neighbours",
+    "--fold-removal-may-split",
     "--quiet",
     "--report",
     "--allow-third-faces",
@@ -130,6 +131,11 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "withdraws only those fans, not also the fans of all their fan neighbours, so "
                  "that on a thin part the holes left are small enough not to be closed as lids "
                  "across the part (more folded faces can remain)");
+    app.add_flag("--fold-removal-may-split", line.foldRemovalMaySplit,
+                 "with INPUT: the removal of fans that face against their point's normal "
+                 "withdraws the fans of all their fan neighbours, as without INPUT, even where "
+                 "that cuts the surface into pieces (by default a neighbour whose withdrawal "
+                 "would cut a ring around a thin part keeps its fan)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

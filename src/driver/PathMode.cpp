@@ -96,6 +96,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.seedCheckIgnoresNearWalls = !line.seedCheckNearWalls;
     settings.bridgePinchedPoints = !line.withdrawPinchedPoints;
     settings.keepFoldNeighbours = line.keepFoldNeighbours;
+    settings.foldRemovalKeepsPiecesJoined = !line.foldRemovalMaySplit;
     return true;
 }
 

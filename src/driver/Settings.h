@@ -44,6 +44,9 @@ struct Settings {
     // Command line only: inconsistent-fan removal withdraws only the fans that face against
     // their point's normal (off: also the fans of all their fan neighbours).
     bool keepFoldNeighbours = false;
+    // Command line only: inconsistent-fan removal leaves a folded fan's neighbour in place
+    // where withdrawing it would cut the surface into separate pieces.
+    bool foldRemovalKeepsPiecesJoined = false;
 };
 
 // The ranges every surface (command line, settings file of path mode, library, Python)

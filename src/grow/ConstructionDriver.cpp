@@ -216,6 +216,7 @@ void ReconstructionState::constructSurface() {
     }
 
     GROWTH_REPORT(pointState, activeCount);
+    GROWTH_STAGE("growth");
     if (console != nullptr) {
         *console << "\n\n"
                  << "Performing Cleaning up functions\n";
@@ -227,16 +228,22 @@ void ReconstructionState::constructSurface() {
             repairOpenPoint(k);
         }
     }
+    GROWTH_STAGE("link checks, open repair");
     checkFanAgreement();
+    GROWTH_STAGE("fan agreement");
     if (bridgePinchedPoints) {
         while (bridgePinchedPointsPass()) {
         }
     }
+    GROWTH_STAGE("pinched points");
     while (withdrawOpenPoints()) {
     }
+    GROWTH_STAGE("open-point withdrawal");
     closeHolesRounds();
+    GROWTH_STAGE("hole closing");
     insertEnclosedPoints();
     insertRemovedPoints();
+    GROWTH_STAGE("insertions");
     // The records of the fan members a few points ahead are requested early.
     constexpr int32_t MEMBERS_AHEAD = 3;
     for (int32_t k = 0; k < activeCount; ++k) {
@@ -256,9 +263,11 @@ void ReconstructionState::constructSurface() {
             }
         }
     }
+    GROWTH_STAGE("fold removal");
     if (keepLargestComponent) {
         keepLargestComponentPass();
     }
+    GROWTH_STAGE("largest component");
 
     // clock() counts CLOCKS_PER_SEC ticks per second.
     reconstructionSeconds =

@@ -21,6 +21,7 @@ enum class GrowthRule : uint8_t {
 };
 
 #ifdef FANMESH_GROWTH_STATS
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -97,6 +98,54 @@ struct GrowthStats {
         }
         std::fprintf(stderr, "\n");
     }
+    // One line per clean-up stage: the completed points after it and the change since the
+    // stage before, to tell which pass loses the points a run does not use.
+    // The sizes of the pieces joined by fan entries are listed too, largest first.
+    template <class Records>
+    void stage(const char* name, const std::vector<uint8_t>& pointState, int32_t activeCount,
+               const Records& vertices) {
+        int64_t completed = 0;
+        for (int32_t p = 0; p < activeCount; ++p) {
+            completed += pointState[static_cast<size_t>(p)] == 1 ? 1 : 0;
+        }
+        std::vector<int32_t> label(pointState.size(), -1);
+        std::vector<int32_t> sizes;
+        std::vector<int32_t> stack;
+        for (int32_t s = 0; s < activeCount; ++s) {
+            if (pointState[static_cast<size_t>(s)] != 1 || label[static_cast<size_t>(s)] >= 0) {
+                continue;
+            }
+            int32_t size = 0;
+            label[static_cast<size_t>(s)] = 1;
+            stack.push_back(s);
+            while (!stack.empty()) {
+                const int32_t p = stack.back();
+                stack.pop_back();
+                size += pointState[static_cast<size_t>(p)] == 1 ? 1 : 0;
+                if (pointState[static_cast<size_t>(p)] != 1) {
+                    continue;
+                }
+                for (int32_t k = 0; k < vertices[p].triangleFanCount; ++k) {
+                    const int32_t u = vertices[p].triangleFan[k];
+                    if (label[static_cast<size_t>(u)] < 0) {
+                        label[static_cast<size_t>(u)] = 1;
+                        stack.push_back(u);
+                    }
+                }
+            }
+            sizes.push_back(size);
+        }
+        std::sort(sizes.rbegin(), sizes.rend());
+        std::fprintf(stderr, "growth stats: stage %-28s completed %lld (%+lld) pieces", name,
+                     static_cast<long long>(completed),
+                     static_cast<long long>(lastStageCount < 0 ? 0 : completed - lastStageCount));
+        for (size_t k = 0; k < sizes.size() && k < 6; ++k) {
+            std::fprintf(stderr, " %d", sizes[k]);
+        }
+        std::fprintf(stderr, "%s\n", sizes.size() > 6 ? " ..." : "");
+        lastStageCount = completed;
+    }
+    int64_t lastStageCount = -1;
     // Writes the counts to stderr; pointState marks the completed points.
     void report(const std::vector<uint8_t>& pointState, int32_t activeCount) const {
         static const char* const NAMES[] = {"none",
@@ -154,6 +203,7 @@ inline GrowthStats growthStats;
 #define GROWTH_CONVEXITY_REFUSED(against) growthStats.convexityRefused(against)
 #define GROWTH_REPORT(state, count) growthStats.report((state), (count))
 #define GROWTH_SEED(seed, completed, layers) growthStats.seedGrown((seed), (completed), (layers))
+#define GROWTH_STAGE(name) growthStats.stage((name), pointState, activeCount, vertices)
 #define GROWTH_NOTE(...) std::fprintf(stderr, "growth stats: " __VA_ARGS__)
 #else
 #define GROWTH_REFUSE(p, rule) ((void)0)
@@ -163,5 +213,6 @@ inline GrowthStats growthStats;
 #define GROWTH_CONVEXITY_REFUSED(against) ((void)0)
 #define GROWTH_REPORT(state, count) ((void)0)
 #define GROWTH_SEED(seed, completed, layers) ((void)0)
+#define GROWTH_STAGE(name) ((void)0)
 #define GROWTH_NOTE(...) ((void)0)
 #endif

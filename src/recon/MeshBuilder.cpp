@@ -68,6 +68,7 @@ bool MeshBuilder::build() {
     state.refuseThirdFaces = refuseThirdFaces;
     state.bridgePinchedPoints = bridgePinchedPoints;
     state.keepFoldNeighbours = keepFoldNeighbours;
+    state.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     state.strictSeedCheck = strictSeedCheck;
     state.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
     state.constructSurface();

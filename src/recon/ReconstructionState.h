@@ -70,6 +70,17 @@ struct ReconstructionState {
     // Inconsistent-fan removal withdraws only the fans that face against their point's
     // normal, not also the fans of their fan neighbours.
     bool keepFoldNeighbours = false;
+    // Inconsistent-fan removal leaves a folded fan's neighbour in place when withdrawing it
+    // would cut the surface around it into separate pieces (a ring around a thin part).
+    bool foldRemovalKeepsPiecesJoined = false;
+    // Set while inconsistent-fan removal runs under foldRemovalKeepsPiecesJoined: every
+    // withdrawal of the pass and of the open-point withdrawal and hole closing within it
+    // spares a fan whose withdrawal would cut the surface into separate pieces.
+    bool keepPiecesJoined = false;
+    // Work marks of withdrawalSplitsPiece.
+    std::vector<uint32_t> splitMarks;
+    uint32_t splitStamp = 0;
+    std::vector<int32_t> splitQueue;
 
     // Progress lines of the construction go here; null prints nothing.
     std::ostream* console = nullptr;
@@ -506,6 +517,11 @@ struct ReconstructionState {
     int32_t openEndCount(int32_t a);
     // Withdraws every fan that contains p (a copy of its connectedPoints).
     void withdrawOwners(int32_t p);
+    // Whether withdrawing the fan of u would cut the completed points joined through u into
+    // separate pieces: true when the completed members of its fan are not all joined by fans
+    // of completed points other than u (or only by a walk of more than a few thousand
+    // points). False for a point that is not completed.
+    bool withdrawalSplitsPiece(int32_t u);
     // The distinct third corners c of the triangles (a, b, c) that the output mesh holds
     // (fans of completed points), up to capacity of them written to corners; returns their
     // number, which may exceed capacity.

@@ -1,6 +1,7 @@
 // Optional final passes: removing fans with a triangle that faces against the point's
 // normal (and re-closing the holes this leaves), and keeping only the largest connected
 // piece of the mesh.
+#include <algorithm>
 #include <vector>
 
 #include "geometry/Geometry.h"
@@ -22,6 +23,84 @@ static bool facesAgainstNormal(const ReconstructionState& state, int32_t p) {
     return false;
 }
 
+// A walk over the fans around a withdrawn point stops after this many points: a side that
+// reaches it is large, but whether it joins the other sides further away is left open.
+constexpr int32_t SPLIT_WALK_LIMIT = 4096;
+// A piece of fewer points than this, cut off by a withdrawal, does not count as a split:
+// slivers at a fold go anyway (the largest-component pass drops them), while a section of
+// a thin part holds several rings of points.
+constexpr int32_t SPLIT_PIECE_MIN = 32;
+
+bool ReconstructionState::withdrawalSplitsPiece(int32_t u) {
+    if (pointState[static_cast<size_t>(u)] != 1) {
+        return false;
+    }
+    if (splitMarks.size() < static_cast<size_t>(totalCount)) {
+        splitMarks.assign(static_cast<size_t>(totalCount), 0);
+        splitStamp = 0;
+    }
+    const Vertex& record = vertices[u];
+    int32_t members[MAX_FAN_SIZE];
+    int32_t memberCount = 0;
+    for (int32_t k = 0; k < record.triangleFanCount; ++k) {
+        const int32_t m = record.triangleFan[k];
+        if (pointState[static_cast<size_t>(m)] == 1 &&
+            std::find(members, members + memberCount, m) == members + memberCount) {
+            members[memberCount++] = m;
+        }
+    }
+    if (memberCount < 2) {
+        return false;
+    }
+    // One walk per side, from each member that no earlier walk reached; marks of this call
+    // are above first, and the walk from members[i] marks with first + i.
+    const uint32_t first = splitStamp + 1;
+    splitStamp += static_cast<uint32_t>(memberCount) + 1;
+    splitMarks[static_cast<size_t>(u)] = splitStamp; // no walk passes u
+    int32_t closedSides = 0;                         // walked to the end, large enough
+    int32_t openSides = 0;                           // stopped at the walk limit
+    for (int32_t i = 0; i < memberCount; ++i) {
+        const size_t start = static_cast<size_t>(members[i]);
+        if (splitMarks[start] >= first) {
+            continue; // on the side of an earlier walk
+        }
+        const uint32_t own = first + static_cast<uint32_t>(i);
+        splitQueue.clear();
+        splitQueue.push_back(members[i]);
+        splitMarks[start] = own;
+        bool joined = false;
+        for (size_t head = 0; head < splitQueue.size() && !joined; ++head) {
+            if (static_cast<int32_t>(splitQueue.size()) >= SPLIT_WALK_LIMIT) {
+                break;
+            }
+            const Vertex& p = vertices[splitQueue[head]];
+            for (int32_t k = 0; k < p.triangleFanCount; ++k) {
+                const size_t q = static_cast<size_t>(p.triangleFan[k]);
+                if (pointState[q] != 1 || splitMarks[q] == own || splitMarks[q] == splitStamp) {
+                    continue;
+                }
+                if (splitMarks[q] >= first) {
+                    joined = true; // reaches the side of an earlier walk
+                    break;
+                }
+                splitMarks[q] = own;
+                splitQueue.push_back(p.triangleFan[k]);
+            }
+        }
+        if (joined) {
+            continue;
+        }
+        if (static_cast<int32_t>(splitQueue.size()) >= SPLIT_WALK_LIMIT) {
+            ++openSides;
+        } else if (static_cast<int32_t>(splitQueue.size()) >= SPLIT_PIECE_MIN) {
+            ++closedSides;
+        }
+    }
+    // A closed piece of its own beside another large side is a cut; large sides that only
+    // ran out of walk may still meet further away.
+    return closedSides >= 2 || (closedSides == 1 && openSides >= 1);
+}
+
 void ReconstructionState::removeInconsistentFansPass() {
     std::vector<int32_t> list;
     list.reserve(static_cast<size_t>(activeCount));
@@ -31,6 +110,8 @@ void ReconstructionState::removeInconsistentFansPass() {
     std::vector<uint8_t> listed(static_cast<size_t>(totalCount), 0);
     std::vector<int32_t> bad;
     std::vector<int32_t> neighbours;
+    // Open-point withdrawal and hole closing within the pass spare fans the same way.
+    keepPiecesJoined = foldRemovalKeepsPiecesJoined;
     // Bad points found by the previous round; -1 before the first round.
     int64_t previousBadCount = -1;
     for (;;) {
@@ -59,23 +140,40 @@ void ReconstructionState::removeInconsistentFansPass() {
         // carry the same folds deeper into the mesh, so the pass stops.
         if (bad.empty() ||
             (previousBadCount >= 0 && static_cast<int64_t>(bad.size()) >= previousBadCount)) {
+            keepPiecesJoined = false;
             return;
         }
         previousBadCount = static_cast<int64_t>(bad.size());
         for (const int32_t p : bad) {
+            if (keepPiecesJoined && withdrawalSplitsPiece(p)) {
+                continue;
+            }
             withdrawFan(p);
         }
+        GROWTH_NOTE("fold round: %zu folded fans, %zu fan neighbours\n", bad.size(),
+                    neighbours.size());
+        GROWTH_STAGE("  folded fans withdrawn");
         // Withdrawing the fan neighbours too clears a wider ring around each fold; on a thin
         // part sampled by few points the holes that leaves are closed as lids across the
         // part, cutting the surface into pieces.
         if (!keepFoldNeighbours) {
             for (const int32_t u : neighbours) {
+                if (keepPiecesJoined && withdrawalSplitsPiece(u)) {
+                    continue;
+                }
                 withdrawFan(u);
+            }
+        }
+        GROWTH_STAGE("  fan neighbours withdrawn");
+        if (keepPiecesJoined && bridgePinchedPoints) {
+            while (bridgePinchedPointsPass()) {
             }
         }
         while (withdrawOpenPoints()) {
         }
+        GROWTH_STAGE("  open-point withdrawal");
         closeHolesRounds();
+        GROWTH_STAGE("  hole closing");
         list.swap(neighbours);
     }
 }

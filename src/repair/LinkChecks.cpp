@@ -5,6 +5,9 @@
 void ReconstructionState::withdrawOwners(int32_t p) {
     const std::vector<int32_t> owners = vertices[p].connectedPoints;
     for (const int32_t c : owners) {
+        if (keepPiecesJoined && withdrawalSplitsPiece(c)) {
+            continue;
+        }
         withdrawFan(c);
     }
 }

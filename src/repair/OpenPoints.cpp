@@ -24,8 +24,14 @@ bool ReconstructionState::withdrawOpenPoints() {
             collected.push_back(i);
         }
     }
+    const int64_t withdrawnBefore = withdrawnFanCount;
     for (const int32_t i : collected) {
         withdrawAroundOpenPoint(i);
+    }
+    // Fans spared to keep the pieces joined are not withdrawn, so the pass counts as done
+    // once it withdraws nothing more.
+    if (keepPiecesJoined) {
+        return withdrawnFanCount != withdrawnBefore;
     }
     return !collected.empty();
 }

@@ -263,6 +263,9 @@ void ReconstructionState::withdrawAroundOpenPoint(int32_t p) {
             continue;
         }
         for (const int32_t c : owners[i]) {
+            if (keepPiecesJoined && withdrawalSplitsPiece(c)) {
+                continue;
+            }
             withdrawFan(c);
         }
     }

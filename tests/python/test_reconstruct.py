@@ -22,6 +22,7 @@ CASES = [
     ("sheets", 0.0, {"seed_check_ignores_near_walls": False}, ["--seed-check-near-walls"]),
     ("legs", 0.0, {"bridge_pinched_points": False}, ["--withdraw-pinched-points"]),
     ("legs", 0.0, {"keep_fold_neighbours": True}, ["--keep-fold-neighbours"]),
+    ("plate", 0.0, {"fold_removal_keeps_pieces_joined": False}, ["--fold-removal-may-split"]),
 ]
 
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <set>
@@ -276,6 +277,119 @@ TEST(CleanupLargestPiece, SmallerPieceIsWithdrawn) {
     for (int32_t p = 0; p < 19; ++p) {
         EXPECT_EQ(equal.state.pointState[p], 1) << p;
         EXPECT_EQ(equal.state.pointState[37 + p], 0) << p;
+    }
+}
+
+// A tube of rows of points around its axis, every point completed except the two end rows,
+// each fan turned so that its triangles face outward. Point (row, column) is
+// row * columns + column; a quad between two rows is split along its rising diagonal.
+struct Tube {
+    int32_t rows, columns;
+    int32_t at(int32_t row, int32_t column) const {
+        return row * columns + (column % columns + columns) % columns;
+    }
+    std::vector<Vector3> positions() const {
+        std::vector<Vector3> result;
+        const double radius = 0.5 / std::sin(3.141592653589793 / columns); // unit edges
+        for (int32_t r = 0; r < rows; ++r) {
+            for (int32_t c = 0; c < columns; ++c) {
+                const double angle = 2.0 * 3.141592653589793 * c / columns;
+                result.push_back(Vector3(radius * std::cos(angle), radius * std::sin(angle), r));
+            }
+        }
+        return result;
+    }
+    void complete(TestCloud& cloud) const {
+        for (int32_t r = 1; r + 1 < rows; ++r) {
+            for (int32_t c = 0; c < columns; ++c) {
+                cloud.setFan(at(r, c), {at(r - 1, c), at(r - 1, c - 1), at(r, c - 1), at(r + 1, c),
+                                        at(r + 1, c + 1), at(r, c + 1)});
+                const double angle = 2.0 * 3.141592653589793 * c / columns;
+                cloud.records[at(r, c)].normal = Vector3(std::cos(angle), std::sin(angle), 0.0);
+            }
+        }
+    }
+};
+
+// The sizes of the pieces of completed points joined by fans, largest first.
+std::vector<int32_t> pieceSizes(const ReconstructionState& state) {
+    std::vector<int32_t> label(static_cast<size_t>(state.totalCount), -1);
+    std::vector<int32_t> sizes;
+    for (int32_t s = 0; s < state.activeCount; ++s) {
+        if (state.pointState[s] != 1 || label[s] >= 0) {
+            continue;
+        }
+        std::vector<int32_t> stack{s};
+        label[s] = 1;
+        int32_t size = 0;
+        while (!stack.empty()) {
+            const int32_t p = stack.back();
+            stack.pop_back();
+            ++size;
+            for (int32_t k = 0; k < state.vertices[p].triangleFanCount; ++k) {
+                const int32_t q = state.vertices[p].triangleFan[k];
+                if (state.pointState[q] == 1 && label[q] < 0) {
+                    label[q] = 1;
+                    stack.push_back(q);
+                }
+            }
+        }
+        sizes.push_back(size);
+    }
+    std::sort(sizes.rbegin(), sizes.rend());
+    return sizes;
+}
+
+TEST(CleanupFoldRemoval, WithdrawalThatCutsATubeIsRecognised) {
+    const Tube tube{16, 8};
+    TestCloud cloud(tube.positions());
+    tube.complete(cloud);
+    ReconstructionState& state = cloud.state;
+    for (int32_t c = 0; c < 8; ++c) {
+        EXPECT_FALSE(state.withdrawalSplitsPiece(tube.at(8, c))) << c;
+    }
+    EXPECT_FALSE(state.withdrawalSplitsPiece(tube.at(0, 3))); // not completed
+    // Row 8 withdrawn but for two points: each still joins the rows 1-7 and 9-14 alone,
+    // until its partner goes too.
+    for (int32_t c = 2; c < 8; ++c) {
+        state.withdrawFan(tube.at(8, c));
+    }
+    EXPECT_FALSE(state.withdrawalSplitsPiece(tube.at(8, 0)));
+    EXPECT_FALSE(state.withdrawalSplitsPiece(tube.at(8, 1)));
+    state.withdrawFan(tube.at(8, 1));
+    EXPECT_EQ(pieceSizes(state), (std::vector<int32_t>{105}));
+    EXPECT_TRUE(state.withdrawalSplitsPiece(tube.at(8, 0)));
+    // Cutting off the last completed row (8 points) is not a split that matters.
+    for (int32_t c = 1; c < 8; ++c) {
+        state.withdrawFan(tube.at(2, c));
+    }
+    EXPECT_FALSE(state.withdrawalSplitsPiece(tube.at(2, 0)));
+    EXPECT_TRUE(fanLinksConsistent(state));
+}
+
+TEST(CleanupFoldRemoval, FoldedRingOnATubeKeepsTheTubeInOnePiece) {
+    // Every fan of row 8 faces against its point's normal. Withdrawing them and the fans of
+    // their neighbours cuts the tube in two; sparing the fans whose withdrawal would cut it
+    // keeps one piece that holds nearly every point.
+    const Tube tube{18, 8};
+    for (const bool joined : {false, true}) {
+        TestCloud cloud(tube.positions());
+        tube.complete(cloud);
+        for (int32_t c = 0; c < 8; ++c) {
+            Vector3& normal = cloud.records[tube.at(8, c)].normal;
+            normal = Vector3(-normal.x, -normal.y, -normal.z);
+        }
+        cloud.state.foldRemovalKeepsPiecesJoined = joined;
+        cloud.state.removeInconsistentFansPass();
+        const std::vector<int32_t> sizes = pieceSizes(cloud.state);
+        EXPECT_TRUE(fanLinksConsistent(cloud.state)) << joined;
+        EXPECT_FALSE(cloud.state.keepPiecesJoined);
+        if (joined) {
+            ASSERT_EQ(sizes.size(), 1u);
+            EXPECT_GE(sizes[0], 16 * 8 - 8);
+        } else {
+            EXPECT_GE(sizes.size(), 2u);
+        }
     }
 }
 
