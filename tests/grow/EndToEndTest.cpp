@@ -47,7 +47,7 @@ struct SampleRun : meshtest::RunDirectory {
 };
 
 // Path-mode switches back to the clean-up rules of the folder run.
-#define CLEAN_UP_AS_IN_FOLDER "--withdraw-pinched-points"
+#define CLEAN_UP_AS_IN_FOLDER "--withdraw-pinched-points --fold-removal-may-split"
 
 // One connected part with no edge of three or more faces and its faces oriented alike.
 void expectOneManifoldPart(std::map<std::string, double>& figures) {
