@@ -43,9 +43,8 @@ struct CommandLine {
     // --keep-fold-neighbours: with INPUT, inconsistent-fan removal withdraws only the folded
     // fans, not the fans of their fan neighbours as well (the rule without INPUT).
     bool keepFoldNeighbours = false;
-    // --fold-removal-may-split: with INPUT, inconsistent-fan removal withdraws every fan
-    // neighbour of a folded fan even where that cuts the surface apart (the rule without
-    // INPUT).
+    // --fold-removal-may-split: with INPUT, inconsistent-fan removal withdraws fans even where
+    // that cuts the surface apart (the rule without INPUT).
     bool foldRemovalMaySplit = false;
     bool quiet = false;
     std::string reportFile;

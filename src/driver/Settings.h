@@ -44,8 +44,8 @@ struct Settings {
     // Command line only: inconsistent-fan removal withdraws only the fans that face against
     // their point's normal (off: also the fans of all their fan neighbours).
     bool keepFoldNeighbours = false;
-    // Command line only: inconsistent-fan removal leaves a folded fan's neighbour in place
-    // where withdrawing it would cut the surface into separate pieces.
+    // Command line only: inconsistent-fan removal keeps a fan whose withdrawal would cut the
+    // surface into separate pieces.
     bool foldRemovalKeepsPiecesJoined = false;
 };
 

@@ -70,8 +70,8 @@ struct ReconstructionState {
     // Inconsistent-fan removal withdraws only the fans that face against their point's
     // normal, not also the fans of their fan neighbours.
     bool keepFoldNeighbours = false;
-    // Inconsistent-fan removal leaves a folded fan's neighbour in place when withdrawing it
-    // would cut the surface around it into separate pieces (a ring around a thin part).
+    // Inconsistent-fan removal keeps a fan whose withdrawal would cut the surface into
+    // separate pieces (a ring around a thin part); see keepPiecesJoined.
     bool foldRemovalKeepsPiecesJoined = false;
     // Set while inconsistent-fan removal runs under foldRemovalKeepsPiecesJoined: every
     // withdrawal of the pass and of the open-point withdrawal and hole closing within it
