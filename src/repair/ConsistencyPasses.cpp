@@ -25,7 +25,7 @@ static bool facesAgainstNormal(const ReconstructionState& state, int32_t p) {
 
 // A walk over the fans around a withdrawn point stops after this many points: a side that
 // reaches it is large, but whether it joins the other sides further away is left open.
-constexpr int32_t SPLIT_WALK_LIMIT = 4096;
+constexpr int32_t SPLIT_WALK_LIMIT = 1024;
 // A piece of fewer points than this, cut off by a withdrawal, does not count as a split:
 // slivers at a fold go anyway (the largest-component pass drops them), while a section of
 // a thin part holds several rings of points.
@@ -50,6 +50,37 @@ bool ReconstructionState::withdrawalSplitsPiece(int32_t u) {
         }
     }
     if (memberCount < 2) {
+        return false;
+    }
+    // Most often the members are joined among themselves, by edges in their own fans: then
+    // no walk is needed. group[i] is the member that stands for the group of member i.
+    int32_t group[MAX_FAN_SIZE];
+    for (int32_t i = 0; i < memberCount; ++i) {
+        group[i] = i;
+    }
+    auto root = [&group](int32_t i) {
+        while (group[i] != i) {
+            i = group[i];
+        }
+        return i;
+    };
+    int32_t groups = memberCount;
+    for (int32_t i = 0; i < memberCount && groups > 1; ++i) {
+        const Vertex& m = vertices[members[i]];
+        for (int32_t k = 0; k < m.triangleFanCount; ++k) {
+            const int32_t* other = std::find(members, members + memberCount, m.triangleFan[k]);
+            if (other == members + memberCount) {
+                continue;
+            }
+            const int32_t a = root(i);
+            const int32_t b = root(static_cast<int32_t>(other - members));
+            if (a != b) {
+                group[b] = a;
+                --groups;
+            }
+        }
+    }
+    if (groups == 1) {
         return false;
     }
     // One walk per side, from each member that no earlier walk reached; marks of this call
