@@ -16,33 +16,33 @@ namespace {
 void findComponents(const ReconstructionState& state, std::vector<int32_t>& components,
                     std::vector<int32_t>& ends) {
     const int32_t activeCount = state.activeCount;
+    const size_t n = static_cast<size_t>(activeCount > 0 ? activeCount : 0);
     components.clear();
     ends.clear();
-    // A point is marked once it is queued for a component; a marked point is queued or
-    // already in a component, so the mark alone keeps it from being queued twice.
-    std::vector<uint8_t> seen(static_cast<size_t>(activeCount > 0 ? activeCount : 0), 0);
+    // A point is blocked when it is completed or already listed; a listed point is queued
+    // or already in a component, so the mark alone keeps it from being listed twice. One
+    // byte per point answers both, where the search reads it for every link.
+    std::vector<uint8_t> blocked(state.pointState.begin(),
+                                 state.pointState.begin() + static_cast<ptrdiff_t>(n));
+    const int32_t* rows = state.linkNeighbours.data();
     for (int32_t i = 0; i < activeCount; ++i) {
-        if (state.pointState[static_cast<size_t>(i)] != 0 || seen[static_cast<size_t>(i)] == 1) {
+        if (blocked[static_cast<size_t>(i)] != 0) {
             continue;
         }
         // Breadth-first search: the queue is the component itself, read from its front
         // while points are appended at its end.
         size_t front = components.size();
-        seen[static_cast<size_t>(i)] = 1;
+        blocked[static_cast<size_t>(i)] = 1;
         components.push_back(i);
         for (; front < components.size(); ++front) {
-            const int32_t* neighbours =
-                state.linkNeighbours.data() +
-                static_cast<size_t>(components[front]) * static_cast<size_t>(NEIGHBOUR_COUNT);
+            const int32_t* neighbours = rows + static_cast<size_t>(components[front]) *
+                                                   static_cast<size_t>(NEIGHBOUR_COUNT);
             for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
-                const int32_t nb = neighbours[k];
-                if (nb < 0 || nb >= activeCount) {
-                    continue; // only active points take part
-                }
-                const size_t q = static_cast<size_t>(nb);
-                if (state.pointState[q] == 0 && seen[q] == 0) {
-                    components.push_back(nb);
-                    seen[q] = 1;
+                // Only active points take part; a negative entry converts to a large one.
+                const uint32_t nb = static_cast<uint32_t>(neighbours[k]);
+                if (nb < n && blocked[nb] == 0) {
+                    blocked[nb] = 1;
+                    components.push_back(static_cast<int32_t>(nb));
                 }
             }
         }
