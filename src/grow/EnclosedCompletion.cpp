@@ -214,9 +214,14 @@ bool ReconstructionState::isFlowMerge(int32_t p) {
     const int32_t e1 = rimList[firstOpen].point;
     const int32_t e2 = rimList[secondOpen].point;
 
+    // One look-up per owner gives both neighbours of e1 in its fan (as prevInFan and
+    // nextInFan give them).
     bool joined = false;
     for (const int32_t c : vertices[e1].connectedPoints) {
-        if (nextInFan(c, e1) == e2 || prevInFan(c, e1) == e2) {
+        int32_t before = -1;
+        int32_t after = -1;
+        fanEntriesBeside(c, e1, before, after);
+        if (after == e2 || before == e2) {
             joined = true;
             break;
         }

@@ -51,24 +51,31 @@ TEST(EnclosedCompletion, SingleConnectedPointIsNeverFilled) {
 }
 
 TEST(EnclosedCompletion, FlowMergeOnlyAcrossAJoinedGap) {
-    const HexLattice lattice(3);
-    TestCloud cloud(lattice.positions);
-    lattice.completeRings(cloud, {1, 2, 3, 4});
-    // The open ends 5 and 6 are not joined anywhere.
-    EXPECT_FALSE(cloud.state.isEnclosed(0));
-    EXPECT_FALSE(cloud.state.isFlowMerge(0));
-    EXPECT_EQ(cloud.state.pointState[0], 0);
-    EXPECT_EQ(cloud.state.vertices[0].triangleFanCount, 0);
+    // The edge 5-6 that joins the gap is found in an owner's fan whichever way round that fan
+    // runs (6 after 5, or 6 before 5).
+    for (const bool reversed : {false, true}) {
+        const HexLattice lattice(3);
+        TestCloud cloud(lattice.positions);
+        lattice.completeRings(cloud, {1, 2, 3, 4});
+        // The open ends 5 and 6 are not joined anywhere.
+        EXPECT_FALSE(cloud.state.isEnclosed(0));
+        EXPECT_FALSE(cloud.state.isFlowMerge(0));
+        EXPECT_EQ(cloud.state.pointState[0], 0);
+        EXPECT_EQ(cloud.state.vertices[0].triangleFanCount, 0);
 
-    // A completed outer point whose fan holds the edge 5-6 joins them.
-    const int32_t q = lattice.index(1, -2);
-    ASSERT_GE(q, 0);
-    const std::vector<int32_t> ringOfQ = lattice.clockwiseRing(q);
-    ASSERT_EQ(meshtest::nextIn(ringOfQ, 5), 6);
-    lattice.completeRings(cloud, {q});
-    EXPECT_FALSE(cloud.state.isEnclosed(0));
-    ASSERT_TRUE(cloud.state.isFlowMerge(0));
-    expectRingFanCompleted(cloud);
+        // A completed outer point whose fan holds the edge 5-6 joins them.
+        const int32_t q = lattice.index(1, -2);
+        ASSERT_GE(q, 0);
+        std::vector<int32_t> ringOfQ = lattice.clockwiseRing(q);
+        ASSERT_EQ(meshtest::nextIn(ringOfQ, 5), 6);
+        if (reversed) {
+            std::reverse(ringOfQ.begin(), ringOfQ.end());
+        }
+        cloud.setFan(q, ringOfQ);
+        EXPECT_FALSE(cloud.state.isEnclosed(0));
+        ASSERT_TRUE(cloud.state.isFlowMerge(0)) << reversed;
+        expectRingFanCompleted(cloud);
+    }
 }
 
 TEST(EnclosedCompletion, LayerPassClosesTheCentreFromNeighbourFans) {
