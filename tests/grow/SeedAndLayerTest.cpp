@@ -141,6 +141,42 @@ TEST(PointCreation, LayerPassWithoutLinksOrOpenPointsCompletesNothing) {
     EXPECT_EQ(state.completedCount, 0);
 }
 
+TEST(PointCreation, LayerPassListsComponentsInSearchOrderOverDirectedOpenLinks) {
+    // Eight points, the last one not active (a removed record); links are set by hand and
+    // the unused slots hold -1. Components start at their lowest open point and list points
+    // breadth first, slot by slot; completed, inactive and negative ends are passed over.
+    std::vector<Vector3> positions;
+    for (int i = 0; i < 8; ++i) {
+        positions.emplace_back(static_cast<double>(i), 0.0, 0.0);
+    }
+    TestCloud cloud(positions);
+    ReconstructionState& state = cloud.state;
+    state.activeCount = 7;
+    auto link = [&](int32_t p, std::vector<int32_t> ends) {
+        std::fill(cloud.records[p].neighbours, cloud.records[p].neighbours + NEIGHBOUR_COUNT, -1);
+        std::copy(ends.begin(), ends.end(), cloud.records[p].neighbours);
+    };
+    link(0, {-1, 5, 7, 3, 2, -7});
+    link(1, {0});
+    link(2, {4, 0});
+    link(3, {1});
+    link(4, {});
+    link(5, {6, 0, 2});
+    link(6, {});
+    link(7, {1});
+    state.pointState[3] = 1;
+    state.processLayer(false);
+    EXPECT_EQ(state.layerComponents, (std::vector<int32_t>{0, 5, 2, 6, 4, 1}));
+    EXPECT_EQ(state.layerComponentEnds, (std::vector<int32_t>{5, 6}));
+    EXPECT_EQ(state.completedCount, 0);
+
+    // Completing 5 cuts 6 off: it is reached from nowhere else and starts its own component.
+    state.pointState[5] = 1;
+    state.processLayer(true);
+    EXPECT_EQ(state.layerComponents, (std::vector<int32_t>{0, 2, 4, 1, 6}));
+    EXPECT_EQ(state.layerComponentEnds, (std::vector<int32_t>{3, 4, 5}));
+}
+
 TEST(PointCreation, LayerPassGrowsFromACompletedFan) {
     // A gentle dome over the lattice: curved like a real surface, so that no neighbour lies
     // exactly in a fan plane.
