@@ -141,8 +141,12 @@ Octree& ComponentTrees::build(Vertex* records, const std::vector<int32_t>& compo
         }
         std::sort(cubes.begin(), cubes.end());
         cubes.erase(std::unique(cubes.begin(), cubes.end()), cubes.end());
+        std::vector<uint64_t> spans(2 * cubes.size());
+        for (size_t i = 0; i < cubes.size(); ++i) {
+            Octree::keySpan(cubes[i], spans[2 * i], spans[2 * i + 1]);
+        }
         ++match->version;
-        match->changes.emplace_back(match->version, std::move(cubes));
+        match->changes.emplace_back(match->version, std::move(spans));
         if (match->changes.size() > LOG_LENGTH) {
             match->changes.pop_front();
         }
@@ -204,13 +208,16 @@ bool ComponentTrees::unchangedSince(uint64_t lineage, int64_t version, const uin
     if (changes.empty() || changes.front().first > version + 1) {
         return false; // the log no longer reaches back to that version
     }
-    for (const auto& [at, cubes] : changes) {
-        if (at <= version) {
-            continue;
-        }
-        for (size_t i = 0; i < count; ++i) {
-            for (const uint64_t cube : cubes) {
-                if (Octree::keysNested(keys[i], cube)) {
+    // The versions after `version` stand in the log from this entry on.
+    const size_t from = static_cast<size_t>(version + 1 - changes.front().first);
+    for (size_t i = 0; i < count; ++i) {
+        uint64_t lo = 0;
+        uint64_t hi = 0;
+        Octree::keySpan(keys[i], lo, hi);
+        for (size_t v = from; v < changes.size(); ++v) {
+            const std::vector<uint64_t>& spans = changes[v].second;
+            for (size_t j = 0; j < spans.size(); j += 2) {
+                if (lo <= spans[j + 1] && spans[j] <= hi) {
                     return false;
                 }
             }

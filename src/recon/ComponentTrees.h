@@ -58,7 +58,8 @@ struct ComponentTrees {
         // Sizes of the last fresh build, to bound what edits leave unused.
         size_t builtPoints = 0;
         int64_t builtNodes = 0;
-        // For each of the latest versions v: the cubes in which version v differs from v - 1.
+        // For each of the latest versions v (consecutive, oldest first): the cubes in which
+        // version v differs from v - 1, each as its key span (Octree::keySpan), lo then hi.
         std::deque<std::pair<int64_t, std::vector<uint64_t>>> changes;
     };
     std::vector<std::unique_ptr<Slot>> slots;

@@ -124,6 +124,20 @@ struct Octree {
     static constexpr uint64_t TOO_DEEP = 0;
     // Whether the cubes with keys a and b are one inside the other (or the same).
     static bool keysNested(uint64_t a, uint64_t b);
+    // The keys at depth MAX_KEY_DEPTH under the cube with the given key, as the range lo to
+    // hi (both included); TOO_DEEP spans every key. Two cubes are nested exactly when their
+    // ranges meet (cubes that are not nested are disjoint, and so are their ranges).
+    static void keySpan(uint64_t key, uint64_t& lo, uint64_t& hi) {
+        if (key == TOO_DEEP) {
+            lo = 0;
+            hi = ~uint64_t{0};
+            return;
+        }
+        const int32_t depth = (63 - __builtin_clzll(key)) / 3;
+        const int32_t shift = 3 * (MAX_KEY_DEPTH - depth);
+        lo = key << shift;
+        hi = lo | ((uint64_t{1} << shift) - 1);
+    }
     // The root cube a build over the listed records would get: edge and minimum corner.
     static void rootCube(const Vertex* recordArray, const int32_t* indices, int32_t count,
                          double cellSize, double& edgeOut, Vector3& cornerOut);

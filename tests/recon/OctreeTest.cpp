@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numeric>
 #include <random>
@@ -510,4 +511,62 @@ TEST(Octree, SeedCheckCanExemptTheNeighboursOfTheSeedsNeighbours) {
     tree.buildAll(records.data(), 6, 2.5);
     EXPECT_EQ(facing(false), 1.0);
     EXPECT_EQ(facing(true), 1.0);
+}
+
+TEST(Octree, KeySpansMeetExactlyForNestedCubes) {
+    // Random cubes down to the deepest keyed level, each paired with an ancestor, a
+    // descendant, a sibling and an unrelated cube: the spans of two keys meet exactly when
+    // one key is a prefix of the other, and TOO_DEEP meets everything.
+    std::mt19937_64 random(7);
+    auto randomKey = [&](int32_t depth) {
+        uint64_t key = 1;
+        for (int32_t d = 0; d < depth; ++d) {
+            key = 8 * key + random() % 8;
+        }
+        return key;
+    };
+    auto spansMeet = [](uint64_t a, uint64_t b) {
+        uint64_t aLo = 0, aHi = 0, bLo = 0, bHi = 0;
+        Octree::keySpan(a, aLo, aHi);
+        Octree::keySpan(b, bLo, bHi);
+        return aLo <= bHi && bLo <= aHi;
+    };
+    int nested = 0;
+    int apart = 0;
+    for (int round = 0; round < 2000; ++round) {
+        const int32_t depth = static_cast<int32_t>(random() % (Octree::MAX_KEY_DEPTH + 1));
+        const uint64_t key = randomKey(depth);
+        const int32_t up = static_cast<int32_t>(random() % (depth + 1));
+        std::vector<uint64_t> others{key >> (3 * up), randomKey(depth), Octree::TOO_DEEP, key ^ 1};
+        uint64_t down = key;
+        for (int32_t d = depth; d < Octree::MAX_KEY_DEPTH && random() % 3 != 0; ++d) {
+            down = 8 * down + random() % 8;
+        }
+        others.push_back(down);
+        for (const uint64_t other : others) {
+            uint64_t a = key;
+            uint64_t b = other;
+            if (b != Octree::TOO_DEEP && (b >> 3) == 0 && b != 1) {
+                continue; // not a key
+            }
+            const bool prefix = [&] {
+                if (a == Octree::TOO_DEEP || b == Octree::TOO_DEEP) {
+                    return true;
+                }
+                // Climb from the deeper cube until both are as deep.
+                while (std::bit_width(a) > std::bit_width(b)) {
+                    a >>= 3;
+                }
+                while (std::bit_width(b) > std::bit_width(a)) {
+                    b >>= 3;
+                }
+                return a == b;
+            }();
+            ASSERT_EQ(spansMeet(key, other), prefix) << key << " " << other;
+            ASSERT_EQ(Octree::keysNested(key, other), prefix) << key << " " << other;
+            (prefix ? nested : apart) += 1;
+        }
+    }
+    EXPECT_GT(nested, 4000);
+    EXPECT_GT(apart, 2000);
 }
