@@ -55,7 +55,7 @@ struct Neighbourhood {
         state.totalCount = n;
         state.searchRadius = 2.5;
         state.halfSearchRadius = 1.25;
-        state.pointState.assign(static_cast<std::size_t>(n), 0);
+        state.resetPointStates(static_cast<std::size_t>(n));
         // Point 1 is completed; its fan holds the centre between points 2 and 6.
         const int32_t fan[] = {13, 7, 2, 0, 6, 12};
         records[1].triangleFanCount = 6;
@@ -64,7 +64,7 @@ struct Neighbourhood {
         for (const int32_t member : fan) {
             records[member].connectedPoints.push_back(1);
         }
-        state.pointState[1] = 1;
+        state.setPointState(1, 1);
     }
 };
 

@@ -46,6 +46,7 @@ bool ReconstructionState::searchBestFan(int32_t p, bool levelFlipping) {
         return false;
     }
     v.currentTriangleFan.assign(bestFan, bestFan + bestCount);
+    noteEdit(WATCH_FAN, p);
     v.triangleFan.assign(bestFan, bestCount);
     v.triangleFanCount = bestCount;
     computeFlatness(p);

@@ -56,7 +56,7 @@ void ReconstructionState::constructSurface() {
     seedRandom(RANDOM_SEED);
     maxLayers = configuredMaxLayers;
     layerVector = randomVector();
-    pointState.assign(static_cast<size_t>(totalCount > 0 ? totalCount : 0), 0);
+    resetPointStates(static_cast<size_t>(totalCount > 0 ? totalCount : 0));
     for (int32_t k = 0; k < activeCount; ++k) {
         vertices[k].inSavedFan = false;
     }
@@ -68,11 +68,7 @@ void ReconstructionState::constructSurface() {
     coverMemos.clear();
     layerStartStates.clear(); // the first layer pass finds its components
     layerStartEdits = -1;
-    coverSweepNumber = 0;
-    coverStamps.clear();
-    coverRoles.clear();
-    coverWatchCopies.clear();
-    coverWatched.clear();
+    startEditWatch(static_cast<size_t>(totalCount > 0 ? totalCount : 0));
     syncLinkNeighbours();
     syncLinkCounts();
     blockedOrigins.assign(static_cast<size_t>(std::max(activeCount, 0)), -1);
@@ -97,7 +93,12 @@ void ReconstructionState::constructSurface() {
             candidates.empty() || static_cast<float>(candidates.size()) <
                                       MIN_CANDIDATE_SHARE * static_cast<float>(activeCount);
         // Take the smallest remaining variation; seeds enclosed on both sides are dropped.
-        while (!exhausted && octree.blockedBothWays(candidates.back())) {
+        // The check may turn the candidate's normal round.
+        const auto blockedBothWays = [this](int32_t c) {
+            noteEdit(WATCH_NORMAL, c);
+            return octree.blockedBothWays(c);
+        };
+        while (!exhausted && blockedBothWays(candidates.back())) {
             GROWTH_NOTE("seed candidate %d blocked both ways\n", candidates.back());
             candidates.pop_back();
             exhausted = candidates.empty();
@@ -201,10 +202,7 @@ void ReconstructionState::constructSurface() {
     std::vector<int32_t>().swap(layerComponents);
     std::vector<int32_t>().swap(layerComponentEnds);
     std::vector<uint8_t>().swap(layerStartStates);
-    std::vector<uint32_t>().swap(coverStamps);
-    std::vector<uint8_t>().swap(coverRoles);
-    coverWatchCopies.release();
-    std::vector<int32_t>().swap(coverWatched);
+    startEditWatch(0);
     std::vector<int32_t>().swap(linkNeighbours);
     std::vector<int32_t>().swap(linkCounts);
     std::vector<int32_t>().swap(blockedOrigins);

@@ -151,13 +151,14 @@ static bool assemblyPass(const ReconstructionState& state, int32_t p, FanAssembl
 void ReconstructionState::completeAssembledFan(int32_t p, int32_t count) {
     // Publish: the entries already stand in triangleFan; link every member back to p.
     Vertex& record = vertices[p];
+    noteEdit(WATCH_FAN, p);
     record.triangleFanCount = count;
     const int32_t* entries = record.triangleFan.first(count);
     record.currentTriangleFan.assign(entries, entries + count);
     for (int32_t i = 0; i < count; ++i) {
         addConnection(record.triangleFan[i], p);
     }
-    pointState[p] = 1;
+    setPointState(p, 1);
     // Improve the triangles around p.
     flipAgainstMembers(p);
     updateClosedFanNormal(p);
@@ -185,6 +186,7 @@ bool ReconstructionState::fillEnclosedFan(int32_t p, bool keepEdgesManifold) {
     if (keepEdgesManifold && !fanKeepsEdgesManifold(p, fan.entries, fan.count)) {
         return false;
     }
+    noteEdit(WATCH_FAN, p);
     storeAssembly(vertices[p], fan);
     completeAssembledFan(p, fan.count);
     return true;
@@ -278,6 +280,7 @@ bool ReconstructionState::fillFlowMergeFan(int32_t p, int32_t e1, int32_t e2,
     if (keepEdgesManifold && !fanKeepsEdgesManifold(p, fan.entries, fan.count)) {
         return false;
     }
+    noteEdit(WATCH_FAN, p);
     storeAssembly(vertices[p], fan);
     completeAssembledFan(p, fan.count);
     return true;

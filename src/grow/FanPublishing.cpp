@@ -21,6 +21,7 @@ void ReconstructionState::publishFan(int32_t p, bool levelFlipping) {
     }
     // The accepted fan has room for MAX_FAN_SIZE entries; a longer working fan is cut there.
     const int32_t count = std::min(static_cast<int32_t>(fan.size()), MAX_FAN_SIZE);
+    noteEdit(WATCH_FAN, p);
     v.triangleFanCount = count;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t m = fan[static_cast<size_t>(i)];
@@ -34,7 +35,8 @@ void ReconstructionState::withdrawFan(int32_t p) {
     for (int32_t i = 0; i < v.triangleFanCount; ++i) {
         removeConnection(v.triangleFan[i], p);
     }
-    pointState[static_cast<size_t>(p)] = 0;
+    setPointState(p, 0);
+    noteEdit(WATCH_FAN, p);
     v.triangleFanCount = 0;
     ++withdrawnFanCount;
 }

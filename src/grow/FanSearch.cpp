@@ -97,6 +97,10 @@ bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping)
     const double average = distanceSum * INVERSE_NEIGHBOUR_COUNT;
     const double idealArea = average * (average * std::sin(IDEAL_TRIANGLE_ANGLE_RADIANS)) * 0.5;
 
+    // The search writes the fan and the normal of a, here and in the helpers it calls (the
+    // closing tests, shiftFanStart, updateOpenFanNormal), which have no other caller.
+    noteEdit(WATCH_FAN, a);
+    noteEdit(WATCH_NORMAL, a);
     Vector3 previousNormal{0.0, 0.0, 0.0};
     v.currentTriangleFan.clear();
     initialFan(a, b, levelFlipping, previousNormal);
@@ -123,6 +127,7 @@ bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping)
     if (startSlot < 0) {
         // The first point must be offered as the closing candidate: it takes the place of the
         // farthest neighbour for good.
+        noteEdit(WATCH_ROW, a);
         v.neighbours[NEIGHBOUR_COUNT - 1] = firstPoint;
         noteNeighbourEdit(a);
         startSlot = NEIGHBOUR_COUNT - 1;

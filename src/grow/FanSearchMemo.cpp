@@ -68,10 +68,19 @@ bool ReconstructionState::searchWritesNormal(int32_t p) const {
 namespace {
 
 // Writes the inputs of the best-fan search of p into sink, in a fixed layout; false when
-// the sink stopped the walk.
+// the sink stopped the walk. With reads, also lists the records the inputs come from, with the
+// kinds of data read of each.
 template <typename Sink>
-bool walkFanSearchInputs(ReconstructionState& state, int32_t p, bool levelFlipping, Sink& sink) {
+bool walkFanSearchInputs(ReconstructionState& state, int32_t p, bool levelFlipping, Sink& sink,
+                         WatchedReads* reads) {
     const Vertex& v = state.vertices[p];
+    if (reads != nullptr) {
+        reads->begin(state.pointState.size());
+        // Whether the point's own fan has more than one entry is not watched: the point's
+        // searches and completion attempts change it all the time, and the look-up compares
+        // it directly.
+        reads->add(p, WATCH_ROW | WATCH_LINKS);
+    }
     // Of the fan the search finds in place, only whether it has more than one entry is read.
     if (!sink.put(levelFlipping ? 1 : 0) || !sink.put(v.triangleFanCount > 1 ? 1 : 0) ||
         !sink.put(v.neighbours, v.neighbours + NEIGHBOUR_COUNT) ||
@@ -84,15 +93,30 @@ bool walkFanSearchInputs(ReconstructionState& state, int32_t p, bool levelFlippi
     for (size_t k = 0; k < v.connectedPoints.size(); ++k) {
         const int32_t b = v.connectedPoints[k];
         state.fanEntriesBeside(b, p, ends[2 * k], ends[2 * k + 1]);
+        if (reads != nullptr) {
+            reads->add(b, WATCH_FAN);
+        }
         if (!sink.put(b) || !sink.put(ends[2 * k]) || !sink.put(ends[2 * k + 1])) {
             return false;
         }
     }
-    const auto putState = [&state, &sink](int32_t x) {
+    const auto putState = [&state, &sink, reads](int32_t x) {
         if (x < 0) {
             return sink.put(-1);
         }
         const int32_t pointState = state.pointState[static_cast<size_t>(x)];
+        if (reads != nullptr) {
+            reads->add(x, WATCH_STATE);
+            if (pointState == 1) {
+                // Whether a completed point is on the front rests on its fan and on the
+                // states of the fan's members.
+                reads->add(x, WATCH_FAN);
+                const Vertex& record = state.vertices[x];
+                for (int32_t i = 0; i < record.triangleFanCount; ++i) {
+                    reads->add(record.triangleFan[i], WATCH_STATE);
+                }
+            }
+        }
         return sink.put(pointState * 2 + (pointState == 1 && state.isOnFront(x) ? 1 : 0));
     };
     for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
@@ -114,16 +138,17 @@ void ReconstructionState::gatherFanSearchInputs(int32_t p, bool levelFlipping,
                                                 std::vector<int32_t>& inputs) {
     inputs.clear();
     AppendingInputs sink{inputs};
-    walkFanSearchInputs(*this, p, levelFlipping, sink);
+    walkFanSearchInputs(*this, p, levelFlipping, sink, nullptr);
 }
 
 bool ReconstructionState::fanSearchInputsUnchanged(int32_t p, bool levelFlipping,
-                                                   const std::vector<int32_t>& stored) {
+                                                   const std::vector<int32_t>& stored,
+                                                   WatchedReads* reads) {
     if (stored.empty()) {
         return false;
     }
     MatchingInputs sink(stored);
-    return walkFanSearchInputs(*this, p, levelFlipping, sink) && sink.complete();
+    return walkFanSearchInputs(*this, p, levelFlipping, sink, reads) && sink.complete();
 }
 
 void ReconstructionState::recordFanSearchOutputs(int32_t p, bool found, bool fanWritten,
@@ -157,11 +182,13 @@ bool ReconstructionState::replayFanSearchOutputs(int32_t p, const std::vector<in
     const int32_t* at = outputs.data();
     const bool found = *at++ == 1;
     if (*at++ == 1) {
+        noteEdit(WATCH_FAN, p);
         v.triangleFanCount = *at++;
         v.triangleFan.assign(at, v.triangleFanCount);
         at += v.triangleFanCount;
     }
     if (*at++ == 1) {
+        noteEdit(WATCH_NORMAL, p);
         v.normal.set(readDouble(at), readDouble(at + 2), readDouble(at + 4));
         at += 6;
     }
@@ -170,6 +197,7 @@ bool ReconstructionState::replayFanSearchOutputs(int32_t p, const std::vector<in
         at += 2;
     }
     if (std::memcmp(v.neighbours, at, sizeof(v.neighbours)) != 0) {
+        noteEdit(WATCH_ROW, p);
         std::memcpy(v.neighbours, at, sizeof(v.neighbours));
         noteNeighbourEdit(p);
     }
@@ -184,15 +212,41 @@ bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
     if (p == tracePoint) {
         return searchBestFan(p, levelFlipping); // the trace shows the search itself
     }
+    flushEdits();
     const int64_t key = fanSearchKey(p, levelFlipping);
     FanSearchMemo* remembered = fanSearchMemos.find(key);
     const FanSearchMemo::Entry* entry = nullptr;
     if (remembered != nullptr) {
         FanSearchMemo& memo = *remembered;
-        if (fanSearchInputsUnchanged(p, levelFlipping, memo.entries[0].inputs)) {
-            entry = &memo.entries[0];
-        } else if (fanSearchInputsUnchanged(p, levelFlipping, memo.entries[1].inputs)) {
+        // A valid entry's inputs are the current ones but for the word that tells whether
+        // the point's fan has more than one entry, which is compared here.
+        const int32_t many = vertices[p].triangleFanCount > 1 ? 1 : 0;
+        int32_t hit = -1;
+        for (int32_t e = 0; e < 2 && hit < 0; ++e) {
+            const FanSearchMemo::Entry& candidate = memo.entries[e];
+            if (candidate.token != 0 && candidate.inputs[1] == many) {
+                hit = e;
+#ifdef FANMESH_CHECK_FAN_MEMO
+                if (!fanSearchInputsUnchanged(p, levelFlipping, candidate.inputs, nullptr)) {
+                    std::cerr << "fan search memo of point " << p
+                              << " valid but its inputs changed\n";
+                    std::abort();
+                }
+#endif
+            }
+        }
+        for (int32_t e = 0; e < 2 && hit < 0; ++e) {
+            FanSearchMemo::Entry& candidate = memo.entries[e];
+            if (candidate.token == 0 &&
+                fanSearchInputsUnchanged(p, levelFlipping, candidate.inputs, &watchedReads)) {
+                candidate.token = subscribeMemo(fanMemoId(key), watchedReads);
+                hit = e;
+            }
+        }
+        if (hit == 1) {
             std::swap(memo.entries[0], memo.entries[1]); // the latest first
+        }
+        if (hit >= 0) {
             entry = &memo.entries[0];
         }
     }
@@ -214,7 +268,6 @@ bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
         return replayFanSearchOutputs(p, entry->outputs);
 #endif
     }
-    gatherFanSearchInputs(p, levelFlipping, fanSearchScratch);
     bool stuck = false;
     if (p >= 0 && p < activeCount) {
         if (fanSearchGrowths.size() < static_cast<size_t>(activeCount)) {
@@ -225,6 +278,7 @@ bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
         lastGrowth = growthIndex;
     }
     if (remembered == nullptr && !stuck) {
+        gatherFanSearchInputs(p, levelFlipping, fanSearchScratch);
         // The last two different fingerprints of the key, the latest first.
         const size_t at = 2 * static_cast<size_t>(key);
         if (fanSearchPrints.size() <= at + 1) {
@@ -245,7 +299,13 @@ bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
         remembered = &fanSearchMemos.insert(key);
     }
     FanSearchMemo::Entry& fresh = remembered->pushFront();
+    fanSearchScratch.clear();
+    AppendingInputs sink{fanSearchScratch};
+    walkFanSearchInputs(*this, p, levelFlipping, sink, &watchedReads);
     fresh.inputs.swap(fanSearchScratch);
+    // Subscribed before the search runs: what the search itself edits of what it read (its
+    // point's fan size or neighbour list) invalidates the entry at the next flush.
+    fresh.token = subscribeMemo(fanMemoId(key), watchedReads);
     const int64_t writesBefore = fanWriteCount;
     const bool found = searchBestFan(p, levelFlipping);
     recordFanSearchOutputs(p, found, fanWriteCount != writesBefore, fresh.outputs);

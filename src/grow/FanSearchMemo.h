@@ -14,6 +14,9 @@ struct FanSearchMemo {
         std::vector<int32_t> inputs;
         // Everything the search writes, in the layout of recordFanSearchOutputs.
         std::vector<int32_t> outputs;
+        // While the inputs are known to equal the current ones: the token under which the
+        // entry is a subscriber of the records it read (EditWatch); 0 otherwise.
+        uint32_t token = 0;
     };
     // The last two searches with different inputs, the latest first: a stuck point's
     // inputs often alternate between two states from one growth to the next.

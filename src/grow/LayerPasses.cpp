@@ -28,7 +28,7 @@ void ReconstructionState::completeFlowMergedPoints() {
             continue;
         }
         if (postTest(p)) {
-            pointState[static_cast<size_t>(p)] = 1;
+            setPointState(p, 1);
             updateClosedFanNormal(p);
             completionOrder.push_back(p);
             completedCount = static_cast<int32_t>(completionOrder.size());
@@ -52,6 +52,7 @@ void ReconstructionState::closeFromNeighbourFans() {
         const int32_t m = links[0];
         const int32_t first = nextInFan(m, p);
         int32_t last = prevInFan(m, p);
+        noteEdit(WATCH_FAN, p); // the entries are written even when no fan closes
         v.triangleFan[0] = first;
         v.triangleFan[1] = m;
         v.triangleFan[2] = last;
@@ -121,7 +122,7 @@ void ReconstructionState::closeFromNeighbourFans() {
         for (int32_t i = 0; i < size; ++i) {
             addConnection(v.triangleFan[i], p);
         }
-        pointState[static_cast<size_t>(p)] = 1;
+        setPointState(p, 1);
         updateClosedFanNormal(p);
         completionOrder.push_back(p);
         completedCount = static_cast<int32_t>(completionOrder.size());
@@ -131,8 +132,6 @@ void ReconstructionState::closeFromNeighbourFans() {
 }
 
 void ReconstructionState::insertUncoveredPoints() {
-    // The covering memos may trust the stamps of the records they read (CoverWatches.cpp).
-    checkCoverWatches();
     // Far from the growing surface no neighbour of a point is completed or held in a fan:
     // the covering search has no triangle to try and finds nothing, so it is not asked (and
     // keeps no memo). The states and connection counts tell this without reading the
@@ -162,7 +161,6 @@ void ReconstructionState::insertUncoveredPoints() {
         // The search changes no state the distance reads, so it may come second.
         const double b = nearestOpenNeighbourDistance(p);
         if (b < 0.0 || b > UNCOVERED_DISTANCE_FACTOR * c) {
-            coverSweepInserted = true;
             insertIntoTriangle(p, o, t, w);
             flipAroundPoint(p);
             flipAroundPoint(o);
@@ -170,5 +168,4 @@ void ReconstructionState::insertUncoveredPoints() {
             flipAroundPoint(w);
         }
     }
-    coverSweepActive = false;
 }

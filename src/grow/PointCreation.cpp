@@ -98,7 +98,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, bo
                 std::cout << "This point " << h << " --- mergenormal = false";
             }
             publishFan(h, levelFlipping);
-            pointState[static_cast<size_t>(h)] = 1;
+            setPointState(h, 1);
             completionOrder.push_back(h);
             completedCount = static_cast<int32_t>(completionOrder.size());
             if (traced) {
@@ -129,7 +129,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, bo
             if (!postTest(h)) {
                 GROWTH_REFUSE(h, postTest);
                 rejected[static_cast<size_t>(h)] = 1;
-                pointState[static_cast<size_t>(h)] = 0;
+                setPointState(h, 0);
                 abandon = true;
             } else {
                 complete = true;
@@ -153,16 +153,16 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, bo
                 restoreFan(h);
                 continue;
             }
-            pointState[static_cast<size_t>(h)] = 1;
+            setPointState(h, 1);
             if (!postTest(h)) {
                 GROWTH_REFUSE(h, postTest);
                 rejected[static_cast<size_t>(h)] = 1;
-                pointState[static_cast<size_t>(h)] = 0;
+                setPointState(h, 0);
                 abandon = true;
             } else if (!globalConvexityTest(h, tree, levelFlipping)) {
                 GROWTH_REFUSE(h, convexityFinal);
                 rejected[static_cast<size_t>(h)] = 1;
-                pointState[static_cast<size_t>(h)] = 0;
+                setPointState(h, 0);
                 withdrawFan(h);
                 restoreFan(h);
                 if (traced) {
@@ -179,7 +179,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, bo
                 if (!postTest(h)) {
                     GROWTH_REFUSE(h, postTest);
                     rejected[static_cast<size_t>(h)] = 1;
-                    pointState[static_cast<size_t>(h)] = 0;
+                    setPointState(h, 0);
                     abandon = true;
                 } else {
                     if (traced) {
@@ -207,7 +207,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, bo
 
         pending[static_cast<size_t>(h)] = 0;
         queued[static_cast<size_t>(h)] = 0;
-        pointState[static_cast<size_t>(h)] = 1;
+        setPointState(h, 1);
         if (completedCount % PROGRESS_STEP == 0 && console != nullptr) {
             *console << ".";
         }

@@ -72,6 +72,7 @@ bool ReconstructionState::startFromSeed(int32_t s) {
     }
 
     // Publish the fan.
+    noteEdit(WATCH_FAN, s);
     seed.triangleFanCount = fanSize;
     seed.triangleFan[0] = q0;
     for (size_t i = 0; i < chosenSlots.size(); ++i) {
@@ -106,7 +107,7 @@ bool ReconstructionState::startFromSeed(int32_t s) {
         }
     }
 
-    pointState[static_cast<size_t>(s)] = 1;
+    setPointState(s, 1);
     completionOrder.push_back(s);
     completedCount = static_cast<int32_t>(completionOrder.size());
     insertNearEdgePoints(s);

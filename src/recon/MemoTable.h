@@ -60,6 +60,13 @@ template <typename Memo> class MemoTable {
         }
     }
 
+    // Calls visit(key, memo) for every memo, in no particular order.
+    template <typename Visit> void forEach(Visit visit) {
+        for (Entry& entry : pool) {
+            visit(entry.key, entry.memo);
+        }
+    }
+
     bool empty() const { return pool.empty(); }
     size_t size() const { return pool.size(); }
     // Removes every memo; the storage is kept.

@@ -25,7 +25,7 @@ void ReconstructionState::attachPoints(Vertex* records, int32_t count, int32_t k
     completedLimit = 100000000;
     searchRadius = radius;
     halfSearchRadius = radius * 0.5;
-    pointState.assign(static_cast<size_t>(count > 0 ? count : 0), 0);
+    resetPointStates(static_cast<size_t>(count > 0 ? count : 0));
     // The growth's copies of the neighbour lists and connection counts belong to earlier
     // records; they are filled again from these ones when needed.
     linkNeighbours.clear();

@@ -14,8 +14,10 @@
 #include "grow/FanSearchMemo.h"
 #include "recon/BoundedHeap.h"
 #include "recon/ComponentTrees.h"
+#include "recon/EditWatch.h"
 #include "recon/MemoTable.h"
 #include "recon/Octree.h"
+#include "recon/PointStates.h"
 #include "recon/Random.h"
 #include "recon/Vertex.h"
 #include "repair/CoverMemo.h"
@@ -28,7 +30,8 @@ struct ReconstructionState {
     // Octrees of the layer passes' components, kept from pass to pass.
     ComponentTrees componentTrees;
     Octree octree;
-    std::vector<uint8_t> pointState;
+    // Per record: 0 open, 1 completed (others: set aside); written through setPointState.
+    PointStates pointState;
     std::vector<int32_t> completionOrder; // grows as points complete
     int32_t completedCount = 0;
     int32_t completedLimit = 100000000;
@@ -133,6 +136,53 @@ struct ReconstructionState {
         }
     }
 
+    // ---- recon: push invalidation of the search memos (EditWatch.cpp) ----
+    // While growth runs, the records the valid memos read are watched (EditWatch): every edit
+    // of a record's state, fan, connected points, neighbour list or normal is announced by
+    // noteEdit before it is made, and the next flush invalidates the memos that read what
+    // changed.
+    EditWatch editWatch;
+    WatchedReads watchedReads; // the reads gathered by the last memo input walk
+    // Announces an edit of the data of the given kind (a WATCH_ bit other than
+    // WATCH_FAN_SIZE) of record x; must come before the edit. Nothing when no memo reads it.
+    void noteEdit(uint8_t kind, int32_t x) {
+        if (watchedKinds != nullptr && (watchedKinds[x] & kindsEditedBy(kind)) != 0) {
+            copyBeforeEdit(kind, x);
+        }
+    }
+    // editWatch.watched.data() while growth runs, else null: the one test of most edits.
+    uint8_t* watchedKinds = nullptr;
+    void copyBeforeEdit(uint8_t kind, int32_t x);
+    // Sets the state of p (announcing the edit); the only write of pointState during growth.
+    void setPointState(int32_t p, uint8_t value) {
+        if (pointState.values[static_cast<size_t>(p)] != value) {
+            noteEdit(WATCH_STATE, p);
+            pointState.values[static_cast<size_t>(p)] = value;
+        }
+    }
+    // Sets every state of the first count records to 0, announcing nothing (the memos are
+    // cleared with it).
+    void resetPointStates(size_t count) { pointState.values.assign(count, 0); }
+    // Starts watching for a new growth (no memo is valid) or stops (count 0).
+    void startEditWatch(size_t count);
+    // Compares every record edited since the last flush with its copy and invalidates the
+    // memos that read a kind of data that differs; then forgets the copies.
+    void flushEdits() {
+        if (!editWatch.log.empty()) {
+            flushCopiedEdits();
+        }
+    }
+    void flushCopiedEdits();
+    // Makes the memo (fanMemoId, coverMemoId) a subscriber of the records of reads; returns
+    // the token the memo holds while valid, or 0 (never valid) while no growth runs.
+    uint32_t subscribeMemo(uint32_t memo, const WatchedReads& reads);
+    static uint32_t fanMemoId(int64_t key) { return static_cast<uint32_t>(key) * 2; }
+    static uint32_t coverMemoId(int32_t i) { return static_cast<uint32_t>(i) * 2 + 1; }
+    // Whether the memo still holds token, and making it give it up.
+    bool memoHoldsToken(uint32_t memo, uint32_t token);
+    void invalidateMemo(uint32_t memo, uint32_t token);
+    int64_t memoInvalidations = 0; // memos invalidated by an edit, for diagnostics
+
     // ---- repair: triangle fan editing ----
     // The look-ups below run millions of times per run, from the fan search and every
     // repair, so they are defined here, inline.
@@ -223,7 +273,8 @@ struct ReconstructionState {
     int32_t fanSectorStart(int32_t p, const Vector3& location) const;
     // The entry after which q belongs in the fan of p (-1 for an empty fan).
     int32_t insertionAnchor(int32_t p, int32_t q) const;
-    // Normal of p from its working fan, without the closing triangle.
+    // Normal of p from its working fan, without the closing triangle. Called only by the fan
+    // search, which announces the edit of the normal (noteEdit) itself.
     void updateOpenFanNormal(int32_t p);
     // Normal of p from its working fan, with the closing triangle; nothing for an empty fan.
     void updateClosedFanNormal(int32_t p);
@@ -264,9 +315,10 @@ struct ReconstructionState {
     // point's fan, and the state and front flag of every point the search may consider.
     void gatherFanSearchInputs(int32_t p, bool levelFlipping, std::vector<int32_t>& inputs);
     // True when gatherFanSearchInputs(p, levelFlipping, ...) would write exactly stored (never
-    // for an empty stored); stops reading at the first difference.
-    bool fanSearchInputsUnchanged(int32_t p, bool levelFlipping,
-                                  const std::vector<int32_t>& stored);
+    // for an empty stored); stops reading at the first difference. When true and reads is
+    // given, reads lists the records the inputs come from (for subscribeMemo).
+    bool fanSearchInputsUnchanged(int32_t p, bool levelFlipping, const std::vector<int32_t>& stored,
+                                  WatchedReads* reads);
     // Writes into outputs the search's result and every field of p it writes.
     void recordFanSearchOutputs(int32_t p, bool found, bool fanWritten,
                                 std::vector<int32_t>& outputs) const;
@@ -570,8 +622,8 @@ struct ReconstructionState {
     // Writes into inputs every value findCoveringTriangle(i, ...) reads.
     void gatherCoverInputs(int32_t i, std::vector<int32_t>& inputs);
     // True when gatherCoverInputs(i, ...) would write exactly stored; stops reading at the
-    // first difference.
-    bool coverInputsUnchanged(int32_t i, const std::vector<int32_t>& stored);
+    // first difference. When true and reads is given, reads lists the records read.
+    bool coverInputsUnchanged(int32_t i, const std::vector<int32_t>& stored, WatchedReads* reads);
     // Drops the memos of points that are no longer open and isolated.
     void forgetSettledCoverMemos();
     MemoTable<CoverMemo> coverMemos;
@@ -579,28 +631,6 @@ struct ReconstructionState {
     // fanSearchPrints.
     std::vector<uint64_t> coverPrints;
     std::vector<int32_t> coverScratch; // reused input buffer
-    // Change stamps of the records the covering memos read ("watched" records), which spare a
-    // memo the walk over its inputs. Every sweep over isolated points that runs gets the next
-    // coverSweepNumber; at its start each watched record is compared with the copy kept of what
-    // the memos read of it, and one that differs gets the sweep's number as its stamp. A memo
-    // seen unchanged in full in some sweep, before any insertion of that sweep, is unchanged
-    // while no record it reads has a later stamp.
-    uint32_t coverSweepNumber = 0;
-    bool coverSweepActive = false;     // a sweep is under way and its watches are checked
-    bool coverSweepInserted = false;   // the sweep under way has inserted a point
-    std::vector<uint32_t> coverStamps; // per record; 0: not watched
-    // Per watched record: what the memos read of it (coverRoles) and the copy of those values.
-    std::vector<uint8_t> coverRoles;
-    MemoTable<std::vector<int32_t>> coverWatchCopies;
-    std::vector<int32_t> coverWatched; // the watched records, in the order they were added
-    // Compares every watched record with its copy and stamps those that changed; starts a
-    // sweep (coverSweepActive).
-    void checkCoverWatches();
-    // Watches the records memo.reads (roles from the current states) and sets memo.checkedAt
-    // to the current sweep, or to 0 after an insertion in it.
-    void watchCoverReads(CoverMemo& memo);
-    // True when no record memo.reads has changed since memo.checkedAt.
-    bool coverReadsUnchanged(const CoverMemo& memo) const;
     // Working data of the covering-search input walk: the fan owners it lists, and per point
     // the walk (coverOwnerEpoch) that last listed it.
     std::vector<int32_t> coverOwners;

@@ -1,8 +1,10 @@
 // Memo of the covering-triangle search of the per-layer pass over isolated points. The
 // search over point i reads, for each of i's 16 neighbours k, k's state; the fan and normal
 // of k when it is completed, else k's connected points in order and the fan and normal of
-// each (the positions never change). Equal values give an equal answer. A memo's inputs
-// are compared with the current ones while they are walked, up to the first difference.
+// each (the positions never change). Equal values give an equal answer. A memo is valid
+// while none of the records it read was edited in what it read (EditWatch); an invalid
+// memo's inputs are compared with the current ones while they are walked, up to the first
+// difference.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +22,9 @@ namespace {
 // Then, for each point so listed, once and in the order of first listing (the same owner
 // often stands by several neighbours): its fan size, fan entries and normal. The first part
 // fixes the order of the second, so equal words mean equal inputs.
-template <typename Sink> bool walkCoverInputs(ReconstructionState& state, int32_t i, Sink& sink) {
+// With reads, also lists the records read, with the kinds of data read of each.
+template <typename Sink>
+bool walkCoverInputs(ReconstructionState& state, int32_t i, Sink& sink, WatchedReads* reads) {
     std::vector<int32_t>& owners = state.coverOwners;
     std::vector<uint32_t>& marks = state.coverOwnerMarks;
     if (marks.size() < state.pointState.size()) {
@@ -32,10 +36,17 @@ template <typename Sink> bool walkCoverInputs(ReconstructionState& state, int32_
     }
     const uint32_t epoch = state.coverOwnerEpoch;
     owners.clear();
+    if (reads != nullptr) {
+        reads->begin(state.pointState.size());
+        reads->add(i, WATCH_ROW);
+    }
     const auto listOwner = [&](int32_t o) {
         if (marks[static_cast<size_t>(o)] != epoch) {
             marks[static_cast<size_t>(o)] = epoch;
             owners.push_back(o);
+            if (reads != nullptr) {
+                reads->add(o, WATCH_FAN | WATCH_NORMAL);
+            }
         }
         return sink.put(o);
     };
@@ -43,6 +54,10 @@ template <typename Sink> bool walkCoverInputs(ReconstructionState& state, int32_
     for (int32_t n = 0; n < NEIGHBOUR_COUNT; ++n) {
         const int32_t k = neighbours[n];
         const int32_t pointState = state.pointState[static_cast<size_t>(k)];
+        if (reads != nullptr) {
+            // An open neighbour's connected points are read (their number at least).
+            reads->add(k, pointState == 1 ? WATCH_STATE : WATCH_STATE | WATCH_LINKS);
+        }
         if (!sink.put(pointState)) {
             return false;
         }
@@ -93,35 +108,37 @@ template <typename Sink> bool walkCoverInputs(ReconstructionState& state, int32_
 void ReconstructionState::gatherCoverInputs(int32_t i, std::vector<int32_t>& inputs) {
     inputs.clear();
     AppendingInputs sink{inputs};
-    walkCoverInputs(*this, i, sink);
+    walkCoverInputs(*this, i, sink, nullptr);
 }
 
-bool ReconstructionState::coverInputsUnchanged(int32_t i, const std::vector<int32_t>& stored) {
+bool ReconstructionState::coverInputsUnchanged(int32_t i, const std::vector<int32_t>& stored,
+                                               WatchedReads* reads) {
     MatchingInputs sink(stored);
-    return walkCoverInputs(*this, i, sink) && sink.complete();
+    return walkCoverInputs(*this, i, sink, reads) && sink.complete();
 }
 
 bool ReconstructionState::findCoveringTriangleRemembered(int32_t i, int32_t& o, int32_t& t,
                                                          int32_t& v, double& distance) {
+    flushEdits();
     CoverMemo* remembered = coverMemos.find(i);
-    // Within a sweep, before it inserts anything, unchanged stamps of the records the memo
-    // reads stand for a walk over its inputs.
-    const bool stampsHold = remembered != nullptr && coverSweepActive && !coverSweepInserted &&
-                            coverReadsUnchanged(*remembered);
+    bool unchanged = false;
+    if (remembered != nullptr && remembered->token != 0) {
+        // Nothing the inputs come from changed since they were last seen.
+        unchanged = true;
 #ifdef FANMESH_CHECK_FAN_MEMO
-    if (stampsHold && !coverInputsUnchanged(i, remembered->inputs)) {
-        std::cerr << "covering memo of point " << i << " changed under unchanged stamps\n";
-        std::abort();
-    }
+        if (!coverInputsUnchanged(i, remembered->inputs, nullptr)) {
+            std::cerr << "covering memo of point " << i << " valid but its inputs changed\n";
+            std::abort();
+        }
 #endif
-    const bool unchanged = remembered != nullptr && !remembered->inputs.empty() &&
-                           (stampsHold || coverInputsUnchanged(i, remembered->inputs));
-    if (unchanged && !stampsHold && coverSweepActive && !coverSweepInserted) {
-        remembered->checkedAt = coverSweepNumber;
+    } else if (remembered != nullptr && !remembered->inputs.empty() &&
+               coverInputsUnchanged(i, remembered->inputs, &watchedReads)) {
+        unchanged = true;
+        remembered->token = subscribeMemo(coverMemoId(i), watchedReads);
     }
     if (!unchanged) {
-        gatherCoverInputs(i, coverScratch);
         if (remembered == nullptr) {
+            gatherCoverInputs(i, coverScratch);
             // A memo is kept only once the same inputs come back: a point searched once (most
             // points next to the front are linked by the next layer) leaves a fingerprint only.
             if (coverPrints.size() <= static_cast<size_t>(i)) {
@@ -137,18 +154,11 @@ bool ReconstructionState::findCoveringTriangleRemembered(int32_t i, int32_t& o, 
             remembered = &coverMemos.insert(i);
         }
         CoverMemo& memo = *remembered;
-        memo.inputs.swap(coverScratch);
+        memo.inputs.clear();
+        AppendingInputs sink{memo.inputs};
+        walkCoverInputs(*this, i, sink, &watchedReads);
+        memo.token = subscribeMemo(coverMemoId(i), watchedReads);
         memo.found = findCoveringTriangle(i, memo.o, memo.t, memo.v, memo.distance);
-        // The records read: the point, its neighbours, then the fan owners the walk listed.
-        const int32_t* row = neighbourRow(i);
-        memo.reads.assign(1, i);
-        memo.reads.insert(memo.reads.end(), row, row + NEIGHBOUR_COUNT);
-        memo.reads.insert(memo.reads.end(), coverOwners.begin(), coverOwners.end());
-        if (coverSweepActive) {
-            watchCoverReads(memo);
-        } else {
-            memo.checkedAt = 0;
-        }
     }
     CoverMemo& memo = *remembered;
 #ifdef FANMESH_CHECK_FAN_MEMO

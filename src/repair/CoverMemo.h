@@ -13,9 +13,7 @@ struct CoverMemo {
     int32_t t = -1;
     int32_t v = -1;
     double distance = 0.0;
-    // The records the search read: the point, its neighbours and the fan owners around it.
-    std::vector<int32_t> reads;
-    // The sweep over isolated points (coverSweepNumber) in which the inputs were last seen
-    // equal to the current ones, before any insertion of that sweep; 0: none.
-    uint32_t checkedAt = 0;
+    // While the inputs are known to equal the current ones: the token under which the memo
+    // is a subscriber of the records it read (EditWatch); 0 otherwise.
+    uint32_t token = 0;
 };

@@ -22,6 +22,7 @@ int32_t ReconstructionState::triangleApex(int32_t exclude, int32_t p, int32_t q)
 }
 
 void ReconstructionState::addConnection(int32_t p, int32_t q) {
+    noteEdit(WATCH_LINKS, p);
     vertices[p].connectedPoints.push_back(q);
     if (!linkCounts.empty()) {
         ++linkCounts[static_cast<size_t>(p)];
@@ -32,6 +33,7 @@ void ReconstructionState::removeConnection(int32_t p, int32_t q) {
     std::vector<int32_t>& links = vertices[p].connectedPoints;
     const auto found = std::find(links.begin(), links.end(), q);
     if (found != links.end()) {
+        noteEdit(WATCH_LINKS, p);
         links.erase(found);
         if (!linkCounts.empty()) {
             --linkCounts[static_cast<size_t>(p)];
@@ -58,6 +60,7 @@ bool ReconstructionState::insertIntoFan(int32_t p, int32_t position, int32_t q) 
         return false;
     }
     addConnection(q, p);
+    noteEdit(WATCH_FAN, p);
     for (int32_t i = count; i > position + 1; --i) {
         record.triangleFan[i] = record.triangleFan[i - 1];
     }
@@ -80,6 +83,7 @@ void ReconstructionState::removeFromFan(int32_t p, int32_t position) {
         return;
     }
     removeConnection(record.triangleFan[position], p);
+    noteEdit(WATCH_FAN, p);
     for (int32_t i = position; i < count - 1; ++i) {
         record.triangleFan[i] = record.triangleFan[i + 1];
     }

@@ -143,6 +143,7 @@ bool ReconstructionState::alignFanStart(int32_t a) {
         const int32_t entry = record.triangleFan[i];
         if (pointState[entry] == 1 && indexInFan(entry, a) >= 0) {
             // The same triangles in a new cyclic start: links and normal are unchanged.
+            noteEdit(WATCH_FAN, a);
             int32_t* entries = record.triangleFan.first(count);
             std::rotate(entries, entries + i, entries + count);
             record.currentTriangleFan.assign(entries, entries + count);

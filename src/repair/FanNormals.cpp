@@ -20,6 +20,7 @@ Vector3 openFanNormalSum(const Vertex* vertices, int32_t p, const std::vector<in
 void ReconstructionState::updateOpenFanNormal(int32_t p) {
     Vector3 sum = openFanNormalSum(vertices, p, vertices[p].currentTriangleFan);
     sum.normalize();
+    // Called by the fan search only, which announced the edit (noteEdit) at its start.
     vertices[p].normal = sum;
 }
 
@@ -32,6 +33,7 @@ void ReconstructionState::updateClosedFanNormal(int32_t p) {
     sum.add(triangleNormal(vertices[p].position, vertices[fan.back()].position,
                            vertices[fan.front()].position));
     sum.normalize();
+    noteEdit(WATCH_NORMAL, p);
     vertices[p].normal = sum;
 }
 

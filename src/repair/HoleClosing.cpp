@@ -221,7 +221,7 @@ void fillLoop(ReconstructionState& state, HoleWork& work) {
     while (!ears.empty()) {
         const int32_t x = pointAt(ears.top().key);
         if (state.fillEnclosedFan(x, state.refuseThirdFaces)) {
-            state.pointState[static_cast<size_t>(x)] = 1;
+            state.setPointState(x, 1);
             appendCompleted(state, x);
         }
         ears.popTop();

@@ -131,13 +131,14 @@ void ReconstructionState::repairOpenPoint(int32_t a) {
             }
         }
         Vertex& record = vertices[a];
+        noteEdit(WATCH_FAN, a);
         record.triangleFan.assign(chain.data(), static_cast<int32_t>(chain.size()));
         record.triangleFanCount = count;
         record.currentTriangleFan = chain;
         for (const int32_t m : chain) {
             addConnection(m, a);
         }
-        pointState[static_cast<size_t>(a)] = 1;
+        setPointState(a, 1);
         updateClosedFanNormal(a);
         completionOrder.push_back(a);
         completedCount = static_cast<int32_t>(completionOrder.size());

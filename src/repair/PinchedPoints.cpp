@@ -222,6 +222,7 @@ bool ReconstructionState::bridgePinchedPoint(int32_t p) {
         return false;
     }
     Vertex& record = vertices[p];
+    noteEdit(WATCH_FAN, p);
     for (int32_t i = 0; i < count; ++i) {
         record.triangleFan[i] = entries[i];
     }

@@ -14,6 +14,7 @@ constexpr double DEGREES_TO_RADIANS = 0.017453292519943295;
 
 void ReconstructionState::updatePointNormal(int32_t p) {
     Vertex& vp = vertices[p];
+    noteEdit(WATCH_NORMAL, p);
     vp.normal.set(0.0, 0.0, 0.0);
     if (pointState[p] == 1) {
         for (int32_t i = 0; i < vp.triangleFanCount; ++i) {

@@ -106,6 +106,7 @@ void ReconstructionState::insertIntoTriangle(int32_t i, int32_t o, int32_t t, in
         insertIntoFan(v, indexInFan(v, o), i);
     }
     Vertex& record = vertices[i];
+    noteEdit(WATCH_FAN, i);
     record.triangleFan[0] = o;
     record.triangleFan[1] = t;
     record.triangleFan[2] = v;
@@ -114,7 +115,7 @@ void ReconstructionState::insertIntoTriangle(int32_t i, int32_t o, int32_t t, in
     addConnection(o, i);
     addConnection(t, i);
     addConnection(v, i);
-    pointState[static_cast<size_t>(i)] = 1;
+    setPointState(i, 1);
     updateClosedFanNormal(i);
     completionOrder.push_back(i);
     completedCount = static_cast<int32_t>(completionOrder.size());
@@ -217,7 +218,7 @@ void ReconstructionState::insertRemovedPoints() {
         }
         if (findCoveringTriangle(i, o, t, v, d)) {
             if (insertAndFlip(*this, i, o, t, v)) {
-                pointState[static_cast<size_t>(i)] = 1;
+                setPointState(i, 1);
             }
         }
     }

@@ -52,8 +52,8 @@ struct MissedNeighbourMesh {
         cloud.setFan(0, {1, 2, 3, 4, 5, 6});
         cloud.setFan(8, {7, 2});
         cloud.records[8].normal = Vector3(0, 0, -1); // fans here turn counter-clockwise
-        cloud.state.pointState[1] = firstCompleted ? 1 : 0;
-        cloud.state.pointState[2] = secondCompleted ? 1 : 0;
+        cloud.state.setPointState(1, firstCompleted ? 1 : 0);
+        cloud.state.setPointState(2, secondCompleted ? 1 : 0);
     }
 };
 
@@ -78,7 +78,7 @@ TEST(FanRepairs, MissedNeighbourGoesIntoTheTriangleItLiesOver) {
 TEST(FanRepairs, MissedNeighbourSkippedOrRefused) {
     {
         MissedNeighbourMesh mesh(false, false);
-        mesh.cloud.state.pointState[7] = 1; // completed
+        mesh.cloud.state.setPointState(7, 1); // completed
         EXPECT_TRUE(mesh.cloud.state.insertMissedNeighbours(0));
         EXPECT_EQ(mesh.cloud.fan(0).size(), 6u);
     }

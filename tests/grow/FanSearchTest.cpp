@@ -97,7 +97,7 @@ TEST(FanSearch, BacktrackingStopsAtTheInitialTriangles) {
     // backtracks once and, with the three initial entries left, gives up.
     HexNeighbourhood cloud;
     for (int32_t p : {3, 4, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}) {
-        cloud.state.pointState[p] = 1; // completed, with no open fan member
+        cloud.state.setPointState(p, 1); // completed, with no open fan member
     }
     cloud.state.tracePoint = 0;
     testing::internal::CaptureStdout();

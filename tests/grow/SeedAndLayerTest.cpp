@@ -94,7 +94,7 @@ TEST(FanPublishing, PublishWithdrawSaveRestoreAndConfirm) {
     EXPECT_EQ(centre.currentTriangleFan, (std::vector<int32_t>{1, 4, 3, 2}));
     EXPECT_TRUE(meshtest::fanLinksConsistent(state));
 
-    state.pointState[0] = 1;
+    state.setPointState(0, 1);
     state.withdrawFan(0);
     EXPECT_EQ(state.pointState[0], 0);
     EXPECT_EQ(centre.triangleFanCount, 0);
@@ -118,14 +118,14 @@ TEST(LayerPasses, NearestOpenNeighbourDistance) {
     ReconstructionState& state = cloud.state;
     const Vertex& centre = cloud.records[0];
     for (const int32_t q : centre.neighbours) {
-        state.pointState[q] = 1;
+        state.setPointState(q, 1);
     }
     EXPECT_EQ(state.nearestOpenNeighbourDistance(0), -1.0);
     // The first open neighbour in slot order counts, not the nearest one.
     const int32_t third = centre.neighbours[2];
     const int32_t last = centre.neighbours[15];
-    state.pointState[last] = 0;
-    state.pointState[third] = 0;
+    state.setPointState(last, 0);
+    state.setPointState(third, 0);
     const Vector3 d = difference(cloud.records[third].position, centre.position);
     EXPECT_DOUBLE_EQ(state.nearestOpenNeighbourDistance(0), d.length());
 }
@@ -136,7 +136,9 @@ TEST(PointCreation, LayerPassWithoutLinksOrOpenPointsCompletesNothing) {
     ReconstructionState& state = cloud.state;
     state.processLayer(false);
     EXPECT_EQ(state.completedCount, 0);
-    std::fill(state.pointState.begin(), state.pointState.end(), 1);
+    for (int32_t p = 0; p < static_cast<int32_t>(state.pointState.size()); ++p) {
+        state.setPointState(p, 1);
+    }
     state.processLayer(true);
     EXPECT_EQ(state.completedCount, 0);
 }
@@ -164,14 +166,14 @@ TEST(PointCreation, LayerPassListsComponentsInSearchOrderOverDirectedOpenLinks) 
     link(5, {6, 0, 2});
     link(6, {});
     link(7, {1});
-    state.pointState[3] = 1;
+    state.setPointState(3, 1);
     state.processLayer(false);
     EXPECT_EQ(state.layerComponents, (std::vector<int32_t>{0, 5, 2, 6, 4, 1}));
     EXPECT_EQ(state.layerComponentEnds, (std::vector<int32_t>{5, 6}));
     EXPECT_EQ(state.completedCount, 0);
 
     // Completing 5 cuts 6 off: it is reached from nowhere else and starts its own component.
-    state.pointState[5] = 1;
+    state.setPointState(5, 1);
     state.processLayer(true);
     EXPECT_EQ(state.layerComponents, (std::vector<int32_t>{0, 2, 4, 1, 6}));
     EXPECT_EQ(state.layerComponentEnds, (std::vector<int32_t>{3, 4, 5}));

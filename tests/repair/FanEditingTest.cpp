@@ -30,7 +30,7 @@ std::vector<Vector3> ringCloud(int ring, int extra) {
 
 // Fills the fan of point 0 with the ring points 1..ring through the editing operations.
 void fillRingFan(TestCloud& cloud, int ring) {
-    cloud.state.pointState[0] = 1;
+    cloud.state.setPointState(0, 1);
     for (int i = 1; i <= ring; ++i) {
         ASSERT_TRUE(cloud.state.insertIntoFan(0, cloud.records[0].triangleFanCount - 1, i));
     }
@@ -149,7 +149,7 @@ TEST(FanEditing, LookupsAtTheEdgesOfAFan) {
 
 TEST(FanEditing, NormalAndWorkingFanFollowEveryEdit) {
     TestCloud cloud(ringCloud(4, 1));
-    cloud.state.pointState[0] = 1;
+    cloud.state.setPointState(0, 1);
     ASSERT_TRUE(cloud.state.insertIntoFan(0, -1, 3));
     ASSERT_TRUE(cloud.state.insertIntoFan(0, -1, 1));
     ASSERT_TRUE(cloud.state.insertIntoFan(0, 0, 2));

@@ -181,9 +181,9 @@ TEST(CleanupInsertion, RememberedCoveringSearchFollowsEveryChangeAroundThePoint)
         [&] { cloud.records[1].normal.negate(); },
         [&] { cloud.records[0].normal.negate(); },
         [&] { cloud.records[0].triangleFan.first(1)[0] = 9; },
-        [&] { state.pointState[0] = 0; },
+        [&] { state.setPointState(0, 0); },
         [&] { cloud.records[0].triangleFanCount = 0; },
-        [&] { state.pointState[2] = 0; },
+        [&] { state.setPointState(2, 0); },
         [&] { cloud.records[1].normal.negate(); },
     };
     std::set<std::vector<double>> answers;

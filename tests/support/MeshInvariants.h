@@ -67,7 +67,7 @@ struct TestCloud {
         target.activeCount = target.totalCount = size();
         target.searchRadius = 2.5;
         target.halfSearchRadius = 1.25;
-        target.pointState.assign(records.size(), 0);
+        target.resetPointStates(records.size());
     }
 
     int32_t size() const { return static_cast<int32_t>(records.size()); }
@@ -83,7 +83,7 @@ struct TestCloud {
         for (const int32_t member : fan) {
             records[member].connectedPoints.push_back(p);
         }
-        state.pointState[p] = completed ? 1 : 0;
+        state.setPointState(p, completed ? 1 : 0);
     }
 
     std::vector<int32_t> fan(int32_t p) const {
