@@ -12,6 +12,7 @@
 #include "support/HexLattice.h"
 
 using meshtest::HexLattice;
+using meshtest::PointAbovePatch;
 using meshtest::TestCloud;
 
 namespace {
@@ -113,14 +114,8 @@ TEST(EditWatch, RememberedCoveringSearchUnderTheWatchFollowsEveryEdit) {
     // states around it are edited through the growth's operations; after each edit the
     // remembered search, which trusts a valid memo without walking its inputs, must answer
     // as the search itself.
-    const HexLattice lattice(3);
-    std::vector<Vector3> positions = lattice.positions;
-    positions.push_back(Vector3(0.5, 0.3, 0.05));
-    TestCloud cloud(positions);
-    lattice.completeRings(cloud, 0, 19);
-    for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
-        cloud.records[37].neighbours[k] = k;
-    }
+    PointAbovePatch patch;
+    TestCloud& cloud = patch.cloud;
     ReconstructionState& state = cloud.state;
     state.startEditWatch(state.pointState.size());
     const std::vector<std::function<void()>> changes{

@@ -14,6 +14,7 @@
 using meshtest::fanAgreesWithCompletedMembers;
 using meshtest::fanLinksConsistent;
 using meshtest::HexLattice;
+using meshtest::PointAbovePatch;
 using meshtest::TestCloud;
 
 namespace {
@@ -166,14 +167,8 @@ TEST(CleanupInsertion, RememberedCoveringSearchFollowsEveryChangeAroundThePoint)
     // Point 37 over the triangle (0, 1, 2) of a completed patch. The fans, normals and states
     // around it change step by step; after each change the remembered search is asked a few
     // times (so that a memo is kept and then replayed) and must answer as the search itself.
-    const HexLattice lattice(3);
-    std::vector<Vector3> positions = lattice.positions;
-    positions.push_back(Vector3(0.5, 0.3, 0.05));
-    TestCloud cloud(positions);
-    lattice.completeRings(cloud, 0, 19);
-    for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
-        cloud.records[37].neighbours[k] = k;
-    }
+    PointAbovePatch patch;
+    TestCloud& cloud = patch.cloud;
     ReconstructionState& state = cloud.state;
     const std::vector<std::function<void()>> changes{
         [] {},

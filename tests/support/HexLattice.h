@@ -85,4 +85,26 @@ struct HexLattice {
     }
 };
 
+// A completed patch of the lattice's first two rings (points 0 to 18, lattice of radius 3)
+// and one more point, 37, just above the triangle (0, 1, 2), whose neighbours are the points
+// 0 to 15: the standard case of the covering search.
+struct PointAbovePatch {
+    static constexpr int32_t point = 37;
+    const HexLattice lattice{3};
+    TestCloud cloud;
+
+    PointAbovePatch() : cloud(withPointAbove(lattice.positions)) {
+        lattice.completeRings(cloud, 0, 19);
+        for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+            cloud.records[point].neighbours[k] = k;
+        }
+    }
+
+  private:
+    static std::vector<Vector3> withPointAbove(std::vector<Vector3> positions) {
+        positions.push_back(Vector3(0.5, 0.3, 0.05));
+        return positions;
+    }
+};
+
 } // namespace meshtest
