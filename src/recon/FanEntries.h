@@ -1,5 +1,5 @@
 // FanEntries: the accepted fan of one point, at most MAX_FAN_SIZE point indices in cyclic
-// order. Nearly every fan has at most eight entries, so the first INLINE_CAPACITY live
+// order. Nearly every fan has fewer than a dozen entries, so the first INLINE_CAPACITY live
 // in the record itself; a fan that grows past them moves to a heap block of MAX_FAN_SIZE
 // entries, which the record keeps until it is destroyed. Entries never written read as 0,
 // in either storage.
@@ -12,7 +12,7 @@
 inline constexpr int32_t MAX_FAN_SIZE = 80;
 
 struct FanEntries {
-    static constexpr int32_t INLINE_CAPACITY = 8;
+    static constexpr int32_t INLINE_CAPACITY = 12;
 
     FanEntries() = default;
     FanEntries(const FanEntries& other) { copyFrom(other); }
