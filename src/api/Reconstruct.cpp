@@ -43,6 +43,7 @@ Result reconstruct(const double* xyz, std::size_t count, const Options& options)
     if (options.preparedCoordinates) {
         result.preparedCoordinates = run.preparedPositionsInInputOrder();
     }
+    run.releaseRecords(); // the figures below need none of them
     result.report = reportOf(run, result.faces);
     result.noFaceReason = run.noFaceReason;
     return result;

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <memory>
 
 #include "api/NoFaceReason.h"
 
@@ -131,6 +132,17 @@ std::vector<double> ReconstructionRun::preparedPositionsInRecordOrder() const {
         positions.insert(positions.end(), {position.x, position.y, position.z});
     }
     return positions;
+}
+
+void ReconstructionRun::releaseRecords() {
+    // The state holds per-record working lists and pointers into the records: it goes
+    // first, replaced by an empty one that the builder's destructor can still meet.
+    std::destroy_at(&builder.state);
+    std::construct_at(&builder.state);
+    builder.vertices = nullptr;
+    std::vector<Vertex>().swap(preparation.vertices);
+    std::vector<int32_t>().swap(preparation.inputIndex);
+    std::vector<MeshFace>().swap(faces);
 }
 
 std::string checkPoints(const double* xyz, std::size_t count) {

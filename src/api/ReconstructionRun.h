@@ -58,6 +58,13 @@ struct ReconstructionRun {
     std::vector<double> preparedPositionsInInputOrder() const;
     // 3 values per record in record order: the prepared positions.
     std::vector<double> preparedPositionsInRecordOrder() const;
+
+    // Frees the records, the construction's state, the input order and the faces once the
+    // caller has taken from them what it writes (the functions above), so that writing the
+    // mesh and its figures does not hold them as well. Afterwards only pointCount(), the
+    // seconds and noFaceReason may be read; the functions above must not be called, and
+    // `faces` is empty.
+    void releaseRecords();
 };
 
 // Checks points before a run: every coordinate finite and within the single-precision range

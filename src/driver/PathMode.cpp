@@ -276,13 +276,21 @@ int runPathMode(const CommandLine& line) {
 
     // The mesh and the report are both written completely under their temporary names
     // before either is put in place, so a failed report does not leave a new mesh behind.
+    // The records and the construction's state are freed before the mesh is written and
+    // its figures counted, which would otherwise add to their peak.
     const std::vector<int32_t> inputFaces = run.facesInInputOrder();
+    std::vector<double> prepared;
+    std::vector<int32_t> recordFaces;
+    if (line.preparedCoordinates) {
+        prepared = run.preparedPositionsInRecordOrder();
+        recordFaces = run.facesInRecordOrder();
+        std::vector<double>().swap(coordinates);
+    }
+    run.releaseRecords();
     ReplacingFile meshFile;
     if (line.preparedCoordinates) {
-        const std::vector<double> prepared = run.preparedPositionsInRecordOrder();
-        const std::vector<int32_t> faces = run.facesInRecordOrder();
         error = writeMeshUnplaced(meshFile, output, format, prepared.data(), prepared.size() / 3,
-                                  faces.data(), faces.size() / 3);
+                                  recordFaces.data(), recordFaces.size() / 3);
     } else {
         error = writeMeshUnplaced(meshFile, output, format, coordinates.data(),
                                   coordinates.size() / 3, inputFaces.data(), inputFaces.size() / 3);

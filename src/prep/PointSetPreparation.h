@@ -54,8 +54,10 @@ struct PointSetPreparation {
     // from all others. They are centred and scaled with the others, take part in no other
     // stage, and stay unused in the mesh.
     int32_t setAsideCount = 0;
-    std::vector<std::string> notices;     // one line per kind of set-aside point, for the user
-    std::vector<Vector3> loadedPositions; // positions as read, in the current record order
+    std::vector<std::string> notices; // one line per kind of set-aside point, for the user
+    // Positions as read, in the current record order, from the start of the preparation to
+    // the end of the set-aside stage (runPreparation frees them after it).
+    std::vector<Vector3> loadedPositions;
 
     // ---- point input ----
     // Reads the point file into the record array; the banner and a dot per 500 points go to
@@ -79,6 +81,7 @@ struct PointSetPreparation {
     // ---- neighbourhoods ----
     // Kept-point indices in a spatially coherent order (the search tree's order at the last
     // neighbour search); any permutation of 0 .. keptCount - 1 is valid for per-point work.
+    // runPreparation frees it after the eigen-analysis.
     std::vector<int32_t> spatialOrder;
     // Exact 16 nearest kept neighbours of every kept point, nearest first, searched on
     // `threads` threads; equal distances are ordered as the ANN kd-tree search orders them.

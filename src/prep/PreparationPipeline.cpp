@@ -18,6 +18,8 @@ bool PointSetPreparation::runPreparation() {
     if (mayNeedSetAside() && !setAsideStrayPoints()) {
         return false;
     }
+    // The positions as read serve only the set-aside stage; the records move after it.
+    std::vector<Vector3>().swap(loadedPositions);
     removeUnwantedPoints();
     centerPoints();
     if (!computeNeighbours()) {
@@ -33,6 +35,7 @@ bool PointSetPreparation::runPreparation() {
     }
     scalePoints();
     computeEigenvectors();
+    std::vector<int32_t>().swap(spatialOrder); // its last reader is the eigen-analysis
     const long finishTicks = wallTicks();
     preparationSeconds = static_cast<double>(finishTicks - startTicks) * 0.001;
     if (console != nullptr) {
