@@ -37,6 +37,18 @@ void traceCurrentList(const Vertex& v) {
     std::cout << "\n";
 }
 
+// A candidate of one fan-search step that passed the angle and fold tests: its neighbour
+// slot, priority, angle, fold angle, triangle normal, and its convexity test result (-1 not
+// run yet, 0 failed, 1 passed).
+struct StepCandidate {
+    int32_t slot;
+    double priority;
+    double angle;
+    double dihedral;
+    Vector3 normal;
+    int32_t convex;
+};
+
 } // namespace
 
 double ReconstructionState::initialFan(int32_t a, int32_t b, bool levelFlipping,
@@ -161,6 +173,44 @@ bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping)
         }
         const Vector3& pa = v.position;
         const Vector3& pk = vertices[lastPoint].position;
+        // Whether no other open neighbour lies behind the candidate triangle (a, lastPoint,
+        // slot's neighbour) along its normal or along the fan normal (the convexity test with
+        // either normal), with the triangle's plane and edges set up once. With trace on,
+        // the first failure is printed.
+        const auto convexAgainstOthers = [&](int32_t slot, const Vector3& tn) {
+            const PreparedTriangle triangle(pa, pk, vertices[v.neighbours[slot]].position);
+            const double alongTriangle = triangle.normal.dot(tn);
+            const double alongFan = triangle.normal.dot(v.normal);
+            for (int32_t i = 0; i < NEIGHBOUR_COUNT; ++i) {
+                const int32_t o = v.neighbours[i];
+                if (i == slot || used[i] || o == lastPoint || pointState[o] == 1) {
+                    continue;
+                }
+                const Vector3& po = vertices[o].position;
+                if (triangle.rayHitsBehindAlong(alongTriangle, tn, po)) {
+                    if (trace) {
+                        std::cout << "\t\tDied at convexity test at point " << o
+                                  << " (triangle Normal) .\n";
+                    }
+                    return false;
+                }
+                if (triangle.rayHitsBehindAlong(alongFan, v.normal, po)) {
+                    if (trace) {
+                        std::cout << "\t\tDied at convexity test at point " << o
+                                  << (v.triangleFanCount > 1 ? " (triangle Normal) .\n"
+                                                             : " (fan Normal) .\n");
+                    }
+                    return false;
+                }
+            }
+            return true;
+        };
+        // Without trace the convexity test, the dearest part of a candidate, is deferred:
+        // the candidates that pass the angle and fold tests are listed here in neighbour
+        // order, and only those the step's choice reads are tested (see below).
+        StepCandidate pending[NEIGHBOUR_COUNT];
+        int32_t pendingCount = 0;
+        bool pendingOrdered = true; // false when a priority is not a number
         for (int32_t j = 0; j < NEIGHBOUR_COUNT; ++j) {
             const int32_t n = v.neighbours[j];
             if (blocked[j]) {
@@ -177,7 +227,6 @@ bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping)
                           << difference(vertices[n].position, pa).length() / halfSearchRadius
                           << " ) \n";
             }
-            const Vector3 tn = triangleNormal(pa, pk, vertices[n].position);
             double angle = 0.0;
             if (!triangleAngleTest(a, lastPoint, n, firstPoint, angle)) {
                 if (trace) {
@@ -185,6 +234,8 @@ bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping)
                 }
                 continue;
             }
+            // Needed from the fold test on, so a candidate refused by its angle skips it.
+            const Vector3 tn = triangleNormal(pa, pk, vertices[n].position);
             double dihedral = 0.0;
             if (!dihedralTest(a, lastPoint, previousNormal, tn, dihedral)) {
                 if (trace) {
@@ -192,84 +243,159 @@ bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping)
                 }
                 continue;
             }
-            if (trace) {
-                std::cout << "\t\tPassed all citeria.\n";
-            }
-            // The convexity test of every other open neighbour against the candidate
-            // triangle (convexityTest with the triangle normal, then with the fan normal),
-            // with the triangle's plane and edges set up once.
-            const PreparedTriangle triangle(pa, pk, vertices[n].position);
-            const double alongTriangle = triangle.normal.dot(tn);
-            const double alongFan = triangle.normal.dot(v.normal);
-            const bool fanNormalUsed = v.triangleFanCount > 1;
-            bool convex = true;
-            for (int32_t i = 0; i < NEIGHBOUR_COUNT && convex; ++i) {
-                const int32_t o = v.neighbours[i];
-                if (i == j || used[i] || o == lastPoint || pointState[o] == 1) {
-                    continue;
-                }
-                const Vector3& po = vertices[o].position;
-                if (triangle.rayHitsBehindAlong(alongTriangle, tn, po) ||
-                    (fanNormalUsed && triangle.rayHitsBehindAlong(alongFan, v.normal, po))) {
-                    if (trace) {
-                        std::cout << "\t\tDied at convexity test at point " << o
-                                  << " (triangle Normal) .\n";
-                    }
-                    convex = false;
-                } else if (!fanNormalUsed && triangle.rayHitsBehindAlong(alongFan, v.normal, po)) {
-                    if (trace) {
-                        std::cout << "\t\tDied at convexity test at point " << o
-                                  << " (fan Normal) .\n";
-                    }
-                    convex = false;
-                }
-            }
-            if (!convex) {
-                continue;
-            }
-            passed[j] = 1;
             const double angleTerm =
                 std::fabs(angle - PREFERRED_TRIANGLE_ANGLE) * ANGLE_PRIORITY_WEIGHT;
             const double dihedralTerm = std::fabs(dihedral) * DIHEDRAL_PRIORITY_WEIGHT;
             const double priority = angleTerm * angleTerm + dihedralTerm * dihedralTerm;
-            if (trace) {
-                const double areaFigure =
-                    std::fabs(triangleArea(pa, pk, vertices[n].position) - idealArea) / idealArea;
-                std::cout << "\t\tPassed convexity test. Priority = " << priority
-                          << " ::: triangleAngle = " << angle << " ::: dihedral = " << dihedral
-                          << "::: area = " << areaFigure << "\n";
+            if (!trace) {
+                pending[pendingCount++] = StepCandidate{j, priority, angle, dihedral, tn, -1};
+                pendingOrdered = pendingOrdered && priority == priority;
+                continue;
             }
+            std::cout << "\t\tPassed all citeria.\n";
+            if (!convexAgainstOthers(j, tn)) {
+                continue;
+            }
+            passed[j] = 1;
+            const double areaFigure =
+                std::fabs(triangleArea(pa, pk, vertices[n].position) - idealArea) / idealArea;
+            std::cout << "\t\tPassed convexity test. Priority = " << priority
+                      << " ::: triangleAngle = " << angle << " ::: dihedral = " << dihedral
+                      << "::: area = " << areaFigure << "\n";
             candidates.push(j, priority);
             if (j == startSlot) {
                 startAngle = angle;
                 startDihedral = dihedral;
-                if (trace) {
-                    std::cout << "\t\tStartPoint selected.\n";
+                std::cout << "\t\tStartPoint selected.\n";
+            }
+        }
+
+        // The step reads whether the start slot passes, its priority, and the passing
+        // candidate on top of the heap: the one of smallest priority, the first pushed (the
+        // first in neighbour order) among equals, since the heap swaps only on a strictly
+        // smaller priority. So the start slot is tested, then the others in order of
+        // priority, then neighbour order, until one passes; that one is the top. A priority
+        // that is not a number breaks this order: then every candidate is tested and goes
+        // through the heap as with trace.
+        double startPriority = 0.0;
+        if (!trace && !pendingOrdered) {
+            for (int32_t c = 0; c < pendingCount; ++c) {
+                const StepCandidate& candidate = pending[c];
+                if (convexAgainstOthers(candidate.slot, candidate.normal)) {
+                    passed[candidate.slot] = 1;
+                    candidates.push(candidate.slot, candidate.priority);
+                    if (candidate.slot == startSlot) {
+                        startAngle = candidate.angle;
+                        startDihedral = candidate.dihedral;
+                    }
+                }
+            }
+        } else if (!trace) {
+            for (int32_t c = 0; c < pendingCount; ++c) {
+                StepCandidate& candidate = pending[c];
+                if (candidate.slot == startSlot) {
+                    candidate.convex = convexAgainstOthers(startSlot, candidate.normal) ? 1 : 0;
+                    if (candidate.convex == 1) {
+                        passed[startSlot] = 1;
+                        startAngle = candidate.angle;
+                        startDihedral = candidate.dihedral;
+                        startPriority = candidate.priority;
+                    }
                 }
             }
         }
+        const bool deferred = !trace && pendingOrdered;
+        bool topKnown = false;
+        int32_t topSlot = -1;
+        double topPriority = 0.0;
+        // Sets topSlot and topPriority to the top of the passing candidates, or topSlot to
+        // -1 when none passes.
+        const auto findTop = [&]() {
+            if (topKnown) {
+                return;
+            }
+            topKnown = true;
+            if (!deferred) {
+                if (!candidates.empty()) {
+                    topSlot = candidates.top().key;
+                    topPriority = candidates.top().priority;
+                }
+                return;
+            }
+            while (true) {
+                int32_t best = -1;
+                for (int32_t c = 0; c < pendingCount; ++c) {
+                    if (pending[c].convex != 0 &&
+                        (best < 0 || pending[c].priority < pending[best].priority)) {
+                        best = c;
+                    }
+                }
+                if (best < 0) {
+                    return;
+                }
+                StepCandidate& candidate = pending[best];
+                if (candidate.convex < 0) {
+                    candidate.convex =
+                        convexAgainstOthers(candidate.slot, candidate.normal) ? 1 : 0;
+                }
+                if (candidate.convex == 1) {
+                    topSlot = candidate.slot;
+                    topPriority = candidate.priority;
+                    return;
+                }
+            }
+        };
+        if (!deferred && passed[startSlot]) {
+            candidates.find(startSlot, startPriority);
+        }
+#ifdef FANMESH_CHECK_FAN_MEMO
+        if (deferred) {
+            // Every candidate tested through the heap, as without deferral.
+            BoundedHeap all;
+            all.init(FAN_CANDIDATE_CAPACITY, BoundedHeap::SMALLEST_ON_TOP);
+            bool startPassed = false;
+            for (int32_t c = 0; c < pendingCount; ++c) {
+                if (convexAgainstOthers(pending[c].slot, pending[c].normal)) {
+                    all.push(pending[c].slot, pending[c].priority);
+                    startPassed = startPassed || pending[c].slot == startSlot;
+                }
+            }
+            findTop();
+            const bool same =
+                startPassed == (passed[startSlot] != 0) && all.empty() == (topSlot < 0) &&
+                (all.empty() || (all.top().key == topSlot && all.top().priority == topPriority));
+            if (!same) {
+                std::cerr << "deferred convexity tests choose differently from testing all\n";
+                std::abort();
+            }
+        }
+#endif
 
         bool closeNow = false;
         if (passed[startSlot]) {
             if (trace) {
                 std::cout << "\tStart fan is one of the selection. Considering now.\n";
             }
-            double startPriority = 0.0;
-            candidates.find(startSlot, startPriority);
-            if (CLOSING_PRIORITY_FACTOR * startPriority < candidates.top().priority) {
-                closeNow = true;
-            }
+            // The second rule needs no top: it is asked first, which changes no answer.
             if (std::fabs(startAngle - PREFERRED_TRIANGLE_ANGLE) < CLOSING_ANGLE_TOLERANCE &&
                 std::fabs(startDihedral) < CLOSING_DIHEDRAL_LIMIT) {
                 closeNow = true;
+            } else {
+                findTop();
+                if (CLOSING_PRIORITY_FACTOR * startPriority < topPriority) {
+                    closeNow = true;
+                }
             }
-            if (!closeNow && bestPointIncorrect(a, lastPoint, v.neighbours[candidates.top().key],
+            if (!closeNow && bestPointIncorrect(a, lastPoint, v.neighbours[topSlot],
                                                 v.currentTriangleFan[0], v.currentTriangleFan[1])) {
                 if (trace) {
                     std::cout << "Best point is incorrect\n";
                 }
                 closeNow = true;
             }
+        }
+        if (!closeNow) {
+            findTop();
         }
         if (trace) {
             std::cout << "\t====================================\n";
@@ -282,8 +408,8 @@ bool ReconstructionState::constructFan(int32_t a, int32_t b, bool levelFlipping)
             closingPoint = firstPoint;
             updateClosedFanNormal(a);
             previousNormal = triangleNormal(pa, pk, vertices[firstPoint].position);
-        } else if (!candidates.empty()) {
-            const int32_t s = candidates.top().key;
+        } else if (topSlot >= 0) {
+            const int32_t s = topSlot;
             used[s] = 1;
             const int32_t n = v.neighbours[s];
             previousNormal = triangleNormal(pa, pk, vertices[n].position);

@@ -218,3 +218,52 @@ TEST(FanSearch, MemoAnswersInputsThatComeBackByTurnsExactlyAsTheSearch) {
     EXPECT_GE(memoised.state.fanSearchReplays, 4);
     EXPECT_EQ(searched.state.fanSearchReplays, 0);
 }
+
+TEST(FanSearch, DeferredConvexityTestsChooseAsTestingEveryCandidate) {
+    // Without a trace the fan search tests convexity only for the candidates its choice
+    // reads; with a trace it tests every candidate and keeps them in the heap. Over exact
+    // hexagons (equal priorities, where the first candidate in neighbour order must win),
+    // lightly and strongly shaken ones (convexity failures of the best candidate), both
+    // orientations and both start points, the two must build the same fan, bit for bit.
+    uint64_t seed = 12345;
+    const auto uniform = [&seed]() {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<double>(seed >> 11) * (1.0 / 9007199254740992.0) - 0.5;
+    };
+    int built = 0;
+    int refused = 0;
+    for (int trial = 0; trial < 240; ++trial) {
+        const double shake = trial < 20 ? 0.0 : (trial < 130 ? 0.15 : 0.6);
+        std::vector<Vector3> positions = hexagonalPositions(trial % 3 == 0 ? 0.0 : 0.1);
+        for (std::size_t i = 1; i < positions.size(); ++i) {
+            positions[i].x += shake * uniform();
+            positions[i].y += shake * uniform();
+            positions[i].z += shake * uniform();
+        }
+        const bool flipping = trial % 2 == 0;
+        const int32_t start = trial % 4 < 2 ? 1 : 6;
+        HexNeighbourhood deferred(positions);
+        HexNeighbourhood traced(positions);
+        if (start == 6) {
+            for (HexNeighbourhood* cloud : {&deferred, &traced}) {
+                cloud->setFan(6, {12, 18, 0, 5});
+            }
+        }
+        traced.state.tracePoint = 0;
+        const bool found = deferred.state.constructFan(0, start, flipping);
+        testing::internal::CaptureStdout();
+        const bool tracedFound = traced.state.constructFan(0, start, flipping);
+        testing::internal::GetCapturedStdout();
+        ASSERT_EQ(found, tracedFound) << "trial " << trial;
+        const Vertex& d = deferred.records[0];
+        const Vertex& t = traced.records[0];
+        ASSERT_EQ(deferred.fan(0), traced.fan(0)) << "trial " << trial;
+        ASSERT_EQ(d.currentTriangleFan, t.currentTriangleFan) << "trial " << trial;
+        ASSERT_EQ(std::memcmp(&d.normal, &t.normal, sizeof(Vector3)), 0) << "trial " << trial;
+        ASSERT_TRUE(std::equal(d.neighbours, d.neighbours + NEIGHBOUR_COUNT, t.neighbours));
+        (found ? built : refused) += 1;
+    }
+    // Both outcomes are exercised.
+    EXPECT_GE(built, 40);
+    EXPECT_GE(refused, 10);
+}
