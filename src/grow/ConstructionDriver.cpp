@@ -215,6 +215,7 @@ void ReconstructionState::constructSurface() {
 
     GROWTH_REPORT(pointState, activeCount);
     GROWTH_STAGE("growth");
+    GROWTH_DUMP();
     if (console != nullptr) {
         *console << "\n\n"
                  << "Performing Cleaning up functions\n";

@@ -26,17 +26,20 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
     const bool trace = p == tracePoint;
 #ifdef FANMESH_GROWTH_STATS
     // Whether the rays run against the normals of the completed fans holding p.
-    const auto refused = [&]() {
+    const auto againstSurface = [&]() {
         Vector3 around{0.0, 0.0, 0.0};
         for (const int32_t c : vp.connectedPoints) {
             if (pointState[static_cast<size_t>(c)] == 1) {
                 around.add(vertices[c].normal);
             }
         }
-        GROWTH_CONVEXITY_REFUSED(around.dot(d) < 0.0);
+        return around.dot(d) < 0.0;
     };
+    const auto refused = [&]() { GROWTH_CONVEXITY_REFUSED(againstSurface()); };
+    const auto passedTest = [&]() { growthStats.convexityPassed(againstSurface()); };
 #else
     const auto refused = []() {};
+    const auto passedTest = []() {};
 #endif
     // Each fan triangle (p, l, o) casts from its three corners, o being the entry next to l
     // (previous with a flipped normal). Over the whole fan these corners are p and every fan
@@ -128,6 +131,7 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
             refused();
             return checked(false);
         }
+        passedTest();
         clockEnd = diagnosticTicks();
         octreeTicks += clockEnd - clockStart;
         return checked(true);

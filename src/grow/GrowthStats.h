@@ -1,7 +1,9 @@
 // GrowthStats: counts of the growth's refusals per rule, of the rays that block, and of
 // the rule that last refused each point that stays open, for studying where the surface
 // stops growing. Compiled in only with -DFANMESH_GROWTH_STATS; otherwise every hook is
-// an empty statement, so ordinary builds pay nothing.
+// an empty statement, so ordinary builds pay nothing. With the environment variable
+// FANMESH_GROWTH_DUMP set to a file name, the records as the growth left them are written
+// there and every completion is noted with the path that completed the point.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +26,7 @@ enum class GrowthRule : uint8_t {
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 struct GrowthStats {
@@ -43,12 +46,65 @@ struct GrowthStats {
     // completed fans holding the point (into the surface on a closed part).
     int64_t convexityRefusals[2] = {};
     int64_t convexityAgainstSurface[2] = {};
+    // Passed convexity tests, and of them those whose rays ran against the normals of the
+    // completed fans holding the point: such a test looks into the part being grown (a
+    // hollow tube or body, where under the finer rule a ray can pass between the walls).
+    int64_t convexityPasses[2] = {};
+    int64_t convexityPassesAgainstSurface[2] = {};
 
     void convexityRefused(bool againstSurface) {
         ++convexityRefusals[levelFlipping ? 1 : 0];
         if (againstSurface) {
             ++convexityAgainstSurface[levelFlipping ? 1 : 0];
         }
+    }
+
+    void convexityPassed(bool againstSurface) {
+        ++convexityPasses[levelFlipping ? 1 : 0];
+        if (againstSurface) {
+            ++convexityPassesAgainstSurface[levelFlipping ? 1 : 0];
+        }
+    }
+
+    // Where FANMESH_GROWTH_DUMP asks for the detail, or null.
+    const char* dumpPath = std::getenv("FANMESH_GROWTH_DUMP");
+
+    // Notes that p was completed, and by which path (seed, fan, enclosed, flow, ...).
+    void completed(int32_t p, const char* path) const {
+        if (dumpPath != nullptr) {
+            std::fprintf(stderr, "growth stats: complete %d via %s\n", p, path);
+        }
+    }
+
+    // Writes one line per active record to the FANMESH_GROWTH_DUMP file: "v", index, state,
+    // position, normal, then "fan" and the fan entries, "con" and the connected points,
+    // "nb" and the 16 neighbours.
+    template <class Records>
+    void dump(const std::vector<uint8_t>& pointState, int32_t activeCount,
+              const Records& vertices) const {
+        std::FILE* file = dumpPath != nullptr ? std::fopen(dumpPath, "w") : nullptr;
+        if (file == nullptr) {
+            return;
+        }
+        for (int32_t p = 0; p < activeCount; ++p) {
+            const auto& v = vertices[p];
+            std::fprintf(file, "v %d %d %.9g %.9g %.9g %.6g %.6g %.6g fan", p,
+                         pointState[static_cast<size_t>(p)], v.position.x, v.position.y,
+                         v.position.z, v.normal.x, v.normal.y, v.normal.z);
+            for (int32_t k = 0; k < v.triangleFanCount; ++k) {
+                std::fprintf(file, " %d", v.triangleFan[k]);
+            }
+            std::fprintf(file, " con");
+            for (const int32_t c : v.connectedPoints) {
+                std::fprintf(file, " %d", c);
+            }
+            std::fprintf(file, " nb");
+            for (const int32_t n : v.neighbours) {
+                std::fprintf(file, " %d", n);
+            }
+            std::fprintf(file, "\n");
+        }
+        std::fclose(file);
     }
 
     void blockedAhead(double ahead) {
@@ -191,6 +247,13 @@ struct GrowthStats {
                      static_cast<long long>(convexityRefusals[1]),
                      static_cast<long long>(convexityAgainstSurface[0]),
                      static_cast<long long>(convexityAgainstSurface[1]));
+        std::fprintf(stderr,
+                     "  convexity passes on plain / reversed layers: %lld / %lld, of them "
+                     "with rays against the surrounding fans' normals: %lld / %lld\n",
+                     static_cast<long long>(convexityPasses[0]),
+                     static_cast<long long>(convexityPasses[1]),
+                     static_cast<long long>(convexityPassesAgainstSurface[0]),
+                     static_cast<long long>(convexityPassesAgainstSurface[1]));
     }
 };
 
@@ -205,6 +268,8 @@ inline GrowthStats growthStats;
 #define GROWTH_SEED(seed, completed, layers) growthStats.seedGrown((seed), (completed), (layers))
 #define GROWTH_STAGE(name) growthStats.stage((name), pointState, activeCount, vertices)
 #define GROWTH_NOTE(...) std::fprintf(stderr, "growth stats: " __VA_ARGS__)
+#define GROWTH_COMPLETED(p, path) growthStats.completed((p), (path))
+#define GROWTH_DUMP() growthStats.dump(pointState, activeCount, vertices)
 #else
 #define GROWTH_REFUSE(p, rule) ((void)0)
 #define GROWTH_RAY() ((void)0)
@@ -215,4 +280,6 @@ inline GrowthStats growthStats;
 #define GROWTH_SEED(seed, completed, layers) ((void)0)
 #define GROWTH_STAGE(name) ((void)0)
 #define GROWTH_NOTE(...) ((void)0)
+#define GROWTH_COMPLETED(p, path) ((void)0)
+#define GROWTH_DUMP() ((void)0)
 #endif

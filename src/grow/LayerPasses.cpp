@@ -2,6 +2,7 @@
 // closing points whose neighbour fans already ring them, and inserting isolated open
 // points into the triangles over them.
 #include "geometry/Geometry.h"
+#include "grow/GrowthStats.h"
 #include "recon/ReconstructionState.h"
 
 namespace {
@@ -28,6 +29,7 @@ void ReconstructionState::completeFlowMergedPoints() {
             continue;
         }
         if (postTest(p)) {
+            GROWTH_COMPLETED(p, "flow merge after the layer");
             setPointState(p, 1);
             updateClosedFanNormal(p);
             completionOrder.push_back(p);
@@ -126,6 +128,7 @@ void ReconstructionState::closeFromNeighbourFans() {
         updateClosedFanNormal(p);
         completionOrder.push_back(p);
         completedCount = static_cast<int32_t>(completionOrder.size());
+        GROWTH_COMPLETED(p, "neighbour fans");
         // Improve the triangles around p.
         flipAgainstMembers(p);
     }
@@ -162,6 +165,7 @@ void ReconstructionState::insertUncoveredPoints() {
         const double b = nearestOpenNeighbourDistance(p);
         if (b < 0.0 || b > UNCOVERED_DISTANCE_FACTOR * c) {
             insertIntoTriangle(p, o, t, w);
+            GROWTH_COMPLETED(p, "uncovered insertion");
             flipAroundPoint(p);
             flipAroundPoint(o);
             flipAroundPoint(t);

@@ -113,6 +113,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, bo
         bool abandon = false;
         if (isEnclosed(h)) {
             fillEnclosedFan(h);
+            GROWTH_COMPLETED(h, "enclosed");
             if (traced) {
                 std::cout << " Point " << h << " is enclosed\n";
             }
@@ -132,6 +133,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, bo
                 setPointState(h, 0);
                 abandon = true;
             } else {
+                GROWTH_COMPLETED(h, "flow merge");
                 complete = true;
             }
         } else {
@@ -187,6 +189,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, bo
                         writeFanLine(hv);
                     }
                     confirmFan(h);
+                    GROWTH_COMPLETED(h, "fan");
                     complete = true;
                 }
             }

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "geometry/Geometry.h"
+#include "grow/GrowthStats.h"
 #include "recon/ReconstructionState.h"
 
 namespace {
@@ -107,6 +108,7 @@ bool ReconstructionState::startFromSeed(int32_t s) {
         }
     }
 
+    GROWTH_COMPLETED(s, "seed");
     setPointState(s, 1);
     completionOrder.push_back(s);
     completedCount = static_cast<int32_t>(completionOrder.size());
