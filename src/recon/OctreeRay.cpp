@@ -265,6 +265,20 @@ bool Octree::traverse(int32_t node, uint64_t key, const RayParameters& t, int32_
                 std::abort();
             }
 #endif
+        } else if (const Node& child = nodes[static_cast<size_t>(current.firstChild + (c ^ mask))];
+                   child.firstChild < 0 && child.pointBegin == child.pointEnd) {
+            // An empty leaf blocks nothing: it is only recorded, as traverse would.
+#ifdef FANMESH_CHECK_FAN_MEMO
+            RayQuery unrecorded = ray;
+            unrecorded.visited = nullptr;
+            if (traverse(current.firstChild + (c ^ mask), childKey, s, mask, unrecorded)) {
+                std::cerr << "octree ray: an empty leaf blocks the ray\n";
+                std::abort();
+            }
+#endif
+            if (ray.visited != nullptr) {
+                ray.visited->push_back(childKey);
+            }
         } else if (traverse(current.firstChild + (c ^ mask), childKey, s, mask, ray)) {
             return true;
         }
