@@ -66,6 +66,7 @@ void ReconstructionState::constructSurface() {
     fanSearchMemos.clear();
     fanSearchPrints.assign(static_cast<size_t>(4 * std::max(activeCount, 0)), 0);
     coverMemos.clear();
+    completionMemos.clear();
     layerStartStates.clear(); // the first layer pass finds its components
     layerStartEdits = -1;
     startEditWatch(static_cast<size_t>(totalCount > 0 ? totalCount : 0));
@@ -198,6 +199,7 @@ void ReconstructionState::constructSurface() {
     fanSearchMemos.release();
     std::vector<uint64_t>().swap(fanSearchPrints);
     coverMemos.release();
+    completionMemos.release();
     std::vector<uint64_t>().swap(coverPrints);
     std::vector<int32_t>().swap(layerComponents);
     std::vector<int32_t>().swap(layerComponentEnds);

@@ -136,63 +136,10 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, bo
                 GROWTH_COMPLETED(h, "flow merge");
                 complete = true;
             }
+        } else if (attemptCompletion(h, tree, levelFlipping)) {
+            complete = true;
         } else {
-            restoreFan(h);
-            saveFan(h);
-            publishFan(h, levelFlipping);
-            if (!mergePoint(h)) {
-                GROWTH_REFUSE(h, merge);
-                rejected[static_cast<size_t>(h)] = 1;
-                withdrawFan(h);
-                restoreFan(h);
-                continue;
-            }
-            removeFoldedFanPoints(h);
-            if (!insertMissedNeighbours(h)) {
-                GROWTH_REFUSE(h, missedNeighbours);
-                rejected[static_cast<size_t>(h)] = 1;
-                withdrawFan(h);
-                restoreFan(h);
-                continue;
-            }
-            setPointState(h, 1);
-            if (!postTest(h)) {
-                GROWTH_REFUSE(h, postTest);
-                rejected[static_cast<size_t>(h)] = 1;
-                setPointState(h, 0);
-                abandon = true;
-            } else if (!globalConvexityTest(h, tree, levelFlipping)) {
-                GROWTH_REFUSE(h, convexityFinal);
-                rejected[static_cast<size_t>(h)] = 1;
-                setPointState(h, 0);
-                withdrawFan(h);
-                restoreFan(h);
-                if (traced) {
-                    std::cout << "This point " << h << " failed convexity test\n";
-                    writeNormalLine(hv.normal);
-                }
-                continue;
-            } else {
-                if (traced) {
-                    std::cout << "Final B4 flipping";
-                    writeFanLine(hv);
-                }
-                flipStep(h);
-                if (!postTest(h)) {
-                    GROWTH_REFUSE(h, postTest);
-                    rejected[static_cast<size_t>(h)] = 1;
-                    setPointState(h, 0);
-                    abandon = true;
-                } else {
-                    if (traced) {
-                        std::cout << "Final";
-                        writeFanLine(hv);
-                    }
-                    confirmFan(h);
-                    GROWTH_COMPLETED(h, "fan");
-                    complete = true;
-                }
-            }
+            continue; // refused: dropped as rejected next turn
         }
 
         if (abandon) {
@@ -217,6 +164,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, bo
         completionOrder.push_back(h);
         completedCount = static_cast<int32_t>(completionOrder.size());
         forgetFanSearch(h);
+        forgetRefusals(h);
         forgetConvexityTest(h);
         candidateQueue.popTop();
 
@@ -288,4 +236,112 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, bo
         queued[pi] = 0;
     }
     candidateQueue.release();
+}
+
+bool ReconstructionState::attemptCompletion(int32_t h, Octree& tree, bool levelFlipping) {
+    Vertex& hv = vertices[h];
+    const bool traced = h == traceFlipPoint;
+    restoreFan(h);
+    saveFan(h);
+    // Traced points run every attempt, so that the trace shows it.
+    const bool remembering = editWatch.active() && h != traceFlipPoint && h != tracePoint;
+    const CompletionMemo* known = remembering ? knownRefusal(h, levelFlipping) : nullptr;
+#ifndef FANMESH_CHECK_FAN_MEMO
+    if (known != nullptr) {
+        replayRefusal(h, *known);
+        creationRejected[static_cast<size_t>(h)] = 1;
+        return false;
+    }
+#else
+    // Check build: the attempt runs beside the memo and is compared with it at the end;
+    // every edit keeps a copy, so that the records the attempt leaves changed are known.
+    copyEveryEdit = remembering;
+#endif
+    if (remembering) {
+        attemptLog.clear();
+        attemptLogging = &attemptLog;
+    }
+
+    // A refusal by one of these rules is remembered; the final convexity test and the
+    // flips after it read and write more than the memo covers.
+    GrowthRule refusal = GrowthRule::none;
+    bool completed = false;
+    publishFan(h, levelFlipping);
+    if (!mergePoint(h)) {
+        refusal = GrowthRule::merge;
+        withdrawFan(h);
+        restoreFan(h);
+    } else {
+        removeFoldedFanPoints(h);
+        if (!insertMissedNeighbours(h)) {
+            refusal = GrowthRule::missedNeighbours;
+            withdrawFan(h);
+            restoreFan(h);
+        } else {
+            setPointState(h, 1);
+            if (!postTest(h)) {
+                refusal = GrowthRule::postTest;
+                setPointState(h, 0);
+                withdrawFan(h);
+                restoreFan(h);
+                if (traced) {
+                    std::cout << "This point " << h << " failed post test";
+                }
+            } else if (!globalConvexityTest(h, tree, levelFlipping)) {
+                GROWTH_REFUSE(h, convexityFinal);
+                creationRejected[static_cast<size_t>(h)] = 1;
+                setPointState(h, 0);
+                withdrawFan(h);
+                restoreFan(h);
+                if (traced) {
+                    std::cout << "This point " << h << " failed convexity test\n";
+                    writeNormalLine(hv.normal);
+                }
+            } else {
+                if (traced) {
+                    std::cout << "Final B4 flipping";
+                    writeFanLine(hv);
+                }
+                flipStep(h);
+                if (!postTest(h)) {
+                    GROWTH_REFUSE(h, postTest);
+                    creationRejected[static_cast<size_t>(h)] = 1;
+                    setPointState(h, 0);
+                    withdrawFan(h);
+                    restoreFan(h);
+                    if (traced) {
+                        std::cout << "This point " << h << " failed post test";
+                    }
+                } else {
+                    if (traced) {
+                        std::cout << "Final";
+                        writeFanLine(hv);
+                    }
+                    confirmFan(h);
+                    GROWTH_COMPLETED(h, "fan");
+                    completed = true;
+                }
+            }
+        }
+    }
+    attemptLogging = nullptr;
+    if (refusal != GrowthRule::none) {
+#ifdef FANMESH_GROWTH_STATS
+        growthStats.refuse(h, refusal);
+#endif
+        creationRejected[static_cast<size_t>(h)] = 1;
+    }
+#ifdef FANMESH_CHECK_FAN_MEMO
+    copyEveryEdit = false;
+    if (remembering) {
+        checkAttemptEffects(h, known, refusal);
+    }
+    if (known != nullptr) {
+        return completed; // the memo stays as the release build keeps it
+    }
+#endif
+    if (remembering && refusal != GrowthRule::none) {
+        rememberRefusal(h, levelFlipping, refusal);
+    }
+    return completed;
 }

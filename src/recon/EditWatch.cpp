@@ -107,19 +107,46 @@ void ReconstructionState::flushCopiedEdits() {
     watch.copies.clear();
 }
 
+#ifdef FANMESH_CHECK_FAN_MEMO
+int32_t ReconstructionState::firstChangedRecord(int32_t except) {
+    std::vector<int32_t> now;
+    for (const EditWatch::Copy& copy : editWatch.log) {
+        if (copy.record == except) {
+            continue;
+        }
+        now.clear();
+        copyData(*this, copy.kind, copy.record, now);
+        const int32_t* before = editWatch.copies.data() + copy.begin;
+        if (now.size() != copy.end - copy.begin || !std::equal(now.begin(), now.end(), before)) {
+            return copy.record;
+        }
+    }
+    return -1;
+}
+#endif
+
 bool ReconstructionState::memoHoldsToken(uint32_t memo, uint32_t token) {
-    const int64_t key = static_cast<int64_t>(memo >> 1);
-    if ((memo & 1) == 0) {
+    const int64_t key = static_cast<int64_t>(memo >> 2);
+    switch (memo & 3) {
+    case 0: {
         const FanSearchMemo* fan = fanSearchMemos.find(key);
         return fan != nullptr && (fan->entries[0].token == token || fan->entries[1].token == token);
     }
-    const CoverMemo* cover = coverMemos.find(key);
-    return cover != nullptr && cover->token == token;
+    case 1: {
+        const CoverMemo* cover = coverMemos.find(key);
+        return cover != nullptr && cover->token == token;
+    }
+    default: {
+        const CompletionMemo* attempt = completionMemos.find(key);
+        return attempt != nullptr && attempt->token == token;
+    }
+    }
 }
 
 void ReconstructionState::invalidateMemo(uint32_t memo, uint32_t token) {
-    const int64_t key = static_cast<int64_t>(memo >> 1);
-    if ((memo & 1) == 0) {
+    const int64_t key = static_cast<int64_t>(memo >> 2);
+    switch (memo & 3) {
+    case 0:
         if (FanSearchMemo* fan = fanSearchMemos.find(key)) {
             for (FanSearchMemo::Entry& entry : fan->entries) {
                 if (entry.token == token) {
@@ -128,11 +155,23 @@ void ReconstructionState::invalidateMemo(uint32_t memo, uint32_t token) {
                 }
             }
         }
-    } else if (CoverMemo* cover = coverMemos.find(key)) {
-        if (cover->token == token) {
-            cover->token = 0;
-            ++memoInvalidations;
+        break;
+    case 1:
+        if (CoverMemo* cover = coverMemos.find(key)) {
+            if (cover->token == token) {
+                cover->token = 0;
+                ++memoInvalidations;
+            }
         }
+        break;
+    default:
+        if (CompletionMemo* attempt = completionMemos.find(key)) {
+            if (attempt->token == token) {
+                attempt->token = 0;
+                ++memoInvalidations;
+            }
+        }
+        break;
     }
 }
 
@@ -148,6 +187,7 @@ uint32_t ReconstructionState::subscribeMemo(uint32_t memo, const WatchedReads& r
             m.entries[1].token = 0;
         });
         coverMemos.forEach([](int64_t, CoverMemo& m) { m.token = 0; });
+        completionMemos.forEach([](int64_t, CompletionMemo& m) { m.token = 0; });
         for (EditWatch::List& list : watch.lists) {
             list.subscribers.clear();
         }

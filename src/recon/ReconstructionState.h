@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "geometry/Vector3.h"
+#include "grow/CompletionMemo.h"
 #include "grow/FanSearchMemo.h"
 #include "recon/BoundedHeap.h"
 #include "recon/ComponentTrees.h"
@@ -146,10 +147,21 @@ struct ReconstructionState {
     // Announces an edit of the data of the given kind (a WATCH_ bit other than
     // WATCH_FAN_SIZE) of record x; must come before the edit. Nothing when no memo reads it.
     void noteEdit(uint8_t kind, int32_t x) {
+#ifdef FANMESH_CHECK_FAN_MEMO
+        // Check build: while a completion attempt is recorded, every edit keeps a copy, so
+        // that what the attempt leaves changed can be compared afterwards.
+        if (watchedKinds != nullptr && copyEveryEdit) {
+            copyBeforeEdit(kind, x);
+            return;
+        }
+#endif
         if (watchedKinds != nullptr && (watchedKinds[x] & kindsEditedBy(kind)) != 0) {
             copyBeforeEdit(kind, x);
         }
     }
+#ifdef FANMESH_CHECK_FAN_MEMO
+    bool copyEveryEdit = false;
+#endif
     // editWatch.watched.data() while growth runs, else null: the one test of most edits.
     uint8_t* watchedKinds = nullptr;
     void copyBeforeEdit(uint8_t kind, int32_t x);
@@ -162,7 +174,9 @@ struct ReconstructionState {
     }
     // Sets every state of the first count records to 0, announcing nothing (the memos are
     // cleared with it).
-    void resetPointStates(size_t count) { pointState.values.assign(count, 0); }
+    void resetPointStates(size_t count) {
+        pointState.values.assign(count, 0);
+    }
     // Starts watching for a new growth (no memo is valid) or stops (count 0).
     void startEditWatch(size_t count);
     // Compares every record edited since the last flush with its copy and invalidates the
@@ -173,11 +187,25 @@ struct ReconstructionState {
         }
     }
     void flushCopiedEdits();
+#ifdef FANMESH_CHECK_FAN_MEMO
+    // Check build: a record other than except whose data differ from the copy taken before
+    // its first edit since the last flush, or -1.
+    int32_t firstChangedRecord(int32_t except);
+#endif
     // Makes the memo (fanMemoId, coverMemoId) a subscriber of the records of reads; returns
     // the token the memo holds while valid, or 0 (never valid) while no growth runs.
     uint32_t subscribeMemo(uint32_t memo, const WatchedReads& reads);
-    static uint32_t fanMemoId(int64_t key) { return static_cast<uint32_t>(key) * 2; }
-    static uint32_t coverMemoId(int32_t i) { return static_cast<uint32_t>(i) * 2 + 1; }
+    // The low two bits tell the kind of memo: 0 fan search, 1 covering search, 2 refused
+    // completion attempt.
+    static uint32_t fanMemoId(int64_t key) {
+        return static_cast<uint32_t>(key) * 4;
+    }
+    static uint32_t coverMemoId(int32_t i) {
+        return static_cast<uint32_t>(i) * 4 + 1;
+    }
+    static uint32_t completionMemoId(int64_t key) {
+        return static_cast<uint32_t>(key) * 4 + 2;
+    }
     // Whether the memo still holds token, and making it give it up.
     bool memoHoldsToken(uint32_t memo, uint32_t token);
     void invalidateMemo(uint32_t memo, uint32_t token);
@@ -529,6 +557,63 @@ struct ReconstructionState {
     void withdrawFan(int32_t p);
     void confirmFan(int32_t p);
     std::vector<int32_t> savedFan;
+    // What a recorded completion attempt did beyond the reads that follow from its fan: the
+    // points it put in the fan (addConnection), the points whose fan the merge read whatever
+    // their state (the fan's first entry), and the points the free-point check ran for.
+    struct AttemptLog {
+        std::vector<int32_t> linked;
+        std::vector<int32_t> fanReads;
+        std::vector<int32_t> freePoints;
+        void clear() {
+            linked.clear();
+            fanReads.clear();
+            freePoints.clear();
+        }
+    };
+    // The ordinary completion chain of the queued point h: publishes its fan, merges it with
+    // the fans around it, repairs and tests it, and completes h (true) or withdraws the fan
+    // again, marks h rejected in creationRejected and returns false. A refusal before the
+    // final convexity test whose inputs are all as at an earlier refusal of h at the same
+    // parity is not run again: its effects (h's fan emptied, its normal as the attempt left
+    // it, one withdrawal counted) are replayed from completionMemos.
+    bool attemptCompletion(int32_t h, Octree& tree, bool levelFlipping);
+    // Writes into inputs what a completion attempt of h reads of h itself: its working fan,
+    // connected points, neighbour list and normal.
+    void gatherAttemptInputs(int32_t h, std::vector<int32_t>& inputs) const;
+    // The memo of a refused attempt of h at this parity that is valid and whose inputs of h
+    // equal the current ones (gathered into attemptInputs), or null. Flushes the edit watch.
+    const CompletionMemo* knownRefusal(int32_t h, bool levelFlipping);
+    // Whether the fan and neighbour-list checks of memo (of point h) hold now.
+    bool attemptChecksHold(int32_t h, const CompletionMemo& memo) const;
+    // Applies the effects of the remembered refusal to h.
+    void replayRefusal(int32_t h, const CompletionMemo& memo);
+    // Lists in reads every record, other than h, that the completion attempt of h just run
+    // may have read, with the kinds read, from what the attempt logged in log.
+    // Also fills the memo's fan and neighbour-list checks.
+    void gatherAttemptReads(int32_t h, const AttemptLog& log, WatchedReads& reads,
+                            CompletionMemo& memo);
+    // Keeps the attempt of h just refused by refusal as the memo of its key, subscribed to
+    // the records it read (attemptInputs: its inputs of h as gathered before it ran).
+    void rememberRefusal(int32_t h, bool levelFlipping, GrowthRule refusal);
+#ifdef FANMESH_CHECK_FAN_MEMO
+    // Check build, after a recorded attempt of h: aborts when it changed a record other than
+    // h, or when known (a memo taken as valid) differs from what it did.
+    void checkAttemptEffects(int32_t h, const CompletionMemo* known, GrowthRule refusal);
+#endif
+    // Drops the memos of p (p was completed).
+    void forgetRefusals(int32_t p) {
+        if (!completionMemos.empty()) {
+            completionMemos.erase(fanSearchKey(p, false));
+            completionMemos.erase(fanSearchKey(p, true));
+        }
+    }
+    MemoTable<CompletionMemo> completionMemos;
+    std::vector<int32_t> attemptInputs; // reused input buffer of knownRefusal
+    AttemptLog attemptLog;
+    // &attemptLog while a completion attempt is recorded, null otherwise.
+    AttemptLog* attemptLogging = nullptr;
+    WatchedReads attemptReads;
+    int64_t attemptReplays = 0; // refused attempts answered from completionMemos
     // Number of withdrawFan calls so far; lets the hole-closing rounds see whether a round
     // changed anything.
     int64_t withdrawnFanCount = 0;

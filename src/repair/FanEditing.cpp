@@ -23,6 +23,9 @@ int32_t ReconstructionState::triangleApex(int32_t exclude, int32_t p, int32_t q)
 
 void ReconstructionState::addConnection(int32_t p, int32_t q) {
     noteEdit(WATCH_LINKS, p);
+    if (attemptLogging != nullptr) {
+        attemptLogging->linked.push_back(p);
+    }
     vertices[p].connectedPoints.push_back(q);
     if (!linkCounts.empty()) {
         ++linkCounts[static_cast<size_t>(p)];

@@ -46,6 +46,9 @@ bool ReconstructionState::mergePoint(int32_t a) {
         traceMergeFan(a);
         std::cout << "\tFirst point to start merging = " << first << ".\n";
     }
+    if (attemptLogging != nullptr) {
+        attemptLogging->fanReads.push_back(first);
+    }
     mergeFans(a, first);
     int32_t d = nextInFan(a, first);
 
@@ -110,6 +113,9 @@ bool ReconstructionState::mergePoint(int32_t a) {
         traceMergeFan(a);
     }
     if (record.triangleFanCount > 0) {
+        if (attemptLogging != nullptr) {
+            attemptLogging->fanReads.push_back(record.triangleFan[0]);
+        }
         mergeFans(a, record.triangleFan[0]);
     }
     if (trace) {
@@ -135,6 +141,9 @@ bool ReconstructionState::alignFanStart(int32_t a) {
     const int32_t count = record.triangleFanCount;
     if (count == 0) {
         return false;
+    }
+    if (attemptLogging != nullptr) {
+        attemptLogging->fanReads.push_back(record.triangleFan[0]);
     }
     if (indexInFan(record.triangleFan[0], a) >= 0) {
         return true;

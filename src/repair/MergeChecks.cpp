@@ -139,6 +139,9 @@ bool ReconstructionState::repairBefore(int32_t a, int32_t b, int32_t c) {
 }
 
 bool ReconstructionState::solveFreePoint(int32_t a, int32_t b) {
+    if (attemptLogging != nullptr) {
+        attemptLogging->freePoints.push_back(b);
+    }
     const Vertex& recordA = vertices[a];
     const Vector3 pa = recordA.position;
     const Vector3 normalA = recordA.normal;
