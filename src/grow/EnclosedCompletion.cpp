@@ -2,6 +2,8 @@
 // around it (or leave one gap whose two ends are already joined elsewhere), the point's
 // fan is read off those fans instead of being searched, published and completed at once.
 #include <algorithm>
+#include <cstdlib>
+#include <iostream>
 
 #include "recon/ReconstructionState.h"
 
@@ -67,6 +69,29 @@ static bool rimIsIntact(const std::vector<ReconstructionState::RimEntry>& rim, i
 }
 
 bool ReconstructionState::isEnclosed(int32_t p) {
+    if (passRefusalStands(ENCLOSED_REFUSAL, p)) {
+#ifdef FANMESH_CHECK_FAN_MEMO
+        if (rimEncloses(p)) {
+            std::cerr << "remembered refusal of point " << p << " as enclosed is wrong\n";
+            std::abort();
+        }
+#endif
+        return false;
+    }
+    if (rimEncloses(p)) {
+        return true;
+    }
+    // The answer read p's connected points and the fans of those.
+    watchedReads.begin(pointState.size());
+    watchedReads.add(p, WATCH_LINKS);
+    for (const int32_t c : vertices[p].connectedPoints) {
+        watchedReads.add(c, WATCH_FAN);
+    }
+    rememberPassRefusal(ENCLOSED_REFUSAL, p);
+    return false;
+}
+
+bool ReconstructionState::rimEncloses(int32_t p) {
     buildRimList(p);
     if (rimList.empty() || !rimIsIntact(rimList, p)) {
         return false;

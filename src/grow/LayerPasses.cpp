@@ -1,6 +1,9 @@
 // Passes run after every layer of point creation: completing flow-merge points,
 // closing points whose neighbour fans already ring them, and inserting isolated open
 // points into the triangles over them.
+#include <cstdlib>
+#include <iostream>
+
 #include "geometry/Geometry.h"
 #include "grow/GrowthStats.h"
 #include "recon/ReconstructionState.h"
@@ -146,30 +149,70 @@ void ReconstructionState::insertUncoveredPoints() {
         if (pointState[static_cast<size_t>(p)] != 0 || connectionCount(p) != 0) {
             continue;
         }
+        if (passRefusalStands(UNCOVERED_REFUSAL, p)) {
+#ifdef FANMESH_CHECK_FAN_MEMO
+            checkUncoveredRefusal(p);
+#endif
+            continue;
+        }
         const int32_t* neighbours = neighbourRow(p);
         bool any = false;
         for (int32_t n = 0; n < NEIGHBOUR_COUNT && !any; ++n) {
             any = holdsTriangles(neighbours[n]);
         }
         if (!any) {
+            // The answer read p's neighbour list and the state and connected points of each
+            // neighbour.
+            watchedReads.begin(pointState.size());
+            watchedReads.add(p, WATCH_ROW);
+            for (int32_t n = 0; n < NEIGHBOUR_COUNT; ++n) {
+                watchedReads.add(neighbours[n], WATCH_STATE | WATCH_LINKS);
+            }
+            rememberPassRefusal(UNCOVERED_REFUSAL, p);
             continue;
         }
         int32_t o = -1;
         int32_t t = -1;
         int32_t w = -1;
         double c = 0.0;
-        if (!findCoveringTriangleRemembered(p, o, t, w, c)) {
-            continue;
-        }
         // The search changes no state the distance reads, so it may come second.
+        if (findCoveringTriangleRemembered(p, o, t, w, c)) {
+            const double b = nearestOpenNeighbourDistance(p);
+            if (b < 0.0 || b > UNCOVERED_DISTANCE_FACTOR * c) {
+                insertIntoTriangle(p, o, t, w);
+                GROWTH_COMPLETED(p, "uncovered insertion");
+                flipAroundPoint(p);
+                flipAroundPoint(o);
+                flipAroundPoint(t);
+                flipAroundPoint(w);
+                continue;
+            }
+        }
+        // Turned down: what the covering search reads includes what the test above and the
+        // distance read (the neighbour list, the neighbours' states and connected points).
+        gatherCoverReads(p);
+        rememberPassRefusal(UNCOVERED_REFUSAL, p);
+    }
+}
+
+#ifdef FANMESH_CHECK_FAN_MEMO
+void ReconstructionState::checkUncoveredRefusal(int32_t p) {
+    const int32_t* neighbours = neighbourRow(p);
+    bool any = false;
+    for (int32_t n = 0; n < NEIGHBOUR_COUNT && !any; ++n) {
+        const int32_t k = neighbours[n];
+        any = pointState[static_cast<size_t>(k)] == 1 || connectionCount(k) != 0;
+    }
+    int32_t o = -1;
+    int32_t t = -1;
+    int32_t w = -1;
+    double c = 0.0;
+    if (any && findCoveringTriangle(p, o, t, w, c)) {
         const double b = nearestOpenNeighbourDistance(p);
         if (b < 0.0 || b > UNCOVERED_DISTANCE_FACTOR * c) {
-            insertIntoTriangle(p, o, t, w);
-            GROWTH_COMPLETED(p, "uncovered insertion");
-            flipAroundPoint(p);
-            flipAroundPoint(o);
-            flipAroundPoint(t);
-            flipAroundPoint(w);
+            std::cerr << "remembered refusal of point " << p << " for insertion is wrong\n";
+            std::abort();
         }
     }
 }
+#endif

@@ -2,6 +2,7 @@
 // the flush that compares them and invalidates the memos that read what changed, and the
 // subscriber lists of the records.
 #include <cstring>
+#include <iterator>
 
 #include "recon/ReconstructionState.h"
 
@@ -56,6 +57,7 @@ void ReconstructionState::copyBeforeEdit(uint8_t kind, int32_t x) {
 }
 
 void ReconstructionState::startEditWatch(size_t count) {
+    resetPassRefusals(count);
     if (count == 0) {
         editWatch.release();
         watchedKinds = nullptr;
@@ -136,9 +138,14 @@ bool ReconstructionState::memoHoldsToken(uint32_t memo, uint32_t token) {
         const CoverMemo* cover = coverMemos.find(key);
         return cover != nullptr && cover->token == token;
     }
-    default: {
+    case 2: {
         const CompletionMemo* attempt = completionMemos.find(key);
         return attempt != nullptr && attempt->token == token;
+    }
+    default: {
+        const std::vector<uint32_t>& tokens = passRefusals[key & 1];
+        const size_t i = static_cast<size_t>(key >> 1);
+        return i < tokens.size() && tokens[i] == token;
     }
     }
 }
@@ -164,7 +171,7 @@ void ReconstructionState::invalidateMemo(uint32_t memo, uint32_t token) {
             }
         }
         break;
-    default:
+    case 2:
         if (CompletionMemo* attempt = completionMemos.find(key)) {
             if (attempt->token == token) {
                 attempt->token = 0;
@@ -172,6 +179,15 @@ void ReconstructionState::invalidateMemo(uint32_t memo, uint32_t token) {
             }
         }
         break;
+    default: {
+        std::vector<uint32_t>& tokens = passRefusals[key & 1];
+        const size_t i = static_cast<size_t>(key >> 1);
+        if (i < tokens.size() && tokens[i] == token) {
+            tokens[i] = 0;
+            ++memoInvalidations;
+        }
+        break;
+    }
     }
 }
 
@@ -188,6 +204,9 @@ uint32_t ReconstructionState::subscribeMemo(uint32_t memo, const WatchedReads& r
         });
         coverMemos.forEach([](int64_t, CoverMemo& m) { m.token = 0; });
         completionMemos.forEach([](int64_t, CompletionMemo& m) { m.token = 0; });
+        for (std::vector<uint32_t>& tokens : passRefusals) {
+            std::fill(tokens.begin(), tokens.end(), 0);
+        }
         for (EditWatch::List& list : watch.lists) {
             list.subscribers.clear();
         }

@@ -206,6 +206,12 @@ struct ReconstructionState {
     static uint32_t completionMemoId(int64_t key) {
         return static_cast<uint32_t>(key) * 4 + 2;
     }
+    // Kind 3: a remembered refusal of the passes after every layer, its own kind in bit 2.
+    // Kept for points below MAX_POINT_MEMO only.
+    static constexpr int32_t MAX_POINT_MEMO = 1 << 29;
+    static uint32_t passRefusalId(int32_t i, uint32_t kind) {
+        return (static_cast<uint32_t>(i) * 2 + (kind - 1)) * 4 + 3;
+    }
     // Whether the memo still holds token, and making it give it up.
     bool memoHoldsToken(uint32_t memo, uint32_t token);
     void invalidateMemo(uint32_t memo, uint32_t token);
@@ -507,6 +513,33 @@ struct ReconstructionState {
     // give an edge a third face (fanKeepsEdgesManifold).
     bool fillEnclosedFan(int32_t p, bool keepEdgesManifold = false);
     bool isFlowMerge(int32_t p);
+    // The test of isEnclosed itself (the rim closes around p), without its remembered answer.
+    bool rimEncloses(int32_t p);
+
+    // ---- grow: remembered refusals of the per-layer passes (LayerPassMemos.cpp) ----
+    // The passes after every layer ask the same questions of every open point again (is it
+    // enclosed, can it be inserted into a triangle over it), and most
+    // answers are "no" for the same reasons as in the previous pass. A "no" is remembered per
+    // point and kind as a memo of the edit watch, a subscriber of what the answer read: it
+    // stands until one of those records is edited in what was read.
+    static constexpr uint32_t ENCLOSED_REFUSAL = 1;
+    static constexpr uint32_t UNCOVERED_REFUSAL = 2;
+    // Per refusal kind (minus one), per record: the token of the remembered refusal, 0 for none.
+    std::vector<uint32_t> passRefusals[2];
+    // Whether a refusal of the given kind is remembered for p and still stands; flushes the
+    // announced edits first. Changes no record.
+    bool passRefusalStands(uint32_t kind, int32_t p);
+    // Remembers a refusal of the given kind for p, reached from the records listed in
+    // watchedReads with no edit since the last flush. Nothing outside growth.
+    void rememberPassRefusal(uint32_t kind, int32_t p);
+    // Lists in watchedReads what findCoveringTriangle(i, ...) reads (see gatherCoverInputs).
+    void gatherCoverReads(int32_t i);
+    // Forgets every remembered refusal; with count, makes room for count records.
+    void resetPassRefusals(size_t count);
+#ifdef FANMESH_CHECK_FAN_MEMO
+    // Checking build: aborts when the pass over isolated points would insert p after all.
+    void checkUncoveredRefusal(int32_t p);
+#endif
     // Completes p with the fan read off the fans around it, closed across the gap between
     // its open ends e1 and e2; false, changing nothing, when p has more than two open ends,
     // its links are out of step, or keepEdgesManifold is set and the fan would give an edge

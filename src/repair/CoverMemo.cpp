@@ -111,6 +111,12 @@ void ReconstructionState::gatherCoverInputs(int32_t i, std::vector<int32_t>& inp
     walkCoverInputs(*this, i, sink, nullptr);
 }
 
+void ReconstructionState::gatherCoverReads(int32_t i) {
+    coverScratch.clear();
+    AppendingInputs sink{coverScratch};
+    walkCoverInputs(*this, i, sink, &watchedReads);
+}
+
 bool ReconstructionState::coverInputsUnchanged(int32_t i, const std::vector<int32_t>& stored,
                                                WatchedReads* reads) {
     MatchingInputs sink(stored);
@@ -119,6 +125,9 @@ bool ReconstructionState::coverInputsUnchanged(int32_t i, const std::vector<int3
 
 bool ReconstructionState::findCoveringTriangleRemembered(int32_t i, int32_t& o, int32_t& t,
                                                          int32_t& v, double& distance) {
+    if (i >= MAX_POINT_MEMO) {
+        return findCoveringTriangle(i, o, t, v, distance); // beyond the memo ids
+    }
     flushEdits();
     CoverMemo* remembered = coverMemos.find(i);
     bool unchanged = false;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "support/HexLattice.h"
 
@@ -143,4 +144,45 @@ TEST(EnclosedCompletion, RimEntriesAreOpenExactlyWhenTheirPointOccursOnce) {
         }
     }
     EXPECT_GT(openSeen, 20);
+}
+
+TEST(EnclosedCompletion, RememberedRefusalFollowsTheFansAroundThePoint) {
+    // The ring around the centre is completed fan by fan, each edit announced as growth
+    // announces it. After each step the centre is asked twice: the answer must be that of the
+    // rim itself, and a refusal remembered at the first ask must stand at the second only
+    // when nothing it read changed.
+    const HexLattice lattice(2);
+    TestCloud cloud(lattice.positions);
+    ReconstructionState& state = cloud.state;
+    state.startEditWatch(state.pointState.size());
+    const auto complete = [&](int32_t p) {
+        const std::vector<int32_t> ring = lattice.clockwiseRing(p);
+        state.noteEdit(WATCH_FAN, p);
+        for (const int32_t member : ring) {
+            state.noteEdit(WATCH_LINKS, member);
+        }
+        cloud.setFan(p, ring);
+    };
+    // Per step: the edit, and whether a refusal remembered before it still stands after it.
+    const std::vector<std::pair<std::function<void()>, bool>> steps{
+        {[] {}, false},
+        {[&] { complete(1); }, false}, // a new owner of the centre
+        {[&] { complete(2); }, false},
+        {[&] { state.updatePointNormal(3); }, true}, // nothing the rim reads
+        {[&] { state.setPointState(2, 0); }, true},  // neither
+        {[&] { complete(3); }, false},
+        {[&] { complete(4); }, false},
+        {[&] { complete(5); }, false}, // closes the ring
+    };
+    for (size_t step = 0; step < steps.size(); ++step) {
+        steps[step].first();
+        const bool stood = state.passRefusalStands(ReconstructionState::ENCLOSED_REFUSAL, 0);
+        EXPECT_EQ(stood, steps[step].second && step > 0) << "step " << step;
+        for (int ask = 0; ask < 2; ++ask) {
+            const bool expected = state.rimEncloses(0);
+            ASSERT_EQ(state.isEnclosed(0), expected) << "step " << step;
+            EXPECT_EQ(expected, step + 1 == steps.size()) << "step " << step;
+            EXPECT_EQ(state.passRefusalStands(ReconstructionState::ENCLOSED_REFUSAL, 0), !expected);
+        }
+    }
 }

@@ -203,6 +203,53 @@ TEST(CleanupInsertion, RememberedCoveringSearchFollowsEveryChangeAroundThePoint)
     EXPECT_GE(answers.size(), 3u);
 }
 
+TEST(CleanupInsertion, RememberedRefusalOfTheLayerPassFollowsWhatItRead) {
+    // Point 37 over the patch, its neighbour list first on the open rim beyond the patch:
+    // the pass after a layer finds no triangle over it and remembers the refusal. Edits are
+    // announced as growth announces them; the refusal must stand exactly while nothing it
+    // read changed, and the point is inserted once its neighbours are the patch again.
+    PointAbovePatch patch;
+    TestCloud& cloud = patch.cloud;
+    ReconstructionState& state = cloud.state;
+    const auto setRow = [&](int32_t first) {
+        state.noteEdit(WATCH_ROW, 37);
+        for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+            cloud.records[37].neighbours[k] = first + k;
+        }
+    };
+    setRow(19);
+    state.startEditWatch(state.pointState.size());
+    // Per step: the edit, whether the refusal stands after it, whether the pass inserts 37.
+    struct Step {
+        std::function<void()> edit;
+        bool stands;
+        bool inserted;
+    };
+    const std::vector<Step> steps{
+        {[] {}, false, false},
+        {[] {}, true, false},
+        {[&] { state.setPointState(36, 1); }, true, false}, // not a neighbour of 37
+        {[&] { state.updatePointNormal(4); }, true, false}, // owns no neighbour of 37
+        {[&] {                                              // an owner of a neighbour
+             state.noteEdit(WATCH_NORMAL, 7);
+             cloud.records[7].normal.negate();
+         },
+         false, false},
+        {[&] { state.setPointState(20, 1); }, false, false}, // a neighbour
+        {[&] { state.setPointState(20, 0); }, false, false},
+        {[&] { setRow(0); }, false, true},
+    };
+    for (size_t step = 0; step < steps.size(); ++step) {
+        steps[step].edit();
+        EXPECT_EQ(state.passRefusalStands(ReconstructionState::UNCOVERED_REFUSAL, 37),
+                  steps[step].stands)
+            << "step " << step;
+        state.insertUncoveredPoints();
+        ASSERT_EQ(state.pointState[37], steps[step].inserted ? 1 : 0) << "step " << step;
+    }
+    EXPECT_TRUE(fanLinksConsistent(state));
+}
+
 TEST(CleanupInsertion, RemovedPointIsInsertedAndActivated) {
     const HexLattice lattice(2);
     std::vector<Vector3> positions = lattice.positions;
