@@ -81,6 +81,9 @@ bool ReconstructionState::isEnclosed(int32_t p) {
     if (rimEncloses(p)) {
         return true;
     }
+    if (!refusalWorthRemembering(ENCLOSED_REFUSAL, p)) {
+        return false;
+    }
     // The answer read p's connected points and the fans of those.
     watchedReads.begin(pointState.size());
     watchedReads.add(p, WATCH_LINKS);

@@ -161,6 +161,9 @@ void ReconstructionState::insertUncoveredPoints() {
             any = holdsTriangles(neighbours[n]);
         }
         if (!any) {
+            if (!refusalWorthRemembering(UNCOVERED_REFUSAL, p)) {
+                continue;
+            }
             // The answer read p's neighbour list and the state and connected points of each
             // neighbour.
             watchedReads.begin(pointState.size());
@@ -190,8 +193,10 @@ void ReconstructionState::insertUncoveredPoints() {
         }
         // Turned down: what the covering search reads includes what the test above and the
         // distance read (the neighbour list, the neighbours' states and connected points).
-        gatherCoverReads(p);
-        rememberPassRefusal(UNCOVERED_REFUSAL, p);
+        if (refusalWorthRemembering(UNCOVERED_REFUSAL, p)) {
+            gatherCoverReads(p);
+            rememberPassRefusal(UNCOVERED_REFUSAL, p);
+        }
     }
 }
 

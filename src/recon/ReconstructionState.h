@@ -526,9 +526,14 @@ struct ReconstructionState {
     static constexpr uint32_t UNCOVERED_REFUSAL = 2;
     // Per refusal kind (minus one), per record: the token of the remembered refusal, 0 for none.
     std::vector<uint32_t> passRefusals[2];
+    // Per refusal kind (minus one), per record: the growth of its first refusal, -1 for none.
+    std::vector<int32_t> passRefusalGrowths[2];
     // Whether a refusal of the given kind is remembered for p and still stands; flushes the
     // announced edits first. Changes no record.
     bool passRefusalStands(uint32_t kind, int32_t p);
+    // Whether a refusal of the given kind of p, just reached, is to be remembered: from the
+    // point's second growth with a refusal on. Notes the refusal.
+    bool refusalWorthRemembering(uint32_t kind, int32_t p);
     // Remembers a refusal of the given kind for p, reached from the records listed in
     // watchedReads with no edit since the last flush. Nothing outside growth.
     void rememberPassRefusal(uint32_t kind, int32_t p);

@@ -155,6 +155,10 @@ TEST(EnclosedCompletion, RememberedRefusalFollowsTheFansAroundThePoint) {
     TestCloud cloud(lattice.positions);
     ReconstructionState& state = cloud.state;
     state.startEditWatch(state.pointState.size());
+    // Refusals are remembered from a point's second growth with one on.
+    EXPECT_FALSE(state.isEnclosed(0));
+    EXPECT_FALSE(state.passRefusalStands(ReconstructionState::ENCLOSED_REFUSAL, 0));
+    state.growthIndex = 1;
     const auto complete = [&](int32_t p) {
         const std::vector<int32_t> ring = lattice.clockwiseRing(p);
         state.noteEdit(WATCH_FAN, p);

@@ -219,6 +219,10 @@ TEST(CleanupInsertion, RememberedRefusalOfTheLayerPassFollowsWhatItRead) {
     };
     setRow(19);
     state.startEditWatch(state.pointState.size());
+    // Refusals are remembered from a point's second growth with one on.
+    state.insertUncoveredPoints();
+    EXPECT_FALSE(state.passRefusalStands(ReconstructionState::UNCOVERED_REFUSAL, 37));
+    state.growthIndex = 1;
     // Per step: the edit, whether the refusal stands after it, whether the pass inserts 37.
     struct Step {
         std::function<void()> edit;
