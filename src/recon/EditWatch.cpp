@@ -2,7 +2,6 @@
 // the flush that compares them and invalidates the memos that read what changed, and the
 // subscriber lists of the records.
 #include <cstring>
-#include <iterator>
 
 #include "recon/ReconstructionState.h"
 
