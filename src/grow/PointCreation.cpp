@@ -256,8 +256,11 @@ bool ReconstructionState::attemptCompletion(int32_t h, Octree& tree, bool levelF
     // Check build: the attempt runs beside the memo and is compared with it at the end;
     // every edit keeps a copy, so that the records the attempt leaves changed are known.
     copyEveryEdit = remembering;
-#endif
     if (remembering) {
+        flushEdits(); // the copies then show what the attempt itself changed
+    }
+#endif
+    if (remembering && attemptInputsGathered) {
         attemptLog.clear();
         attemptLogging = &attemptLog;
     }

@@ -51,9 +51,14 @@ void ReconstructionState::gatherAttemptInputs(int32_t h, std::vector<int32_t>& i
 }
 
 const CompletionMemo* ReconstructionState::knownRefusal(int32_t h, bool levelFlipping) {
+    const CompletionMemo* memo = completionMemos.find(fanSearchKey(h, levelFlipping));
+    attemptInputsGathered = memo != nullptr || (static_cast<size_t>(h) < attemptRefused.size() &&
+                                                attemptRefused[static_cast<size_t>(h)] == 1);
+    if (!attemptInputsGathered) {
+        return nullptr;
+    }
     flushEdits();
     gatherAttemptInputs(h, attemptInputs);
-    const CompletionMemo* memo = completionMemos.find(fanSearchKey(h, levelFlipping));
     if (memo == nullptr || memo->token == 0 || memo->inputs != attemptInputs ||
         !attemptChecksHold(h, *memo)) {
         return nullptr;
@@ -207,6 +212,14 @@ void ReconstructionState::gatherAttemptReads(int32_t h, const AttemptLog& log, W
 }
 
 void ReconstructionState::rememberRefusal(int32_t h, bool levelFlipping, GrowthRule refusal) {
+    if (!attemptInputsGathered) {
+        // The first refusal of h only marks it.
+        if (attemptRefused.size() <= static_cast<size_t>(h)) {
+            attemptRefused.resize(static_cast<size_t>(std::max(activeCount, h + 1)), 0);
+        }
+        attemptRefused[static_cast<size_t>(h)] = 1;
+        return;
+    }
     const int64_t key = fanSearchKey(h, levelFlipping);
     CompletionMemo* memo = completionMemos.find(key);
     if (memo == nullptr) {

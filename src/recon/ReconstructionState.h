@@ -619,7 +619,8 @@ struct ReconstructionState {
     // connected points, neighbour list and normal.
     void gatherAttemptInputs(int32_t h, std::vector<int32_t>& inputs) const;
     // The memo of a refused attempt of h at this parity that is valid and whose inputs of h
-    // equal the current ones (gathered into attemptInputs), or null. Flushes the edit watch.
+    // equal the current ones, or null. When h has a memo or was refused before, also flushes
+    // the edit watch and gathers the inputs of h into attemptInputs (attemptInputsGathered).
     const CompletionMemo* knownRefusal(int32_t h, bool levelFlipping);
     // Whether the fan and neighbour-list checks of memo (of point h) hold now.
     bool attemptChecksHold(int32_t h, const CompletionMemo& memo) const;
@@ -647,6 +648,11 @@ struct ReconstructionState {
     }
     MemoTable<CompletionMemo> completionMemos;
     std::vector<int32_t> attemptInputs; // reused input buffer of knownRefusal
+    bool attemptInputsGathered = false;
+    // Per active point: 1 once an attempt of it was refused in this construction. Most points
+    // of a well-sampled surface are refused at most once, so a memo is kept from the second
+    // refusal of a point on.
+    std::vector<uint8_t> attemptRefused;
     AttemptLog attemptLog;
     // &attemptLog while a completion attempt is recorded, null otherwise.
     AttemptLog* attemptLogging = nullptr;

@@ -56,6 +56,7 @@ TEST(CompletionMemo, RepeatIsReplayedUntilSomethingReadChanges) {
             EXPECT_EQ(cloud.records[p].connectedPoints, linksBefore[p]) << p;
         }
     };
+    attempt(0); // the first refusal of a point only marks it
     attempt(0);
     const Vector3 normalAfter = cloud.records[0].normal;
     attempt(1);
