@@ -2,6 +2,8 @@
 // reject loops that revisit a point or that a fan edge cuts across (a chord), and fill
 // the others by clipping ears, smallest interior angle first. With refuseThirdFaces an ear
 // whose fan would give an edge a third face is left open.
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "geometry/Geometry.h"
@@ -11,6 +13,52 @@ namespace {
 
 // Hole-closing rounds stop after this many successive rounds that closed every hole.
 constexpr int32_t CLOSED_ROUNDS_NEEDED = 2;
+
+// Feeds put() every record a hole-closing round reads and edits, point by point: the
+// state, the fan, the owners in their order, the normal's bits and the saved-fan mark.
+template <typename Put> void visitRoundRecords(const ReconstructionState& state, Put&& put) {
+    const size_t count =
+        std::min(static_cast<size_t>(std::max(state.totalCount, 0)), state.pointState.size());
+    for (size_t k = 0; k < count; ++k) {
+        const Vertex& v = state.vertices[k];
+        put(state.pointState[k]);
+        put(static_cast<uint64_t>(v.triangleFanCount));
+        for (int32_t j = 0; j < v.triangleFanCount; ++j) {
+            put(static_cast<uint64_t>(static_cast<uint32_t>(v.triangleFan[j])));
+        }
+        put(v.connectedPoints.size());
+        for (const int32_t c : v.connectedPoints) {
+            put(static_cast<uint64_t>(static_cast<uint32_t>(c)));
+        }
+        const double normal[3] = {v.normal.x, v.normal.y, v.normal.z};
+        for (const double n : normal) {
+            uint64_t bits = 0;
+            std::memcpy(&bits, &n, sizeof bits);
+            put(bits);
+        }
+        put(static_cast<uint64_t>(v.inSavedFan));
+    }
+}
+
+// A 64-bit fingerprint of the records and the rounds' streak of full closings, one
+// multiply per value: it only picks the rounds whose records are then compared in full.
+uint64_t roundPrint(const ReconstructionState& state, int32_t streak) {
+    uint64_t print = 14695981039346656037ULL;
+    const auto put = [&print](uint64_t value) {
+        print = (print ^ value) * 1099511628211ULL;
+        print ^= print >> 29;
+    };
+    put(static_cast<uint64_t>(streak));
+    visitRoundRecords(state, put);
+    return print;
+}
+
+// The records and the streak, copied in full.
+std::vector<uint64_t> roundRecords(const ReconstructionState& state, int32_t streak) {
+    std::vector<uint64_t> records{static_cast<uint64_t>(streak)};
+    visitRoundRecords(state, [&records](uint64_t value) { records.push_back(value); });
+    return records;
+}
 
 // Work data of one closeHoles call: per-point marks allocated once and reset by the
 // entries each trace touched.
@@ -313,6 +361,14 @@ bool ReconstructionState::closeHoles() {
 
 void ReconstructionState::closeHolesRounds() {
     int32_t streak = 0;
+    // A round depends only on the records and the streak. When a round leaves both as an
+    // earlier round left them, the rounds between repeat forever (a hole closed round a
+    // point whose fan the withdrawal then takes back, round after round), so they stop. A
+    // fingerprint after each round finds a likely repeat; the records are then copied, and
+    // the rounds stop only if they come back to the copy exactly after as many rounds.
+    std::vector<uint64_t> prints;
+    std::vector<uint64_t> repeated; // the copy under test
+    size_t period = 0;              // rounds until the copy is compared, 0: no copy
     do {
         const int32_t completedBefore = completedCount;
         const int64_t withdrawnBefore = withdrawnFanCount;
@@ -325,6 +381,21 @@ void ReconstructionState::closeHolesRounds() {
         if (!closedAll && completedCount == completedBefore &&
             withdrawnFanCount == withdrawnBefore) {
             break;
+        }
+        if (period > 0 && --period == 0) {
+            if (roundRecords(*this, streak) == repeated) {
+                break;
+            }
+            repeated.clear();
+        }
+        if (repeated.empty()) {
+            const uint64_t print = roundPrint(*this, streak);
+            const auto earlier = std::find(prints.rbegin(), prints.rend(), print);
+            if (earlier != prints.rend()) {
+                period = static_cast<size_t>(earlier - prints.rbegin()) + 1;
+                repeated = roundRecords(*this, streak);
+            }
+            prints.push_back(print);
         }
     } while (streak < CLOSED_ROUNDS_NEEDED);
 }

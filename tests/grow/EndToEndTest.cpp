@@ -331,3 +331,25 @@ TEST(EndToEnd, SpacingReportMeasuresTheWrittenPoints) {
               0);
     EXPECT_EQ(meshtest::fileLines((dir.path / "spacing.txt").string()).size(), 1u);
 }
+
+// Noisy thin legs where, after fold removal, each hole-closing round closes a hole round a
+// point whose fan the open-point withdrawal takes back, leaving the mesh as the round
+// before: the rounds repeated forever. They must stop, with the same mesh for every
+// thread count. (The limit only guards against the endless run; the run takes about a
+// second.)
+TEST(EndToEnd, RepeatingHoleClosingRoundsStop) {
+    meshtest::RunDirectory dir;
+    ASSERT_EQ(dir.shell("'" FANMESH_BINARY_DIR "/generate_sample' legs 10000 1 --noise 1 > in.xyz"),
+              0);
+    for (const char* threads : {"1", "2"}) {
+        EXPECT_EQ(dir.shell(std::string("timeout 300 '" FANMESH_BINARY_DIR "/fanmesh' in.xyz -q "
+                                        "--threads ") +
+                            threads + " -o mesh" + threads + ".ply"),
+                  0)
+            << threads;
+    }
+    const std::string mesh = meshtest::readFile(dir.path / "mesh1.ply");
+    EXPECT_NE(mesh.find("element face "), std::string::npos);
+    EXPECT_EQ(mesh.find("element face 0\n"), std::string::npos);
+    EXPECT_EQ(meshtest::readFile(dir.path / "mesh2.ply"), mesh);
+}
