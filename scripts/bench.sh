@@ -10,6 +10,8 @@
 # one built from an earlier commit) on the same samples, to compare before and after. SAMPLE names pick rows of the list below (for
 # example "torus-1e5 noisebox-5e3"). Samples and runs go to build/bench/. Timings depend on
 # the machine and its load; this script is not part of the test suite.
+# scripts/bench-hopeless.sh runs the inputs that cost most per point beside the clean torus
+# of the same size and prints their ratio.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

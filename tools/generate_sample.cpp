@@ -3,7 +3,8 @@
 // torus (R = 3, r = 1), its upper half (z > 0, an open surface), a sphere (radius 5) or
 // two separate spheres (radius 5, centres 16 apart), or a cube of side 10. Shapes with thin
 // parts (a knotted tube, a thin rounded plate, a body on thin legs, two close parallel
-// sheets) and noise filling a box test coarse sampling. Options add Gaussian noise in units
+// sheets) and noise filling a box test coarse sampling; tight clusters of points scattered
+// through a box have no surface at all. Options add Gaussian noise in units
 // of the mean point spacing and make the density uneven along x. The generator has its own
 // seeded PRNG, so a seed always gives the same file. Points are sampled independently, so the
 // storage order is already random.
@@ -40,6 +41,10 @@ constexpr double SHEET_HALF_GAP = 0.2;
 // Radius of the four legs of the figure.
 constexpr double FIGURE_LEG_RADIUS = 0.3;
 constexpr double NOISE_BOX_HALF_SIDE = 5.0;
+// Clusters: one centre, uniform in the noise box, per CLUSTER_SIZE points; each point picks
+// a centre at random and lies a Gaussian offset of CLUSTER_SIGMA per axis from it.
+constexpr uint64_t CLUSTER_SIZE = 50;
+constexpr double CLUSTER_SIGMA = 0.01;
 
 // splitmix64: small, fast and fully determined by the seed.
 struct SplitMix64 {
@@ -305,6 +310,16 @@ Point sampleNoiseBox(SplitMix64& random) {
     return {x, y, z};
 }
 
+// Standard normal value (Box-Muller; 1 - u keeps the logarithm finite).
+double gaussian(SplitMix64& random);
+
+// A point of one of the clusters around the centres.
+Point sampleCluster(SplitMix64& random, const std::vector<Point>& centres) {
+    const size_t k = static_cast<size_t>(random.uniform() * static_cast<double>(centres.size()));
+    const Point offset{gaussian(random), gaussian(random), gaussian(random)};
+    return centres[std::min(k, centres.size() - 1)] + CLUSTER_SIGMA * offset;
+}
+
 enum class Shape {
     torus,
     halfTorus,
@@ -315,7 +330,8 @@ enum class Shape {
     plate,
     figure,
     sheets,
-    noiseBox
+    noiseBox,
+    clusters
 };
 
 struct ShapeName {
@@ -338,10 +354,18 @@ const ShapeName SHAPES[] = {
     {"legs", Shape::figure, 5.5, "leg diameter", 2.0 * FIGURE_LEG_RADIUS},
     {"sheets", Shape::sheets, 5.0, "gap between the sheets", 2.0 * SHEET_HALF_GAP},
     {"noisebox", Shape::noiseBox, 5.0, "", 0.0},
+    {"clusters", Shape::clusters, 5.0, "", 0.0},
+};
+
+// What the shapes sample from beyond the random stream: the knot's weight bound and the
+// cluster centres.
+struct ShapeData {
+    KnotSampler knot;
+    std::vector<Point> centres;
 };
 
 // One point of the shape; index is the point's place in the output.
-Point samplePoint(Shape shape, const KnotSampler& knot, SplitMix64& random, uint64_t index) {
+Point samplePoint(Shape shape, const ShapeData& data, SplitMix64& random, uint64_t index) {
     Point p{};
     switch (shape) {
     case Shape::torus:
@@ -366,7 +390,7 @@ Point samplePoint(Shape shape, const KnotSampler& knot, SplitMix64& random, uint
         break;
     }
     case Shape::knot:
-        p = knot.sample(random);
+        p = data.knot.sample(random);
         break;
     case Shape::plate:
         p = samplePlate(random);
@@ -379,6 +403,9 @@ Point samplePoint(Shape shape, const KnotSampler& knot, SplitMix64& random, uint
         break;
     case Shape::noiseBox:
         p = sampleNoiseBox(random);
+        break;
+    case Shape::clusters:
+        p = sampleCluster(random, data.centres);
         break;
     }
     return p;
@@ -411,7 +438,6 @@ double meanSpacing(const std::vector<Point>& points) {
     return sum / n;
 }
 
-// A standard normal value (Box-Muller; 1 - u keeps the logarithm finite).
 double gaussian(SplitMix64& random) {
     const double u = random.uniform();
     const double v = random.uniform();
@@ -424,6 +450,7 @@ int usage() {
         "usage: generate_sample <shape> <count> <seed> [--noise SIGMA] [--uneven RATIO]\n"
         "                       [--spacing]\n"
         "  shape: torus halftorus sphere twospheres cube knot plate legs sheets noisebox\n"
+        "         clusters\n"
         "  writes <count> points, one \"x y z\" line each, to standard output\n"
         "  --noise SIGMA   moves every point by Gaussian noise with SIGMA times the mean\n"
         "                  nearest-neighbour spacing as standard deviation per axis\n"
@@ -484,12 +511,18 @@ int main(int argc, char** argv) {
     if (shape == nullptr) {
         return usage();
     }
-    const KnotSampler knot;
+    ShapeData data;
     SplitMix64 random{seed};
+    if (shape->shape == Shape::clusters) {
+        // The centres come first in the random stream.
+        for (uint64_t k = 0; k < std::max<uint64_t>(count / CLUSTER_SIZE, 1); ++k) {
+            data.centres.push_back(sampleNoiseBox(random));
+        }
+    }
     std::vector<Point> points;
     points.reserve(count);
     for (uint64_t i = 0; i < count; ++i) {
-        Point p = samplePoint(shape->shape, knot, random, i);
+        Point p = samplePoint(shape->shape, data, random, i);
         if (uneven > 1.0) {
             // Keep a point with probability RATIO^-s, s running from 0 at the -x end to 1
             // at the +x end, so the density falls smoothly by RATIO across the shape.
@@ -499,7 +532,7 @@ int main(int argc, char** argv) {
                 if (random.uniform() < std::pow(uneven, -s)) {
                     break;
                 }
-                p = samplePoint(shape->shape, knot, random, i);
+                p = samplePoint(shape->shape, data, random, i);
             }
         }
         points.push_back(p);

@@ -2,6 +2,7 @@
 // byte-identical output across runs, and the effect of the settings file on construction.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -352,4 +353,61 @@ TEST(EndToEnd, RepeatingHoleClosingRoundsStop) {
     EXPECT_NE(mesh.find("element face "), std::string::npos);
     EXPECT_EQ(mesh.find("element face 0\n"), std::string::npos);
     EXPECT_EQ(meshtest::readFile(dir.path / "mesh2.ply"), mesh);
+}
+
+// The clusters sample: one tight group per 50 points (Gaussian offsets of 0.01 per axis)
+// around centres scattered through the box of side 10. Points closer than 0.2 are joined
+// into groups: there must be one per centre (20 centres lie that close with a chance of
+// about 1%, not for this seed), each a cluster's size, and no point far from its group.
+TEST(EndToEnd, ClustersSampleHoldsTightGroupsAroundScatteredCentres) {
+    meshtest::RunDirectory dir;
+    ASSERT_EQ(dir.shell("'" FANMESH_BINARY_DIR "/generate_sample' clusters 1000 1 > c.xyz"), 0);
+    std::vector<std::array<double, 3>> points;
+    std::istringstream text(meshtest::readFile(dir.path / "c.xyz"));
+    std::array<double, 3> p{};
+    while (text >> p[0] >> p[1] >> p[2]) {
+        points.push_back(p);
+    }
+    ASSERT_EQ(points.size(), 1000u);
+    std::vector<size_t> group(points.size());
+    for (size_t i = 0; i < points.size(); ++i) {
+        group[i] = i;
+    }
+    const auto root = [&group](size_t i) {
+        while (group[i] != i) {
+            i = group[i];
+        }
+        return i;
+    };
+    const auto distance = [](const std::array<double, 3>& a, const std::array<double, 3>& b) {
+        return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
+    };
+    for (size_t i = 0; i < points.size(); ++i) {
+        EXPECT_LE(
+            std::max({std::fabs(points[i][0]), std::fabs(points[i][1]), std::fabs(points[i][2])}),
+            5.1);
+        for (size_t j = i + 1; j < points.size(); ++j) {
+            if (distance(points[i], points[j]) < 0.2) {
+                group[root(j)] = root(i);
+            }
+        }
+    }
+    std::map<size_t, std::vector<size_t>> groups;
+    for (size_t i = 0; i < points.size(); ++i) {
+        groups[root(i)].push_back(i);
+    }
+    EXPECT_EQ(groups.size(), 20u);
+    for (const auto& [first, members] : groups) {
+        EXPECT_GE(members.size(), 20u);
+        EXPECT_LE(members.size(), 90u);
+        std::array<double, 3> mean{};
+        for (const size_t i : members) {
+            for (int axis = 0; axis < 3; ++axis) {
+                mean[axis] += points[i][axis] / static_cast<double>(members.size());
+            }
+        }
+        for (const size_t i : members) {
+            EXPECT_LT(distance(points[i], mean), 0.08);
+        }
+    }
 }
