@@ -220,8 +220,15 @@ bool ReconstructionState::fillEnclosedFan(int32_t p, bool keepEdgesManifold) {
     return true;
 }
 
-bool ReconstructionState::isFlowMerge(int32_t p) {
+bool ReconstructionState::isFlowMerge(int32_t p, WatchedReads* reads) {
     buildRimList(p);
+    if (reads != nullptr) {
+        // The rim: p's connected points and their fans.
+        reads->add(p, WATCH_LINKS);
+        for (const int32_t c : vertices[p].connectedPoints) {
+            reads->add(c, WATCH_FAN);
+        }
+    }
     if (rimList.empty() || !rimIsIntact(rimList, p)) {
         return false;
     }
@@ -259,6 +266,21 @@ bool ReconstructionState::isFlowMerge(int32_t p) {
     joined = joined || (pointState[e1] == 1 && indexInFan(e1, e2) >= 0) ||
              (pointState[e2] == 1 && indexInFan(e2, e1) >= 0);
     if (!joined) {
+        if (reads != nullptr) {
+            // Not joined: e1's owners and their fans were read, both ends' states, and the
+            // fan of an end that is completed.
+            reads->add(e1, WATCH_LINKS | WATCH_STATE);
+            reads->add(e2, WATCH_STATE);
+            for (const int32_t c : vertices[e1].connectedPoints) {
+                reads->add(c, WATCH_FAN);
+            }
+            if (pointState[e1] == 1) {
+                reads->add(e1, WATCH_FAN);
+            }
+            if (pointState[e2] == 1) {
+                reads->add(e2, WATCH_FAN);
+            }
+        }
         return false;
     }
     fillFlowMergeFan(p, e1, e2);

@@ -30,9 +30,18 @@ bool ReconstructionState::refusalWorthRemembering(uint32_t kind, int32_t p) {
     return first < growthIndex;
 }
 
+bool ReconstructionState::refusalRememberedNext(uint32_t kind, int32_t p) const {
+    const std::vector<int32_t>& growths = passRefusalGrowths[kind - 1];
+    if (p < 0 || static_cast<size_t>(p) >= growths.size()) {
+        return false;
+    }
+    const int32_t first = growths[static_cast<size_t>(p)];
+    return first >= 0 && first < growthIndex;
+}
+
 void ReconstructionState::rememberPassRefusal(uint32_t kind, int32_t p) {
     std::vector<uint32_t>& tokens = passRefusals[kind - 1];
-    if (!editWatch.active() || p < 0 || p >= MAX_POINT_MEMO ||
+    if (!editWatch.active() || p < 0 || p >= MAX_REFUSAL_POINT ||
         static_cast<size_t>(p) >= tokens.size()) {
         return;
     }

@@ -25,10 +25,38 @@ double ReconstructionState::nearestOpenNeighbourDistance(int32_t p) const {
     return -1.0;
 }
 
+bool ReconstructionState::isFlowMergeRemembered(int32_t p) {
+    if (passRefusalStands(FLOW_MERGE_REFUSAL, p)) {
+#ifdef FANMESH_CHECK_FAN_MEMO
+        if (isFlowMerge(p)) {
+            std::cerr << "remembered refusal of point " << p << " as a flow merge is wrong\n";
+            std::abort();
+        }
+#endif
+        return false;
+    }
+    // A refusal changes no record: the reads it lists are all it rests on. They are listed
+    // only where a refusal would be remembered.
+    const bool listReads = refusalRememberedNext(FLOW_MERGE_REFUSAL, p);
+    if (listReads) {
+        watchedReads.begin(pointState.size());
+    }
+    if (isFlowMerge(p, listReads ? &watchedReads : nullptr)) {
+        return true;
+    }
+    if (refusalWorthRemembering(FLOW_MERGE_REFUSAL, p)) {
+        rememberPassRefusal(FLOW_MERGE_REFUSAL, p);
+    }
+    return false;
+}
+
 void ReconstructionState::completeFlowMergedPoints() {
     for (int32_t p = 0; p < activeCount; ++p) {
         // A point without connections has no rim, so it is no flow merge.
-        if (pointState[static_cast<size_t>(p)] != 0 || connectionCount(p) == 0 || !isFlowMerge(p)) {
+        if (pointState[static_cast<size_t>(p)] != 0 || connectionCount(p) == 0) {
+            continue;
+        }
+        if (!isFlowMergeRemembered(p)) {
             continue;
         }
         if (postTest(p)) {

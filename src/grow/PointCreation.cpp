@@ -118,7 +118,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, bo
                 std::cout << " Point " << h << " is enclosed\n";
             }
             complete = true;
-        } else if (isFlowMerge(h)) {
+        } else if (isFlowMergeRemembered(h)) {
             if (globalConvexityTest(h, tree, false)) {
                 if (traced) {
                     std::cout << " Point " << h

@@ -142,8 +142,8 @@ bool ReconstructionState::memoHoldsToken(uint32_t memo, uint32_t token) {
         return attempt != nullptr && attempt->token == token;
     }
     default: {
-        const std::vector<uint32_t>& tokens = passRefusals[key & 1];
-        const size_t i = static_cast<size_t>(key >> 1);
+        const std::vector<uint32_t>& tokens = passRefusals[key & 3];
+        const size_t i = static_cast<size_t>(key >> 2);
         return i < tokens.size() && tokens[i] == token;
     }
     }
@@ -179,8 +179,8 @@ void ReconstructionState::invalidateMemo(uint32_t memo, uint32_t token) {
         }
         break;
     default: {
-        std::vector<uint32_t>& tokens = passRefusals[key & 1];
-        const size_t i = static_cast<size_t>(key >> 1);
+        std::vector<uint32_t>& tokens = passRefusals[key & 3];
+        const size_t i = static_cast<size_t>(key >> 2);
         if (i < tokens.size() && tokens[i] == token) {
             tokens[i] = 0;
             ++memoInvalidations;

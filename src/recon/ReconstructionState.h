@@ -206,11 +206,12 @@ struct ReconstructionState {
     static uint32_t completionMemoId(int64_t key) {
         return static_cast<uint32_t>(key) * 4 + 2;
     }
-    // Kind 3: a remembered refusal of the passes after every layer, its own kind in bit 2.
-    // Kept for points below MAX_POINT_MEMO only.
+    // Kind 3: a remembered refusal of the passes after every layer, its own kind in bits 2
+    // and 3. Kept for points below MAX_POINT_MEMO (refusals: MAX_REFUSAL_POINT) only.
     static constexpr int32_t MAX_POINT_MEMO = 1 << 29;
+    static constexpr int32_t MAX_REFUSAL_POINT = 1 << 28;
     static uint32_t passRefusalId(int32_t i, uint32_t kind) {
-        return (static_cast<uint32_t>(i) * 2 + (kind - 1)) * 4 + 3;
+        return (static_cast<uint32_t>(i) * 4 + (kind - 1)) * 4 + 3;
     }
     // Whether the memo still holds token, and making it give it up.
     bool memoHoldsToken(uint32_t memo, uint32_t token);
@@ -512,7 +513,13 @@ struct ReconstructionState {
     // changing nothing, when they do not or when keepEdgesManifold is set and the fan would
     // give an edge a third face (fanKeepsEdgesManifold).
     bool fillEnclosedFan(int32_t p, bool keepEdgesManifold = false);
-    bool isFlowMerge(int32_t p);
+    // Whether the fans around p leave one gap whose two ends are joined elsewhere; then p's
+    // fan is filled from them (fillFlowMergeFan). With reads, a refusal lists in it what it
+    // read (added to what it holds already).
+    bool isFlowMerge(int32_t p, WatchedReads* reads = nullptr);
+    // isFlowMerge with its refusal remembered (FLOW_MERGE_REFUSAL): a point refused before
+    // is refused again without asking while nothing the refusal read has been edited.
+    bool isFlowMergeRemembered(int32_t p);
     // The test of isEnclosed itself (the rim closes around p), without its remembered answer.
     bool rimEncloses(int32_t p);
 
@@ -524,16 +531,19 @@ struct ReconstructionState {
     // stands until one of those records is edited in what was read.
     static constexpr uint32_t ENCLOSED_REFUSAL = 1;
     static constexpr uint32_t UNCOVERED_REFUSAL = 2;
+    static constexpr uint32_t FLOW_MERGE_REFUSAL = 3;
     // Per refusal kind (minus one), per record: the token of the remembered refusal, 0 for none.
-    std::vector<uint32_t> passRefusals[2];
+    std::vector<uint32_t> passRefusals[3];
     // Per refusal kind (minus one), per record: the growth of its first refusal, -1 for none.
-    std::vector<int32_t> passRefusalGrowths[2];
+    std::vector<int32_t> passRefusalGrowths[3];
     // Whether a refusal of the given kind is remembered for p and still stands; flushes the
     // announced edits first. Changes no record.
     bool passRefusalStands(uint32_t kind, int32_t p);
     // Whether a refusal of the given kind of p, just reached, is to be remembered: from the
     // point's second growth with a refusal on. Notes the refusal.
     bool refusalWorthRemembering(uint32_t kind, int32_t p);
+    // Whether refusalWorthRemembering(kind, p) would say yes now; notes nothing.
+    bool refusalRememberedNext(uint32_t kind, int32_t p) const;
     // Remembers a refusal of the given kind for p, reached from the records listed in
     // watchedReads with no edit since the last flush. Nothing outside growth.
     void rememberPassRefusal(uint32_t kind, int32_t p);
