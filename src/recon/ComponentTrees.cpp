@@ -210,24 +210,88 @@ bool ComponentTrees::unchangedSince(uint64_t lineage, int64_t version, const uin
     }
     // The versions after `version` stand in the log from this entry on.
     const size_t from = static_cast<size_t>(version + 1 - changes.front().first);
-    for (size_t i = 0; i < count; ++i) {
+    // A cube is unchanged when its key span meets none of the merged ranges: the first range
+    // that ends at or after the span's start is the only one that can meet it.
+    const std::vector<uint64_t>& ranges = changedSince(from);
+    const size_t rangeCount = ranges.size() / 2;
+    bool unchanged = true;
+    for (size_t i = 0; i < count && unchanged; ++i) {
         uint64_t lo = 0;
         uint64_t hi = 0;
         Octree::keySpan(keys[i], lo, hi);
-        for (size_t v = from; v < changes.size(); ++v) {
+        size_t first = 0;
+        size_t last = rangeCount;
+        while (first < last) {
+            const size_t middle = first + (last - first) / 2;
+            if (ranges[2 * middle + 1] < lo) {
+                first = middle + 1;
+            } else {
+                last = middle;
+            }
+        }
+        unchanged = first == rangeCount || ranges[2 * first] > hi;
+    }
+#ifdef FANMESH_CHECK_FAN_MEMO
+    // Checking build: every span against every logged change.
+    bool plain = true;
+    for (size_t i = 0; i < count && plain; ++i) {
+        uint64_t lo = 0;
+        uint64_t hi = 0;
+        Octree::keySpan(keys[i], lo, hi);
+        for (size_t v = from; v < changes.size() && plain; ++v) {
             const std::vector<uint64_t>& spans = changes[v].second;
-            for (size_t j = 0; j < spans.size(); j += 2) {
-                if (lo <= spans[j + 1] && spans[j] <= hi) {
-                    return false;
-                }
+            for (size_t j = 0; j < spans.size() && plain; j += 2) {
+                plain = !(lo <= spans[j + 1] && spans[j] <= hi);
             }
         }
     }
-    return true;
+    if (plain != unchanged) {
+        std::cerr << "merged ranges of changed cubes differ from the log\n";
+        std::abort();
+    }
+#endif
+    return unchanged;
+}
+
+const std::vector<uint64_t>& ComponentTrees::changedSince(size_t from) const {
+    const auto& changes = currentSlot->changes;
+    if (mergedLineage != currentSlot->lineage || mergedVersion != currentSlot->version) {
+        mergedLineage = currentSlot->lineage;
+        mergedVersion = currentSlot->version;
+        mergedReady.assign(changes.size(), 0);
+        mergedSince.resize(changes.size());
+    }
+    std::vector<uint64_t>& ranges = mergedSince[from];
+    if (mergedReady[from] != 0) {
+        return ranges;
+    }
+    mergedReady[from] = 1;
+    std::vector<std::pair<uint64_t, uint64_t>> spans;
+    for (size_t v = from; v < changes.size(); ++v) {
+        const std::vector<uint64_t>& logged = changes[v].second;
+        for (size_t j = 0; j < logged.size(); j += 2) {
+            spans.emplace_back(logged[j], logged[j + 1]);
+        }
+    }
+    std::sort(spans.begin(), spans.end());
+    ranges.clear();
+    for (const auto& [lo, hi] : spans) {
+        if (!ranges.empty() && lo <= ranges.back()) {
+            ranges.back() = std::max(ranges.back(), hi); // overlaps the range before
+        } else {
+            ranges.push_back(lo);
+            ranges.push_back(hi);
+        }
+    }
+    return ranges;
 }
 
 void ComponentTrees::release() {
     slots.clear();
+    std::vector<std::vector<uint64_t>>().swap(mergedSince);
+    std::vector<uint8_t>().swap(mergedReady);
+    mergedLineage = 0;
+    mergedVersion = -1;
     single.release();
     std::vector<uint32_t>().swap(stamps);
     std::vector<int32_t>().swap(changedPoints);

@@ -73,10 +73,20 @@ struct ComponentTrees {
     uint32_t stamp = 0;
     std::vector<int32_t> changedPoints;
     uint32_t leftStamp = 0; // the stamp of points in changedPoints that left
+    // The key spans changed after each logged version of the current tree, merged into
+    // sorted, disjoint ranges (lo then hi), built when first asked for: entry i stands for
+    // the versions from changes[i] on. Valid for the history and version in mergedLineage and mergedVersion.
+    mutable std::vector<std::vector<uint64_t>> mergedSince;
+    mutable std::vector<uint8_t> mergedReady;
+    mutable uint64_t mergedLineage = 0;
+    mutable int64_t mergedVersion = -1;
 
     // Builds the slot's tree afresh over component (a new history when fresh is set).
     void rebuild(Slot& slot, Vertex* records, const std::vector<int32_t>& component,
                  double cellSize, double rayHitDistance);
     // Points that are in exactly one of old and now (stamps-based, in the order found).
     void differences(const std::vector<int32_t>& old, const std::vector<int32_t>& now);
+    // The merged ranges of the cubes changed in the current slot's logged versions from
+    // changes[from] on.
+    const std::vector<uint64_t>& changedSince(size_t from) const;
 };
