@@ -190,3 +190,52 @@ TEST(EnclosedCompletion, RememberedRefusalFollowsTheFansAroundThePoint) {
         }
     }
 }
+
+TEST(EnclosedCompletion, RememberedFlowMergeRefusalFollowsTheGapAndItsEnds) {
+    // Rings 1 to 4 leave the centre one gap whose ends, 5 and 6, are not joined. A refusal
+    // remembered at the first ask must stand at the second only while nothing it read has
+    // changed: the rim, and at the gap the ends' states and the first end's owners.
+    const HexLattice lattice(3);
+    TestCloud cloud(lattice.positions);
+    ReconstructionState& state = cloud.state;
+    lattice.completeRings(cloud, {1, 2, 3, 4});
+    state.startEditWatch(state.pointState.size());
+    const auto stands = [&] {
+        return state.passRefusalStands(ReconstructionState::FLOW_MERGE_REFUSAL, 0);
+    };
+    // Refusals are remembered from a point's second growth with one on.
+    EXPECT_FALSE(state.isFlowMergeRemembered(0));
+    EXPECT_FALSE(stands());
+    state.growthIndex = 1;
+    const int32_t q = lattice.index(1, -2); // an outer point whose ring holds the edge 5-6
+    ASSERT_GE(q, 0);
+    // Per step: the edit, and whether the refusal remembered before it still stands after it.
+    const std::vector<std::pair<std::function<void()>, bool>> steps{
+        {[] {}, true},
+        {[&] { state.updatePointNormal(3); }, true}, // nothing the refusal reads
+        {[&] { state.setPointState(5, 1); }, false}, // an end's state
+        {[&] { state.setPointState(5, 0); }, false},
+        {[&] { state.setPointState(6, 1); }, false}, // the other end's
+        {[&] { state.setPointState(6, 0); }, false},
+        {[&] { state.setPointState(q, 1); }, true}, // not read: q holds neither end yet
+        {[&] {
+             // q's fan joins the ends: the first end gains an owner.
+             const std::vector<int32_t> ring = lattice.clockwiseRing(q);
+             state.noteEdit(WATCH_FAN, q);
+             for (const int32_t member : ring) {
+                 state.noteEdit(WATCH_LINKS, member);
+             }
+             cloud.setFan(q, ring);
+         },
+         false},
+    };
+    EXPECT_FALSE(state.isFlowMergeRemembered(0));
+    for (size_t step = 0; step < steps.size(); ++step) {
+        steps[step].first();
+        EXPECT_EQ(stands(), steps[step].second) << "step " << step;
+        const bool last = step + 1 == steps.size();
+        ASSERT_EQ(state.isFlowMergeRemembered(0), last) << "step " << step;
+        EXPECT_EQ(stands(), !last) << "step " << step;
+    }
+    expectRingFanCompleted(cloud);
+}
