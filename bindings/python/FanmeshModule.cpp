@@ -76,7 +76,7 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
 }
 
 fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
-                           bool keepInconsistentFans, double rayHitDistance,
+                           bool keepInconsistentFans, double rayHitDistance, double rayReach,
                            bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
                            bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
                            bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
@@ -87,6 +87,7 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
     options.keepFoldNeighbours = keepFoldNeighbours;
     options.allowThirdFaces = allowThirdFaces;
     options.rayHitDistance = rayHitDistance;
+    options.rayReach = rayReach;
     options.hiddenUnderTriangles = hiddenUnderTriangles;
     options.strictSeedCheck = strictSeedCheck;
     options.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
@@ -100,24 +101,25 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
 
 py::array reconstruct(const py::object& points, bool allComponents, int unwantedPercent,
                       int maxLayers, bool keepInconsistentFans, double rayHitDistance,
-                      bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
-                      bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
-                      bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined) {
-    const fanmesh::Options options =
-        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, seedCheckIgnoresNearWalls,
-                  bridgePinchedPoints, keepFoldNeighbours, foldRemovalKeepsPiecesJoined, false);
+                      double rayReach, bool hiddenUnderTriangles, bool allowThirdFaces,
+                      bool strictSeedCheck, bool seedCheckIgnoresNearWalls,
+                      bool bridgePinchedPoints, bool keepFoldNeighbours,
+                      bool foldRemovalKeepsPiecesJoined) {
+    const fanmesh::Options options = optionsOf(
+        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
+        hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, seedCheckIgnoresNearWalls,
+        bridgePinchedPoints, keepFoldNeighbours, foldRemovalKeepsPiecesJoined, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
 PythonResult reconstructFull(const py::object& points, bool allComponents, int unwantedPercent,
                              int maxLayers, bool keepInconsistentFans, double rayHitDistance,
-                             bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
-                             bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
-                             bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
-                             bool preparedCoordinates) {
+                             double rayReach, bool hiddenUnderTriangles, bool allowThirdFaces,
+                             bool strictSeedCheck, bool seedCheckIgnoresNearWalls,
+                             bool bridgePinchedPoints, bool keepFoldNeighbours,
+                             bool foldRemovalKeepsPiecesJoined, bool preparedCoordinates) {
     const fanmesh::Options options = optionsOf(
-        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
+        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
         hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, seedCheckIgnoresNearWalls,
         bridgePinchedPoints, keepFoldNeighbours, foldRemovalKeepsPiecesJoined, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
@@ -153,6 +155,10 @@ keep_inconsistent_fans: keep points whose fan holds a triangle facing against th
 ray_hit_distance: a point blocks a visibility ray of the surface growth only within this many
     of its neighbourhood radii of the ray; 0: any point in an index cell ahead blocks
     (a finite number, 0 or more).
+ray_reach: with a positive ray_hit_distance, a point blocks a visibility ray only within this
+    many neighbourhood radii of the ray's origin ahead of it, so that surface far ahead (another
+    strand, the far side of a part) does not stop the growth of a thin part; 0: at any
+    distance (a finite number, 0 or more).
 hidden_under_triangles: the fan search counts a neighbour as hidden under a fan only when it
     lies under one of the fan's triangles, on the side the surface faces (grows thin parts
     sampled by few points further); False: anywhere in a triangle's wedge.
@@ -231,6 +237,7 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("max_layers") = defaults.maxLayers,
                py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
                py::arg("ray_hit_distance") = defaults.rayHitDistance,
+               py::arg("ray_reach") = defaults.rayReach,
                py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
                py::arg("allow_third_faces") = defaults.allowThirdFaces,
                py::arg("strict_seed_check") = defaults.strictSeedCheck,
@@ -244,6 +251,7 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("max_layers") = defaults.maxLayers,
                py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
                py::arg("ray_hit_distance") = defaults.rayHitDistance,
+               py::arg("ray_reach") = defaults.rayReach,
                py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
                py::arg("allow_third_faces") = defaults.allowThirdFaces,
                py::arg("strict_seed_check") = defaults.strictSeedCheck,

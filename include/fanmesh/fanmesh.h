@@ -44,6 +44,11 @@ struct Options {
     // index cell ahead of the ray blocks it, which refuses most fans on thin parts sampled
     // by few points. A finite number, 0 or more.
     double rayHitDistance = 0.75;
+    // --ray-reach X: with a positive rayHitDistance, a point blocks a visibility ray only
+    // within X times the neighbourhood radius of the ray's origin ahead of the origin, so
+    // that surface far ahead (another strand of a knot, the body above a leg) does not stop
+    // the growth of a thin part; 0: at any distance. A finite number, 0 or more.
+    double rayReach = 2.5;
     // --hidden-under-triangles: the fan search counts a neighbour as hidden under a fan only
     // when it lies under one of the fan's triangles, on the side the surface faces; false
     // (--hidden-in-wedges): anywhere in a triangle's unbounded wedge, on the side the fan

@@ -58,6 +58,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.setOptions(settings.keepLargestComponent, settings.removeInconsistentFans,
                        settings.configuredMaxLayers);
     builder.rayHitDistance = settings.rayHitDistance;
+    builder.rayReach = settings.rayReach;
     builder.hiddenUnderTrianglesOnly = settings.hiddenUnderTrianglesOnly;
     builder.refuseThirdFaces = settings.refuseThirdFaces;
     builder.strictSeedCheck = settings.strictSeedCheck;

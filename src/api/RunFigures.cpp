@@ -5,6 +5,7 @@
 
 // The library's default is path mode's.
 static_assert(fanmesh::Options{}.rayHitDistance == DEFAULT_RAY_HIT_DISTANCE);
+static_assert(fanmesh::Options{}.rayReach == DEFAULT_RAY_REACH);
 
 Settings settingsOf(const fanmesh::Options& options) {
     Settings settings;
@@ -14,6 +15,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.removeInconsistentFans = !options.keepInconsistentFans;
     settings.threads = options.threads;
     settings.rayHitDistance = options.rayHitDistance;
+    settings.rayReach = options.rayReach;
     settings.hiddenUnderTrianglesOnly = options.hiddenUnderTriangles;
     settings.refuseThirdFaces = !options.allowThirdFaces;
     settings.strictSeedCheck = options.strictSeedCheck;

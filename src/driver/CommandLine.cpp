@@ -25,6 +25,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--max-layers",
     "--keep-inconsistent-fans",
     "--plain-ray-test",
+    "--ray-reach",
     "--hidden-in-wedges",
     "--plain-seed-check",
     "--seed-check-near-walls",
@@ -98,6 +99,12 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "with INPUT: any point in an index cell ahead blocks a visibility ray (the "
                  "same as --ray-hit-distance 0)")
         ->excludes(hitDistance);
+    app.add_option("--ray-reach", line.rayReach,
+                   "with INPUT: a point blocks a visibility ray of the surface growth only "
+                   "within X times the neighbourhood radius of the ray's origin ahead of it, "
+                   "so that surface far ahead (another strand, the far side of a part) does "
+                   "not stop the growth of a thin part (default 2.5; 0: at any distance)")
+        ->check(FINITE_NON_NEGATIVE);
     CLI::Option* underTriangles =
         app.add_flag("--hidden-under-triangles", line.hiddenUnderTriangles,
                      "the fan search counts a neighbour as hidden under a fan only when it lies "

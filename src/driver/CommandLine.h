@@ -25,6 +25,8 @@ struct CommandLine {
     // --ray-hit-distance X (< 0: not given, the mode's default) and --plain-ray-test.
     double rayHitDistance = -1.0;
     bool plainRayTest = false;
+    // --ray-reach X (< 0: not given, the mode's default).
+    double rayReach = -1.0;
     // --hidden-under-triangles (the default with INPUT; off without) and --hidden-in-wedges.
     bool hiddenUnderTriangles = false;
     bool hiddenInWedges = false;

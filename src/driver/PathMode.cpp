@@ -90,6 +90,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.rayHitDistance = line.plainRayTest            ? 0.0
                               : line.rayHitDistance >= 0.0 ? line.rayHitDistance
                                                            : DEFAULT_RAY_HIT_DISTANCE;
+    settings.rayReach = line.rayReach >= 0.0 ? line.rayReach : DEFAULT_RAY_REACH;
     settings.hiddenUnderTrianglesOnly = !line.hiddenInWedges;
     settings.refuseThirdFaces = !line.allowThirdFaces;
     settings.strictSeedCheck = !line.plainSeedCheck;

@@ -65,6 +65,11 @@ std::string settingsRangeError(const Settings& settings) {
              << " is not a finite number of 0 or more";
         return text.str();
     }
+    if (!std::isfinite(settings.rayReach) || settings.rayReach < 0.0) {
+        std::ostringstream text;
+        text << "the ray reach " << settings.rayReach << " is not a finite number of 0 or more";
+        return text.str();
+    }
     return "";
 }
 

@@ -10,6 +10,9 @@
 
 // The finer ray test's hit distance of path mode and the library (in neighbourhood radii).
 inline constexpr double DEFAULT_RAY_HIT_DISTANCE = 0.75;
+// The reach of the growth's visibility rays in path mode and the library (in neighbourhood
+// radii ahead of the ray's origin).
+inline constexpr double DEFAULT_RAY_REACH = 2.5;
 
 struct Settings {
     bool keepLargestComponent = true;   // line 1: final pass keeps the largest connected part
@@ -23,6 +26,10 @@ struct Settings {
     // only within this many of its neighbourhood radii of the ray; 0 keeps the plain rule
     // (any point in a cell ahead blocks).
     double rayHitDistance = 0.0;
+    // Command line only: under the finer ray test, a point blocks a ray of the global
+    // convexity test only within this many neighbourhood radii ahead of the ray's origin;
+    // 0: at any distance.
+    double rayReach = 0.0;
     // Command line only: the fan search counts a neighbour as hidden under a fan only when
     // it lies under one of the fan's triangles, on the side the surface faces (off:
     // anywhere in a triangle's wedge, on the side the fan being built faces).
@@ -51,7 +58,7 @@ struct Settings {
 
 // The ranges every surface (command line, settings file of path mode, library, Python)
 // accepts: the unwanted-point percent 0 to 100, at least one layer, a finite ray hit
-// distance of 0 or more.
+// distance and ray reach of 0 or more.
 inline constexpr int MAX_UNWANTED_PERCENT = 100;
 inline constexpr int MIN_MAX_LAYERS = 1;
 

@@ -46,6 +46,7 @@ void ReconstructionState::createPoints(const std::vector<int32_t>& component, bo
 
     clockStart = diagnosticTicks();
     Octree& tree = componentTrees.build(vertices, component, searchRadius, rayHitDistance);
+    tree.rayReach = rayReach;
     clockEnd = diagnosticTicks();
     octreeTicks += clockEnd - clockStart;
 

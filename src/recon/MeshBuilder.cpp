@@ -64,6 +64,7 @@ bool MeshBuilder::build() {
     state.setOptions(keepLargestComponent, removeInconsistentFans, configuredMaxLayers);
     state.console = console;
     state.rayHitDistance = rayHitDistance;
+    state.rayReach = rayReach;
     state.hiddenUnderTrianglesOnly = hiddenUnderTrianglesOnly;
     state.refuseThirdFaces = refuseThirdFaces;
     state.bridgePinchedPoints = bridgePinchedPoints;

@@ -36,6 +36,8 @@ struct MeshBuilder {
     int32_t configuredMaxLayers = 999;
     // Handed to the state's rayHitDistance (0: the plain leaf rule of the ray test).
     double rayHitDistance = 0.0;
+    // Handed to the state's rayReach (0: no limit).
+    double rayReach = 0.0;
     // Handed to the state's hiddenUnderTrianglesOnly.
     bool hiddenUnderTrianglesOnly = false;
     // Handed to the state's refuseThirdFaces.

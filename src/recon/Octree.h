@@ -21,6 +21,7 @@
 // 4n bytes plus its nodes; only the root keeps its cube, the traversal derives the rest.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -88,6 +89,11 @@ struct Octree {
     // sheets a few spacings apart) cannot be told apart from the point's own surface, so
     // only a wall beyond them (the far side of a tube) decides where the point faces.
     bool exemptNeighbourRing = false;
+    // Root only, with a positive rayHitDistance: a point blocks a ray only within this many
+    // neighbourhood radii of the ray's origin point, measured along the ray, so that surface
+    // far ahead (another strand, the far side of a part) does not decide a local question;
+    // 0 or less: at any distance. castRay takes the radius of its point p.
+    double rayReach = 0.0;
 
     Octree();
     Octree(const Octree&) = delete;
@@ -173,6 +179,14 @@ struct Octree {
         bool perPoint = false;
         // Where the keys of the leaves tested are appended, or null.
         std::vector<uint64_t>* visited = nullptr;
+        // With a positive hitDistance: points farther ahead along the ray than this ray
+        // parameter (origin + reach * direction) do not block it.
+        double reach = INFINITY;
+        // A cube whose parameters (in the mirrored frame) give tx0 * reachWeights.x + ty0 *
+        // reachWeights.y + tz0 * reachWeights.z above reachBound lies wholly beyond the
+        // reach: the sum bounds (point - origin) . direction from below over the cube.
+        Vector3 reachWeights{0.0, 0.0, 0.0};
+        double reachBound = INFINITY;
     };
     // True when the point at position, with the given neighbourhood radius, lies within
     // hitDistance radii of the ray (the half-line from origin along direction).
@@ -213,8 +227,9 @@ struct Octree {
     // Appends the points below node to points.
     void collectPoints(int32_t node, std::vector<int32_t>& points) const;
     RayParameters prepareRay(Vector3 origin, Vector3 direction);
-    // castRay with the exclusion marks as they stand.
-    bool castMarked(Vector3 origin, Vector3 direction, std::vector<uint64_t>* visited = nullptr);
+    // castRay with the exclusion marks as they stand; reach as in RayQuery.
+    bool castMarked(Vector3 origin, Vector3 direction, std::vector<uint64_t>* visited = nullptr,
+                    double reach = INFINITY);
     // Sets the marks of p's neighbours and, with ring, of their neighbours to value.
     void markAround(int32_t p, bool ring, uint8_t value);
     bool traverse(int32_t node, uint64_t key, const RayParameters& t, int32_t mask,

@@ -134,6 +134,9 @@ bool Octree::pointNearRay(const RayQuery& ray, const Vector3& position, double r
     Vector3 offset = position;
     offset.subtract(ray.origin);
     const double along = offset.dot(ray.direction);
+    if (along > ray.reach * ray.direction.dot(ray.direction)) {
+        return false; // beyond the ray's reach
+    }
     if (along > 0.0) {
         Vector3 foot = ray.direction;
         foot.scale(along / ray.direction.dot(ray.direction));
@@ -265,6 +268,18 @@ bool Octree::traverse(int32_t node, uint64_t key, const RayParameters& t, int32_
                 std::abort();
             }
 #endif
+        } else if (s.tx0 * ray.reachWeights.x + s.ty0 * ray.reachWeights.y +
+                       s.tz0 * ray.reachWeights.z >
+                   ray.reachBound) {
+            // Beyond the ray's reach: nothing in it can block the ray, nor is it recorded.
+#ifdef FANMESH_CHECK_FAN_MEMO
+            RayQuery unrecorded = ray;
+            unrecorded.visited = nullptr;
+            if (traverse(current.firstChild + (c ^ mask), childKey, s, mask, unrecorded)) {
+                std::cerr << "octree ray: a sub-cube beyond the ray's reach blocks the ray\n";
+                std::abort();
+            }
+#endif
         } else if (const Node& child = nodes[static_cast<size_t>(current.firstChild + (c ^ mask))];
                    child.firstChild < 0 && child.pointBegin == child.pointEnd) {
             // An empty leaf blocks nothing: it is only recorded, as traverse would.
@@ -293,11 +308,28 @@ bool Octree::traverse(int32_t node, uint64_t key, const RayParameters& t, int32_
     return false;
 }
 
-bool Octree::castMarked(Vector3 origin, Vector3 direction, std::vector<uint64_t>* visited) {
+bool Octree::castMarked(Vector3 origin, Vector3 direction, std::vector<uint64_t>* visited,
+                        double reach) {
     const RayParameters t = prepareRay(origin, direction);
-    const RayQuery ray{origin,  direction,      excluded.data(),
-                       records, rayHitDistance, perPointRays && rayHitDistance > 0.0,
-                       visited};
+    RayQuery ray{origin,  direction,      excluded.data(),
+                 records, rayHitDistance, perPointRays && rayHitDistance > 0.0,
+                 visited, reach};
+    if (rayHitDistance > 0.0 && std::isfinite(reach)) {
+        // (lower corner - origin) . direction over a cube, from its entry parameters. An axis
+        // whose direction prepareRay replaced adds at most DEGENERATE_DIRECTION times the
+        // largest distance along it from the origin to the root cube, which the bound allows.
+        ray.reachBound = reach * direction.dot(direction);
+        const auto weight = [&](double component, double offset) {
+            if (std::fabs(component) < DEGENERATE_DIRECTION) {
+                ray.reachBound += DEGENERATE_DIRECTION * (std::fabs(offset) + edge / 2);
+                return 0.0;
+            }
+            return component * component;
+        };
+        ray.reachWeights = Vector3{weight(direction.x, origin.x - center.x),
+                                   weight(direction.y, origin.y - center.y),
+                                   weight(direction.z, origin.z - center.z)};
+    }
     GROWTH_RAY();
     return traverse(0, 1, t, mirrorMask, ray);
 }
@@ -325,7 +357,12 @@ bool Octree::castRay(Vector3 origin, Vector3 direction, int32_t p, std::vector<u
     if (marking) {
         markAround(p, false, 1);
     }
-    const bool hit = castMarked(origin, direction, visited);
+    // The reach, in ray parameters, from the neighbourhood radius of p.
+    double reach = INFINITY;
+    if (marking && rayReach > 0.0 && rayHitDistance > 0.0) {
+        reach = rayReach * records[p].neighbourhoodRadius / direction.length();
+    }
+    const bool hit = castMarked(origin, direction, visited, reach);
     if (marking) {
         markAround(p, false, 0);
     }

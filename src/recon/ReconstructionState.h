@@ -47,6 +47,11 @@ struct ReconstructionState {
     // Finer ray test of the global convexity test: a point blocks a ray only within this
     // many of its neighbourhood radii of the ray; 0 or less: any point of a leaf ahead does.
     double rayHitDistance = 0.0;
+    // Under the finer ray test: a point blocks a ray of the global convexity test only
+    // within this many neighbourhood radii (of the ray's origin point) ahead of the origin,
+    // so that far surface (another strand, the far side of a part) does not refuse a fan;
+    // 0 or less: at any distance.
+    double rayReach = 0.0;
     // Fan search: a neighbour counts as hidden under a fan only when it lies under one of
     // the fan's triangles, on the side the surface faces; off: anywhere in the unbounded
     // wedge of a triangle, on the side the working fan's order faces.

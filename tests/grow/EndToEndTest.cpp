@@ -49,6 +49,9 @@ struct SampleRun : meshtest::RunDirectory {
 
 // Path-mode switches back to the clean-up rules of the folder run.
 #define CLEAN_UP_AS_IN_FOLDER "--withdraw-pinched-points --fold-removal-may-split"
+// Path mode with rays that count points at any distance ahead, as the folder run does: the
+// rules tested with it act on samples that the ray reach alone already meshes further.
+#define UNLIMITED_RAYS "--ray-reach 0"
 
 // One connected part with no edge of three or more faces and its faces oriented alike.
 void expectOneManifoldPart(std::map<std::string, double>& figures) {
@@ -139,7 +142,8 @@ TEST(EndToEnd, FinerRayTestMeshesACoarseThinTube) {
     expectOneManifoldPart(figures);
 
     // Path mode tests finely by default; --plain-ray-test gives the plain rule's mesh.
-    dir.run("rawPoints.txt -q --hidden-in-wedges --plain-seed-check " CLEAN_UP_AS_IN_FOLDER);
+    dir.run("rawPoints.txt -q --hidden-in-wedges --plain-seed-check " UNLIMITED_RAYS
+            " " CLEAN_UP_AS_IN_FOLDER);
     EXPECT_EQ(dir.check("rawPoints.mesh.ply"), figures);
     dir.run("rawPoints.txt -q --plain-ray-test --hidden-in-wedges " CLEAN_UP_AS_IN_FOLDER);
     EXPECT_EQ(dir.check("rawPoints.mesh.ply")["used fraction"], plainUsed);
@@ -150,7 +154,7 @@ TEST(EndToEnd, HalfTorusRimsGetNoEdgeWithAThirdFace) {
     // of points long, and inserting points into the long thin triangles that leaves, gave
     // edges a third face; path mode leaves those ears open and those points out.
     SampleRun dir("halftorus", 20000, 3);
-    dir.run("rawPoints.txt -q --allow-third-faces " CLEAN_UP_AS_IN_FOLDER);
+    dir.run("rawPoints.txt -q --allow-third-faces " UNLIMITED_RAYS " " CLEAN_UP_AS_IN_FOLDER);
     EXPECT_GT(dir.check("rawPoints.mesh.ply")["edges with more than two faces"], 0);
     dir.run("rawPoints.txt -q");
     auto figures = dir.check("rawPoints.mesh.ply");
@@ -174,9 +178,10 @@ TEST(EndToEnd, HiddenUnderTrianglesMeshesACoarseThinTube) {
 
     // Path mode counts only neighbours under the triangles by default; --hidden-in-wedges
     // gives the wedge rule's mesh.
-    dir.run("rawPoints.txt -q --plain-seed-check " CLEAN_UP_AS_IN_FOLDER);
+    dir.run("rawPoints.txt -q --plain-seed-check " UNLIMITED_RAYS " " CLEAN_UP_AS_IN_FOLDER);
     EXPECT_EQ(dir.check("rawPoints.mesh.ply"), figures);
-    dir.run("rawPoints.txt -q --hidden-in-wedges --plain-seed-check " CLEAN_UP_AS_IN_FOLDER);
+    dir.run("rawPoints.txt -q --hidden-in-wedges --plain-seed-check " UNLIMITED_RAYS
+            " " CLEAN_UP_AS_IN_FOLDER);
     EXPECT_EQ(dir.check("rawPoints.mesh.ply")["used fraction"], wedgeUsed);
 }
 
@@ -206,9 +211,9 @@ TEST(EndToEnd, StrictSeedCheckMeshesACoarseThinTubeInOnePiece) {
     // and the largest-component pass drops it. Judging every point near the rays on its
     // own turns no seed into the tube.
     SampleRun dir("knot", 2000, 3);
-    dir.run("rawPoints.txt -q --plain-seed-check");
+    dir.run("rawPoints.txt -q --plain-seed-check " UNLIMITED_RAYS);
     const double plainUsed = dir.check("rawPoints.mesh.ply")["used fraction"];
-    dir.run("rawPoints.txt -q");
+    dir.run("rawPoints.txt -q " UNLIMITED_RAYS);
     auto figures = dir.check("rawPoints.mesh.ply");
     EXPECT_LT(plainUsed, 0.9);
     EXPECT_GE(figures["used fraction"], 0.97);
@@ -244,12 +249,12 @@ TEST(EndToEnd, ThinLegsKeepTheirPointsThroughTheFoldAndPinchRepairs) {
     // where two patches meet with their fans in separate chains had every fan round it
     // withdrawn, which cut further into both patches.
     SampleRun dir("legs", 2180, 2);
-    dir.run("rawPoints.txt -q --withdraw-pinched-points --fold-removal-may-split");
+    dir.run("rawPoints.txt -q --withdraw-pinched-points --fold-removal-may-split " UNLIMITED_RAYS);
     const double before = dir.check("rawPoints.mesh.ply")["used fraction"];
     dir.run("rawPoints.txt -q --withdraw-pinched-points --keep-fold-neighbours "
-            "--fold-removal-may-split");
+            "--fold-removal-may-split " UNLIMITED_RAYS);
     const double foldsOnly = dir.check("rawPoints.mesh.ply")["used fraction"];
-    dir.run("rawPoints.txt -q --keep-fold-neighbours --fold-removal-may-split");
+    dir.run("rawPoints.txt -q --keep-fold-neighbours --fold-removal-may-split " UNLIMITED_RAYS);
     auto figures = dir.check("rawPoints.mesh.ply");
     EXPECT_LT(before, 0.85);
     EXPECT_GE(foldsOnly, 0.88);
@@ -260,9 +265,9 @@ TEST(EndToEnd, ThinLegsKeepTheirPointsThroughTheFoldAndPinchRepairs) {
     // A knotted tube six spacings across, where the patches of two seeds meet at a few open
     // points in separate chains: bridging those points alone keeps the seam closed.
     SampleRun knot("knot", 1549, 2);
-    knot.run("rawPoints.txt -q --withdraw-pinched-points");
+    knot.run("rawPoints.txt -q --withdraw-pinched-points " UNLIMITED_RAYS);
     const double withdrawn = knot.check("rawPoints.mesh.ply")["used fraction"];
-    knot.run("rawPoints.txt -q");
+    knot.run("rawPoints.txt -q " UNLIMITED_RAYS);
     auto bridged = knot.check("rawPoints.mesh.ply");
     EXPECT_LT(withdrawn, 0.98);
     EXPECT_GE(bridged["used fraction"], 0.985);
@@ -275,14 +280,33 @@ TEST(EndToEnd, FoldRemovalDoesNotCutAThinTubeApart) {
     // as lids and the largest-component pass keeps one section (41% of the points). Sparing
     // the fans whose withdrawal would cut the surface apart keeps the whole tube.
     SampleRun knot("knot", 1549, 5);
-    knot.run("rawPoints.txt -q --fold-removal-may-split");
+    knot.run("rawPoints.txt -q --fold-removal-may-split " UNLIMITED_RAYS);
     const double cut = knot.check("rawPoints.mesh.ply")["used fraction"];
-    knot.run("rawPoints.txt -q");
+    knot.run("rawPoints.txt -q " UNLIMITED_RAYS);
     auto joined = knot.check("rawPoints.mesh.ply");
     EXPECT_LT(cut, 0.5);
     EXPECT_GE(joined["used fraction"], 0.96);
     expectOneManifoldPart(joined);
     EXPECT_EQ(joined["boundary loops"], 0);
+}
+
+TEST(EndToEnd, RayReachLetsTheGrowthReachAThinLegUnderTheBody) {
+    // Legs six spacings across under a body. The fans that would grow down one leg were
+    // refused by surface far ahead of their rays, and the whole leg was never reached (90.5%
+    // of the points used). Counting only points within a few neighbourhood radii ahead of a
+    // ray's origin reaches it, over a range of reaches.
+    SampleRun legs("legs", 3139, 5);
+    legs.run("rawPoints.txt -q --ray-reach 0");
+    EXPECT_LT(legs.check("rawPoints.mesh.ply")["used fraction"], 0.95);
+    for (const char* reach : {"1.5", "4"}) {
+        legs.run(std::string("rawPoints.txt -q --ray-reach ") + reach);
+        EXPECT_GE(legs.check("rawPoints.mesh.ply")["used fraction"], 0.97) << reach;
+    }
+    legs.run("rawPoints.txt -q");
+    auto figures = legs.check("rawPoints.mesh.ply");
+    EXPECT_GE(figures["used fraction"], 0.97);
+    expectOneManifoldPart(figures);
+    EXPECT_EQ(figures["boundary loops"], 0);
 }
 
 // The thin-part samples are sized by the generator's spacing report: it must describe the

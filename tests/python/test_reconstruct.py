@@ -17,6 +17,7 @@ CASES = [
     ("halftorus", 0.3, {"max_layers": 3}, ["--max-layers", "3"]),
     ("torus", 0.3, {"unwanted_percent": 0}, ["--unwanted-percent", "0"]),
     ("knot", 0.0, {"ray_hit_distance": 0.0}, ["--plain-ray-test"]),
+    ("knot", 0.0, {"ray_reach": 0.0}, ["--ray-reach", "0"]),
     ("knot", 0.0, {"hidden_under_triangles": False}, ["--hidden-in-wedges"]),
     ("knot", 0.0, {"strict_seed_check": False}, ["--plain-seed-check"]),
     ("sheets", 0.0, {"seed_check_ignores_near_walls": False}, ["--seed-check-near-walls"]),

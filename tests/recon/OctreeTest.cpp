@@ -2,6 +2,8 @@
 // against a brute-force walk over all leaves.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -62,15 +64,20 @@ void expectValidTree(const Octree& root, const std::vector<Vertex>& records,
 // counts, whatever else its leaf holds, also in the leaf that holds the origin.
 int referenceHit(const std::vector<Octree::Leaf>& leaves, Vector3 o, Vector3 d,
                  const std::vector<uint8_t>& marks, const std::vector<Vertex>* records = nullptr,
-                 double hitDistance = 0.0, bool perPoint = false) {
+                 double hitDistance = 0.0, bool perPoint = false, double reach = INFINITY) {
     perPoint = perPoint && hitDistance > 0.0;
     const Vector3 unitDirection = [&] {
         Vector3 u = d;
         u.normalize();
         return u;
     }();
+    bool tie = false; // a point at the reach, within rounding
     const auto nearRay = [&](const Vertex& v) {
         const Vector3 w(v.position.x - o.x, v.position.y - o.y, v.position.z - o.z);
+        tie = tie || std::fabs(w.dot(unitDirection) - reach) <= 1e-9 * std::max(1.0, reach);
+        if (w.dot(unitDirection) > reach) {
+            return false;
+        }
         const double t = std::max(0.0, w.dot(unitDirection));
         const Vector3 gap(w.x - t * unitDirection.x, w.y - t * unitDirection.y,
                           w.z - t * unitDirection.z);
@@ -132,7 +139,7 @@ int referenceHit(const std::vector<Octree::Leaf>& leaves, Vector3 o, Vector3 d,
             hit = 1;
         }
     }
-    return hit;
+    return tie ? -1 : hit;
 }
 
 } // namespace
@@ -357,8 +364,13 @@ TEST(Octree, RayTraversalMatchesBruteForce) {
             // other ray judges each point on its own (ignored under the plain rule).
             tree.rayHitDistance = ray % 3 == 0 ? 0.0 : 0.1 + 0.2 * (ray % 3);
             tree.perPointRays = ray % 2 == 1;
+            // Reaches of none, a few and many neighbourhood radii of the origin point.
+            tree.rayReach = std::array<double, 4>{0.0, 2.0, 5.0, 12.0}[(ray / 5) % 4];
+            const double reach = tree.rayReach > 0.0 && tree.rayHitDistance > 0.0
+                                     ? tree.rayReach * records[p].neighbourhoodRadius
+                                     : INFINITY;
             const int expected = referenceHit(leaves, origin, direction, marks, &records,
-                                              tree.rayHitDistance, tree.perPointRays);
+                                              tree.rayHitDistance, tree.perPointRays, reach);
             for (const int32_t n : records[p].neighbours) {
                 marks[n] = 0;
             }
@@ -410,6 +422,40 @@ TEST(Octree, FinerRayTestCountsOnlyPointsNearTheRay) {
     EXPECT_TRUE(Octree::pointNearRay(ray, Vector3(5, 0.15, 0), 1.0));
     EXPECT_FALSE(Octree::pointNearRay(ray, Vector3(-0.3, 0.1, 0), 1.0));
     EXPECT_TRUE(Octree::pointNearRay(ray, Vector3(-0.3, 0.1, 0), 2.0));
+}
+
+TEST(Octree, RayReachIgnoresPointsFarAhead) {
+    // The root is [-20, 20]^3 with cells of edge 1.25 on the grid through 0. Record 1 lies
+    // on the ray from record 0 along +x, 7.5 ahead; record 2 1.0 ahead but 0.7 to the side.
+    std::vector<Vertex> records = {makeRecord(0.6, 0.5, 0.6, 1.0), makeRecord(8.1, 0.5, 0.6, 1.0),
+                                   makeRecord(1.6, 1.2, 0.6, 1.0), makeRecord(-20, -20, -20, 1.0),
+                                   makeRecord(20, 20, 20, 1.0)};
+    Octree tree;
+    tree.buildAll(records.data(), 5, 2.5);
+    ASSERT_EQ(tree.edge, 40.0);
+    const Vector3 origin = records[0].position;
+    tree.rayHitDistance = 0.5;
+    EXPECT_TRUE(tree.castRay(origin, Vector3(1, 0, 0), 0));
+    tree.rayReach = 7.0;
+    EXPECT_FALSE(tree.castRay(origin, Vector3(1, 0, 0), 0));
+    EXPECT_FALSE(tree.castRay(origin, Vector3(4, 0, 0), 0)); // the length does not matter
+    tree.rayReach = 8.0;
+    EXPECT_TRUE(tree.castRay(origin, Vector3(4, 0, 0), 0));
+    // The reach is counted in radii of the ray's origin point, not of the point ahead.
+    tree.rayReach = 4.0;
+    EXPECT_FALSE(tree.castRay(origin, Vector3(1, 0, 0), 0));
+    records[0].neighbourhoodRadius = 2.0;
+    EXPECT_TRUE(tree.castRay(origin, Vector3(1, 0, 0), 0));
+    // A near point within reach still blocks: record 2, 0.7 radii from the ray.
+    records[0].neighbourhoodRadius = 1.0;
+    tree.rayReach = 1.5;
+    EXPECT_FALSE(tree.castRay(origin, Vector3(1, 0, 0), 0));
+    tree.rayHitDistance = 0.75;
+    EXPECT_TRUE(tree.castRay(origin, Vector3(1, 0, 0), 0));
+    // Under the plain leaf rule the reach does not apply.
+    tree.rayHitDistance = 0.0;
+    tree.rayReach = 0.5;
+    EXPECT_TRUE(tree.castRay(origin, Vector3(1, 0, 0), 0));
 }
 
 TEST(Octree, PerPointRaysCountTheCellsOfTheOriginAndOfItsNeighbours) {
