@@ -67,7 +67,7 @@ void ReconstructionState::constructSurface() {
     fanSearchPrints.assign(static_cast<size_t>(4 * std::max(activeCount, 0)), 0);
     coverMemos.clear();
     completionMemos.clear();
-    attemptRefused.assign(static_cast<size_t>(std::max(activeCount, 0)), 0);
+    attemptRefused.assign(static_cast<size_t>(std::max(activeCount, 0)));
     layerStartStates.clear(); // the first layer pass finds its components
     layerStartEdits = -1;
     startEditWatch(static_cast<size_t>(totalCount > 0 ? totalCount : 0));
@@ -201,7 +201,7 @@ void ReconstructionState::constructSurface() {
     std::vector<uint64_t>().swap(fanSearchPrints);
     coverMemos.release();
     completionMemos.release();
-    std::vector<uint8_t>().swap(attemptRefused);
+    attemptRefused.release();
     std::vector<uint64_t>().swap(coverPrints);
     std::vector<int32_t>().swap(layerComponents);
     std::vector<int32_t>().swap(layerComponentEnds);

@@ -1,66 +1,78 @@
 // Remembered refusals of the passes after every layer: a point that a pass turned down is
 // turned down again without asking, for as long as nothing the refusal read has been edited.
 // The edit watch keeps them: each refusal is a memo subscribed to the records it read.
-#include <algorithm>
-
 #include "recon/ReconstructionState.h"
 
 bool ReconstructionState::passRefusalStands(uint32_t kind, int32_t p) {
-    const std::vector<uint32_t>& tokens = passRefusals[kind - 1];
-    if (p < 0 || static_cast<size_t>(p) >= tokens.size()) {
-        return false;
+    if (p < 0 || static_cast<size_t>(p) >= editWatch.watched.size()) {
+        return false; // no refusal is remembered outside growth
     }
     // Edits announced since the last flush invalidate the refusals that read what they changed.
     flushEdits();
-    return tokens[static_cast<size_t>(p)] != 0;
+    return passRefusals.get(static_cast<size_t>(p), kind - 1) != 0;
 }
 
 bool ReconstructionState::refusalWorthRemembering(uint32_t kind, int32_t p) {
-    std::vector<int32_t>& growths = passRefusalGrowths[kind - 1];
-    if (p < 0 || static_cast<size_t>(p) >= growths.size()) {
+    PointBits& earlier = refusedEarlier[kind - 1];
+    if (p < 0 || static_cast<size_t>(p) >= editWatch.watched.size()) {
         return false;
     }
     // A well-sampled surface grows from one seed, and its points are turned down only while
     // the front passes them: there a subscription costs more than asking again. Points that
     // stay stuck while growth after growth is tried are remembered from their second growth.
-    int32_t& first = growths[static_cast<size_t>(p)];
-    if (first < 0) {
-        first = growthIndex;
+    if (passRefusalBitsGrowth != growthIndex) {
+        // A new growth: the points first refused in the last one were refused earlier.
+        if (refusedInGrowthAny) {
+            for (uint32_t k = 0; k < REFUSAL_KINDS; ++k) {
+                refusedEarlier[k].takeFrom(refusedInGrowth[k]);
+            }
+            refusedInGrowthAny = false;
+        }
+        passRefusalBitsGrowth = growthIndex;
     }
-    return first < growthIndex;
+    const size_t at = static_cast<size_t>(p);
+    if (earlier.test(at)) {
+        return true;
+    }
+    refusedInGrowth[kind - 1].set(at);
+    refusedInGrowthAny = true;
+    return false;
 }
 
 bool ReconstructionState::refusalRememberedNext(uint32_t kind, int32_t p) const {
-    const std::vector<int32_t>& growths = passRefusalGrowths[kind - 1];
-    if (p < 0 || static_cast<size_t>(p) >= growths.size()) {
+    if (p < 0 || static_cast<size_t>(p) >= editWatch.watched.size()) {
         return false;
     }
-    const int32_t first = growths[static_cast<size_t>(p)];
-    return first >= 0 && first < growthIndex;
+    // The bits of the latest growth with a refusal count as earlier once a new growth began.
+    const size_t at = static_cast<size_t>(p);
+    return refusedEarlier[kind - 1].test(at) ||
+           (passRefusalBitsGrowth != growthIndex && refusedInGrowth[kind - 1].test(at));
 }
 
 void ReconstructionState::rememberPassRefusal(uint32_t kind, int32_t p) {
-    std::vector<uint32_t>& tokens = passRefusals[kind - 1];
     if (!editWatch.active() || p < 0 || p >= MAX_REFUSAL_POINT ||
-        static_cast<size_t>(p) >= tokens.size()) {
+        static_cast<size_t>(p) >= editWatch.watched.size()) {
         return;
     }
-    tokens[static_cast<size_t>(p)] = subscribeMemo(passRefusalId(p, kind), watchedReads);
+    passRefusals.put(static_cast<size_t>(p), kind - 1,
+                     subscribeMemo(passRefusalId(p, kind), watchedReads));
 }
 
 void ReconstructionState::resetPassRefusals(size_t count) {
-    for (std::vector<uint32_t>& tokens : passRefusals) {
+    if (count == 0) {
+        passRefusals.release();
+    } else {
+        passRefusals.assign(count);
+    }
+    for (uint32_t k = 0; k < REFUSAL_KINDS; ++k) {
         if (count == 0) {
-            std::vector<uint32_t>().swap(tokens);
+            refusedEarlier[k].release();
+            refusedInGrowth[k].release();
         } else {
-            tokens.assign(count, 0);
+            refusedEarlier[k].assign(count);
+            refusedInGrowth[k].assign(count);
         }
     }
-    for (std::vector<int32_t>& growths : passRefusalGrowths) {
-        if (count == 0) {
-            std::vector<int32_t>().swap(growths);
-        } else {
-            growths.assign(count, -1);
-        }
-    }
+    passRefusalBitsGrowth = -1;
+    refusedInGrowthAny = false;
 }

@@ -52,8 +52,7 @@ void ReconstructionState::gatherAttemptInputs(int32_t h, std::vector<int32_t>& i
 
 const CompletionMemo* ReconstructionState::knownRefusal(int32_t h, bool levelFlipping) {
     const CompletionMemo* memo = completionMemos.find(fanSearchKey(h, levelFlipping));
-    attemptInputsGathered = memo != nullptr || (static_cast<size_t>(h) < attemptRefused.size() &&
-                                                attemptRefused[static_cast<size_t>(h)] == 1);
+    attemptInputsGathered = memo != nullptr || attemptRefused.test(static_cast<size_t>(h));
     if (!attemptInputsGathered) {
         return nullptr;
     }
@@ -214,10 +213,8 @@ void ReconstructionState::gatherAttemptReads(int32_t h, const AttemptLog& log, W
 void ReconstructionState::rememberRefusal(int32_t h, bool levelFlipping, GrowthRule refusal) {
     if (!attemptInputsGathered) {
         // The first refusal of h only marks it.
-        if (attemptRefused.size() <= static_cast<size_t>(h)) {
-            attemptRefused.resize(static_cast<size_t>(std::max(activeCount, h + 1)), 0);
-        }
-        attemptRefused[static_cast<size_t>(h)] = 1;
+        attemptRefused.grow(static_cast<size_t>(std::max(activeCount, h + 1)));
+        attemptRefused.set(static_cast<size_t>(h));
         return;
     }
     const int64_t key = fanSearchKey(h, levelFlipping);

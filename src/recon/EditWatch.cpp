@@ -142,9 +142,9 @@ bool ReconstructionState::memoHoldsToken(uint32_t memo, uint32_t token) {
         return attempt != nullptr && attempt->token == token;
     }
     default: {
-        const std::vector<uint32_t>& tokens = passRefusals[key & 3];
-        const size_t i = static_cast<size_t>(key >> 2);
-        return i < tokens.size() && tokens[i] == token;
+        const size_t p = static_cast<size_t>(key >> 2);
+        return p < passRefusals.size() &&
+               passRefusals.get(p, static_cast<size_t>(key & 3)) == token;
     }
     }
 }
@@ -179,10 +179,10 @@ void ReconstructionState::invalidateMemo(uint32_t memo, uint32_t token) {
         }
         break;
     default: {
-        std::vector<uint32_t>& tokens = passRefusals[key & 3];
-        const size_t i = static_cast<size_t>(key >> 2);
-        if (i < tokens.size() && tokens[i] == token) {
-            tokens[i] = 0;
+        const size_t p = static_cast<size_t>(key >> 2);
+        const size_t k = static_cast<size_t>(key & 3);
+        if (p < passRefusals.size() && passRefusals.get(p, k) == token) {
+            passRefusals.put(p, k, 0);
             ++memoInvalidations;
         }
         break;
@@ -203,9 +203,7 @@ uint32_t ReconstructionState::subscribeMemo(uint32_t memo, const WatchedReads& r
         });
         coverMemos.forEach([](int64_t, CoverMemo& m) { m.token = 0; });
         completionMemos.forEach([](int64_t, CompletionMemo& m) { m.token = 0; });
-        for (std::vector<uint32_t>& tokens : passRefusals) {
-            std::fill(tokens.begin(), tokens.end(), 0);
-        }
+        passRefusals.zeroAll();
         for (EditWatch::List& list : watch.lists) {
             list.subscribers.clear();
         }

@@ -9,7 +9,6 @@
 // completion attempt) invalidates nothing.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -102,32 +101,26 @@ struct WatchedReads {
         uint8_t kinds;
     };
     std::vector<Read> reads;
-    // Per record: the gathering (epoch) that last listed it and its place in reads.
-    std::vector<uint32_t> marks;
-    std::vector<int32_t> places;
-    uint32_t epoch = 0;
+    // Per record: its place in reads. A place that is past the end of reads, or whose entry
+    // is another record's, is left over from an earlier list: the record is not listed. No
+    // per-record clearing is needed between lists.
+    std::vector<uint32_t> places;
 
     // Starts a new list for count records.
     void begin(size_t count) {
         reads.clear();
-        if (marks.size() < count) {
-            marks.resize(count, 0);
+        if (places.size() < count) {
             places.resize(count, 0);
-        }
-        if (++epoch == 0) {
-            std::fill(marks.begin(), marks.end(), 0);
-            epoch = 1;
         }
     }
     // Notes that the given kinds of x are read.
     void add(int32_t x, uint8_t kinds) {
-        const size_t at = static_cast<size_t>(x);
-        if (marks[at] != epoch) {
-            marks[at] = epoch;
-            places[at] = static_cast<int32_t>(reads.size());
-            reads.push_back(Read{x, kinds});
+        uint32_t& place = places[static_cast<size_t>(x)];
+        if (place < reads.size() && reads[place].record == x) {
+            reads[place].kinds |= kinds;
         } else {
-            reads[static_cast<size_t>(places[at])].kinds |= kinds;
+            place = static_cast<uint32_t>(reads.size());
+            reads.push_back(Read{x, kinds});
         }
     }
 };

@@ -18,7 +18,9 @@
 #include "recon/EditWatch.h"
 #include "recon/MemoTable.h"
 #include "recon/Octree.h"
+#include "recon/PointBits.h"
 #include "recon/PointStates.h"
+#include "recon/PointTokens.h"
 #include "recon/Random.h"
 #include "recon/Vertex.h"
 #include "repair/CoverMemo.h"
@@ -216,7 +218,7 @@ struct ReconstructionState {
     static constexpr int32_t MAX_POINT_MEMO = 1 << 29;
     static constexpr int32_t MAX_REFUSAL_POINT = 1 << 28;
     static uint32_t passRefusalId(int32_t i, uint32_t kind) {
-        return (static_cast<uint32_t>(i) * 4 + (kind - 1)) * 4 + 3;
+        return passRefusalKey(i, kind) * 4 + 3;
     }
     // Whether the memo still holds token, and making it give it up.
     bool memoHoldsToken(uint32_t memo, uint32_t token);
@@ -537,10 +539,19 @@ struct ReconstructionState {
     static constexpr uint32_t ENCLOSED_REFUSAL = 1;
     static constexpr uint32_t UNCOVERED_REFUSAL = 2;
     static constexpr uint32_t FLOW_MERGE_REFUSAL = 3;
-    // Per refusal kind (minus one), per record: the token of the remembered refusal, 0 for none.
-    std::vector<uint32_t> passRefusals[3];
-    // Per refusal kind (minus one), per record: the growth of its first refusal, -1 for none.
-    std::vector<int32_t> passRefusalGrowths[3];
+    static constexpr uint32_t REFUSAL_KINDS = 3;
+    // Per record, per refusal kind (minus one): the token of the remembered refusal, 0 for
+    // none; few points have one.
+    PointTokens<REFUSAL_KINDS> passRefusals;
+    static uint32_t passRefusalKey(int32_t p, uint32_t kind) {
+        return static_cast<uint32_t>(p) * 4 + (kind - 1);
+    }
+    // Per refusal kind (minus one), one bit per record: refused in a growth before
+    // passRefusalBitsGrowth, and refused in that growth (first refusals only).
+    PointBits refusedEarlier[REFUSAL_KINDS];
+    PointBits refusedInGrowth[REFUSAL_KINDS];
+    int32_t passRefusalBitsGrowth = -1;
+    bool refusedInGrowthAny = false;
     // Whether a refusal of the given kind is remembered for p and still stands; flushes the
     // announced edits first. Changes no record.
     bool passRefusalStands(uint32_t kind, int32_t p);
@@ -664,10 +675,10 @@ struct ReconstructionState {
     MemoTable<CompletionMemo> completionMemos;
     std::vector<int32_t> attemptInputs; // reused input buffer of knownRefusal
     bool attemptInputsGathered = false;
-    // Per active point: 1 once an attempt of it was refused in this construction. Most points
+    // Per active point: set once an attempt of it was refused in this construction. Most points
     // of a well-sampled surface are refused at most once, so a memo is kept from the second
     // refusal of a point on.
-    std::vector<uint8_t> attemptRefused;
+    PointBits attemptRefused;
     AttemptLog attemptLog;
     // &attemptLog while a completion attempt is recorded, null otherwise.
     AttemptLog* attemptLogging = nullptr;
