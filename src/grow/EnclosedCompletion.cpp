@@ -17,25 +17,21 @@ void ReconstructionState::buildRimList(int32_t p) {
         rimList.push_back(RimEntry{before, 1});
         rimList.push_back(RimEntry{after, 2});
     }
-    // How often each point occurs in the list, for rimEntryOpen; a point's count is valid
-    // while its stamp is the current rimEpoch.
+    // Whether each point occurs once or more often in the list, for rimEntryOpen: a point's
+    // mark is twice the current rimEpoch when it occurs once, one more when more often.
     const size_t n = pointState.size();
-    if (rimCounts.size() < n) {
-        rimCounts.assign(n, 0);
-        rimStamps.assign(n, 0);
+    if (rimMarks.size() < n) {
+        rimMarks.assign(n, 0);
     }
-    if (++rimEpoch == 0) {
-        std::fill(rimStamps.begin(), rimStamps.end(), 0);
+    if (++rimEpoch == UINT32_MAX / 2) {
+        std::fill(rimMarks.begin(), rimMarks.end(), 0);
         rimEpoch = 1;
     }
+    const uint32_t once = rimEpoch * 2;
     for (const RimEntry& entry : rimList) {
         if (entry.point >= 0 && static_cast<size_t>(entry.point) < n) {
-            const size_t at = static_cast<size_t>(entry.point);
-            if (rimStamps[at] != rimEpoch) {
-                rimStamps[at] = rimEpoch;
-                rimCounts[at] = 0;
-            }
-            ++rimCounts[at];
+            uint32_t& mark = rimMarks[static_cast<size_t>(entry.point)];
+            mark = (mark & ~uint32_t{1}) == once ? once + 1 : once;
         }
     }
 }
@@ -46,7 +42,8 @@ bool ReconstructionState::rimEntryOpen(size_t index) const {
         return false;
     }
     if (entry.point >= 0 && static_cast<size_t>(entry.point) < pointState.size()) {
-        return rimCounts[static_cast<size_t>(entry.point)] == 1;
+        // Every point of the list was marked for the current epoch: the low bit tells.
+        return (rimMarks[static_cast<size_t>(entry.point)] & 1) == 0;
     }
     for (size_t j = 0; j < rimList.size(); ++j) {
         if (j != index && rimList[j].point == entry.point) {

@@ -65,7 +65,8 @@ void ReconstructionState::noteNeighbourEdit(int32_t p) {
     ++neighbourListEdits;
     if (p >= 0) {
         if (neighbourEditCounts.size() <= static_cast<size_t>(p)) {
-            neighbourEditCounts.resize(static_cast<size_t>(p) + 1, 0);
+            // Sized once for every active point rather than grown edit by edit.
+            neighbourEditCounts.resize(static_cast<size_t>(std::max(p + 1, activeCount)), 0);
         }
         ++neighbourEditCounts[static_cast<size_t>(p)];
     }

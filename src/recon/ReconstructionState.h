@@ -508,9 +508,8 @@ struct ReconstructionState {
         uint8_t kind; // 0 owner, 1 previous end, 2 next end
     };
     std::vector<RimEntry> rimList; // reused working list
-    // Per point: its number of entries in rimList, valid where rimStamps holds rimEpoch.
-    std::vector<uint32_t> rimCounts;
-    std::vector<uint32_t> rimStamps;
+    // Per point: 2 * rimEpoch when it has one entry in rimList, 2 * rimEpoch + 1 when more.
+    std::vector<uint32_t> rimMarks;
     uint32_t rimEpoch = 0;
     std::vector<uint8_t> rimTaken; // per connected point: already placed in the fan
     void buildRimList(int32_t p);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <vector>
 
 #include "recon/MemoTable.h"
@@ -74,4 +75,32 @@ TEST(MemoTable, RemovalsKeepEveryOtherKeyOnItsOwnMemo) {
     EXPECT_TRUE(table.empty());
     add(5, 5);
     expectContents(table, expected, 50);
+}
+
+TEST(MemoTable, ManyKeysSharingProbeRunsSurviveRemovalsAndEnlargements) {
+    // Thousands of keys, consecutive (as point numbers are) and scattered, inserted and removed
+    // at random: removals in the middle of a run of colliding keys must leave every later key
+    // of the run findable, and the table's enlargements must keep every memo.
+    MemoTable<Tagged> table;
+    std::map<int64_t, int64_t> expected;
+    std::mt19937 random(5);
+    for (int64_t step = 0; step < 20000; ++step) {
+        const int64_t key = step % 2 == 0 ? static_cast<int64_t>(random() % 3000)
+                                          : static_cast<int64_t>(random() % 4000000000u);
+        if (expected.count(key) != 0 || random() % 3 == 0) {
+            table.erase(key);
+            expected.erase(key);
+        } else {
+            Tagged& memo = table.insert(key);
+            memo.tag = step;
+            memo.words.assign(3, static_cast<int32_t>(step));
+            expected[key] = step;
+        }
+    }
+    expectContents(table, expected, 3000);
+    for (const auto& [key, tag] : expected) {
+        Tagged* memo = table.find(key);
+        ASSERT_NE(memo, nullptr) << key;
+        EXPECT_EQ(memo->tag, tag) << key;
+    }
 }
