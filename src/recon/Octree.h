@@ -234,6 +234,11 @@ struct Octree {
     void markAround(int32_t p, bool ring, uint8_t value);
     bool traverse(int32_t node, uint64_t key, const RayParameters& t, int32_t mask,
                   const RayQuery& ray) const;
+#ifdef FANMESH_CHECK_FAN_MEMO
+    // Aborts if the skipped sub-cube node would block the ray; what names it in the message.
+    void checkSkippedCube(int32_t node, uint64_t key, const RayParameters& t, int32_t mask,
+                          const RayQuery& ray, const char* what) const;
+#endif
     static int32_t firstChild(const RayParameters& t);
     bool leafTest(const Node& leaf, const RayParameters& t, const RayQuery& ray) const;
     // The per-point rule over the points [begin, end) of one leaf.

@@ -215,6 +215,20 @@ bool Octree::anyPointBlocks(const int32_t* begin, const int32_t* end, const RayQ
     return false;
 }
 
+#ifdef FANMESH_CHECK_FAN_MEMO
+// The checking build walks a sub-cube the traversal skips, without recording it, and aborts
+// if it would have blocked the ray after all.
+void Octree::checkSkippedCube(int32_t node, uint64_t key, const RayParameters& t, int32_t mask,
+                              const RayQuery& ray, const char* what) const {
+    RayQuery unrecorded = ray;
+    unrecorded.visited = nullptr;
+    if (traverse(node, key, t, mask, unrecorded)) {
+        std::cerr << "octree ray: " << what << " blocks the ray\n";
+        std::abort();
+    }
+}
+#endif
+
 // Visits the children the ray pierces in the mirrored frame; sub-cube c of the mirrored
 // frame is the real child c XOR mask.
 bool Octree::traverse(int32_t node, uint64_t key, const RayParameters& t, int32_t mask,
@@ -261,35 +275,23 @@ bool Octree::traverse(int32_t node, uint64_t key, const RayParameters& t, int32_
         const uint64_t childKey = keyed ? key * 8 + static_cast<uint64_t>(c ^ mask) : TOO_DEEP;
         if (behindOrigin(s)) {
 #ifdef FANMESH_CHECK_FAN_MEMO
-            RayQuery unrecorded = ray;
-            unrecorded.visited = nullptr;
-            if (traverse(current.firstChild + (c ^ mask), childKey, s, mask, unrecorded)) {
-                std::cerr << "octree ray: a sub-cube behind the origin blocks the ray\n";
-                std::abort();
-            }
+            checkSkippedCube(current.firstChild + (c ^ mask), childKey, s, mask, ray,
+                             "a sub-cube behind the origin");
 #endif
         } else if (s.tx0 * ray.reachWeights.x + s.ty0 * ray.reachWeights.y +
                        s.tz0 * ray.reachWeights.z >
                    ray.reachBound) {
             // Beyond the ray's reach: nothing in it can block the ray, nor is it recorded.
 #ifdef FANMESH_CHECK_FAN_MEMO
-            RayQuery unrecorded = ray;
-            unrecorded.visited = nullptr;
-            if (traverse(current.firstChild + (c ^ mask), childKey, s, mask, unrecorded)) {
-                std::cerr << "octree ray: a sub-cube beyond the ray's reach blocks the ray\n";
-                std::abort();
-            }
+            checkSkippedCube(current.firstChild + (c ^ mask), childKey, s, mask, ray,
+                             "a sub-cube beyond the ray's reach");
 #endif
         } else if (const Node& child = nodes[static_cast<size_t>(current.firstChild + (c ^ mask))];
                    child.firstChild < 0 && child.pointBegin == child.pointEnd) {
             // An empty leaf blocks nothing: it is only recorded, as traverse would.
 #ifdef FANMESH_CHECK_FAN_MEMO
-            RayQuery unrecorded = ray;
-            unrecorded.visited = nullptr;
-            if (traverse(current.firstChild + (c ^ mask), childKey, s, mask, unrecorded)) {
-                std::cerr << "octree ray: an empty leaf blocks the ray\n";
-                std::abort();
-            }
+            checkSkippedCube(current.firstChild + (c ^ mask), childKey, s, mask, ray,
+                             "an empty leaf");
 #endif
             if (ray.visited != nullptr) {
                 ray.visited->push_back(childKey);
