@@ -77,10 +77,10 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
 
 fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
                            bool keepInconsistentFans, double rayHitDistance, double rayReach,
-                           bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
-                           bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
-                           bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
-                           bool preparedCoordinates) {
+                           double maxFanTilt, bool hiddenUnderTriangles, bool allowThirdFaces,
+                           bool strictSeedCheck, bool seedCheckIgnoresNearWalls,
+                           bool bridgePinchedPoints, bool keepFoldNeighbours,
+                           bool foldRemovalKeepsPiecesJoined, bool preparedCoordinates) {
     fanmesh::Options options;
     options.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     options.bridgePinchedPoints = bridgePinchedPoints;
@@ -88,6 +88,7 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
     options.allowThirdFaces = allowThirdFaces;
     options.rayHitDistance = rayHitDistance;
     options.rayReach = rayReach;
+    options.maxFanTilt = maxFanTilt;
     options.hiddenUnderTriangles = hiddenUnderTriangles;
     options.strictSeedCheck = strictSeedCheck;
     options.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
@@ -101,27 +102,30 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
 
 py::array reconstruct(const py::object& points, bool allComponents, int unwantedPercent,
                       int maxLayers, bool keepInconsistentFans, double rayHitDistance,
-                      double rayReach, bool hiddenUnderTriangles, bool allowThirdFaces,
-                      bool strictSeedCheck, bool seedCheckIgnoresNearWalls,
+                      double rayReach, double maxFanTilt, bool hiddenUnderTriangles,
+                      bool allowThirdFaces, bool strictSeedCheck, bool seedCheckIgnoresNearWalls,
                       bool bridgePinchedPoints, bool keepFoldNeighbours,
                       bool foldRemovalKeepsPiecesJoined) {
-    const fanmesh::Options options = optionsOf(
-        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
-        hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, seedCheckIgnoresNearWalls,
-        bridgePinchedPoints, keepFoldNeighbours, foldRemovalKeepsPiecesJoined, false);
+    const fanmesh::Options options =
+        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
+                  rayReach, maxFanTilt, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
+                  seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
+                  foldRemovalKeepsPiecesJoined, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
 PythonResult reconstructFull(const py::object& points, bool allComponents, int unwantedPercent,
                              int maxLayers, bool keepInconsistentFans, double rayHitDistance,
-                             double rayReach, bool hiddenUnderTriangles, bool allowThirdFaces,
-                             bool strictSeedCheck, bool seedCheckIgnoresNearWalls,
-                             bool bridgePinchedPoints, bool keepFoldNeighbours,
-                             bool foldRemovalKeepsPiecesJoined, bool preparedCoordinates) {
-    const fanmesh::Options options = optionsOf(
-        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
-        hiddenUnderTriangles, allowThirdFaces, strictSeedCheck, seedCheckIgnoresNearWalls,
-        bridgePinchedPoints, keepFoldNeighbours, foldRemovalKeepsPiecesJoined, preparedCoordinates);
+                             double rayReach, double maxFanTilt, bool hiddenUnderTriangles,
+                             bool allowThirdFaces, bool strictSeedCheck,
+                             bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
+                             bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
+                             bool preparedCoordinates) {
+    const fanmesh::Options options =
+        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
+                  rayReach, maxFanTilt, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
+                  seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
+                  foldRemovalKeepsPiecesJoined, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -159,6 +163,10 @@ ray_reach: with a positive ray_hit_distance, a point blocks a visibility ray onl
     many neighbourhood radii of the ray's origin ahead of it, so that surface far ahead (another
     strand, the far side of a part) does not stop the growth of a thin part; 0: at any
     distance (a finite number, 0 or more).
+max_fan_tilt: the surface growth refuses a fan whose normal turns more than this many degrees
+    from the normal of its point's neighbourhood while neighbours lie off the fan on both
+    sides, such as a lid across a thin tube that would close the growing front off there; 0:
+    no such limit (a finite number, 0 or more).
 hidden_under_triangles: the fan search counts a neighbour as hidden under a fan only when it
     lies under one of the fan's triangles, on the side the surface faces (grows thin parts
     sampled by few points further); False: anywhere in a triangle's wedge.
@@ -238,6 +246,7 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
                py::arg("ray_hit_distance") = defaults.rayHitDistance,
                py::arg("ray_reach") = defaults.rayReach,
+               py::arg("max_fan_tilt") = defaults.maxFanTilt,
                py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
                py::arg("allow_third_faces") = defaults.allowThirdFaces,
                py::arg("strict_seed_check") = defaults.strictSeedCheck,
@@ -252,6 +261,7 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
                py::arg("ray_hit_distance") = defaults.rayHitDistance,
                py::arg("ray_reach") = defaults.rayReach,
+               py::arg("max_fan_tilt") = defaults.maxFanTilt,
                py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
                py::arg("allow_third_faces") = defaults.allowThirdFaces,
                py::arg("strict_seed_check") = defaults.strictSeedCheck,

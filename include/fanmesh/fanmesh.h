@@ -49,6 +49,12 @@ struct Options {
     // that surface far ahead (another strand of a knot, the body above a leg) does not stop
     // the growth of a thin part; 0: at any distance. A finite number, 0 or more.
     double rayReach = 2.5;
+    // --max-fan-tilt DEGREES: the surface growth refuses a fan whose normal turns more than
+    // this many degrees from the normal of its point's neighbourhood while neighbours lie
+    // off the fan on both sides, such as a lid across a thin tube that would close the
+    // growing front off there; 0: no such limit. A finite
+    // number, 0 or more (90 or more never refuses).
+    double maxFanTilt = 45.0;
     // --hidden-under-triangles: the fan search counts a neighbour as hidden under a fan only
     // when it lies under one of the fan's triangles, on the side the surface faces; false
     // (--hidden-in-wedges): anywhere in a triangle's unbounded wedge, on the side the fan

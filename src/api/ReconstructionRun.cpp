@@ -59,6 +59,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
                        settings.configuredMaxLayers);
     builder.rayHitDistance = settings.rayHitDistance;
     builder.rayReach = settings.rayReach;
+    builder.maxFanTilt = settings.maxFanTilt;
     builder.hiddenUnderTrianglesOnly = settings.hiddenUnderTrianglesOnly;
     builder.refuseThirdFaces = settings.refuseThirdFaces;
     builder.strictSeedCheck = settings.strictSeedCheck;

@@ -6,6 +6,7 @@
 // The library's default is path mode's.
 static_assert(fanmesh::Options{}.rayHitDistance == DEFAULT_RAY_HIT_DISTANCE);
 static_assert(fanmesh::Options{}.rayReach == DEFAULT_RAY_REACH);
+static_assert(fanmesh::Options{}.maxFanTilt == DEFAULT_MAX_FAN_TILT);
 
 Settings settingsOf(const fanmesh::Options& options) {
     Settings settings;
@@ -16,6 +17,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.threads = options.threads;
     settings.rayHitDistance = options.rayHitDistance;
     settings.rayReach = options.rayReach;
+    settings.maxFanTilt = options.maxFanTilt;
     settings.hiddenUnderTrianglesOnly = options.hiddenUnderTriangles;
     settings.refuseThirdFaces = !options.allowThirdFaces;
     settings.strictSeedCheck = options.strictSeedCheck;

@@ -26,6 +26,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--keep-inconsistent-fans",
     "--plain-ray-test",
     "--ray-reach",
+    "--max-fan-tilt",
     "--hidden-in-wedges",
     "--plain-seed-check",
     "--seed-check-near-walls",
@@ -104,6 +105,13 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                    "within X times the neighbourhood radius of the ray's origin ahead of it, "
                    "so that surface far ahead (another strand, the far side of a part) does "
                    "not stop the growth of a thin part (default 2.5; 0: at any distance)")
+        ->check(FINITE_NON_NEGATIVE);
+    app.add_option("--max-fan-tilt", line.maxFanTilt,
+                   "with INPUT: the surface growth refuses a fan whose normal turns more than "
+                   "DEGREES from the normal of its point's neighbourhood while neighbours lie "
+                   "off the fan on both sides, such as a lid across a thin tube that would "
+                   "close the growing front off there (default 45; 0: no such limit)")
+        ->type_name("DEGREES")
         ->check(FINITE_NON_NEGATIVE);
     CLI::Option* underTriangles =
         app.add_flag("--hidden-under-triangles", line.hiddenUnderTriangles,

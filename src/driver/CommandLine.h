@@ -27,6 +27,8 @@ struct CommandLine {
     bool plainRayTest = false;
     // --ray-reach X (< 0: not given, the mode's default).
     double rayReach = -1.0;
+    // --max-fan-tilt DEGREES (< 0: not given, the mode's default).
+    double maxFanTilt = -1.0;
     // --hidden-under-triangles (the default with INPUT; off without) and --hidden-in-wedges.
     bool hiddenUnderTriangles = false;
     bool hiddenInWedges = false;

@@ -91,6 +91,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
                               : line.rayHitDistance >= 0.0 ? line.rayHitDistance
                                                            : DEFAULT_RAY_HIT_DISTANCE;
     settings.rayReach = line.rayReach >= 0.0 ? line.rayReach : DEFAULT_RAY_REACH;
+    settings.maxFanTilt = line.maxFanTilt >= 0.0 ? line.maxFanTilt : DEFAULT_MAX_FAN_TILT;
     settings.hiddenUnderTrianglesOnly = !line.hiddenInWedges;
     settings.refuseThirdFaces = !line.allowThirdFaces;
     settings.strictSeedCheck = !line.plainSeedCheck;

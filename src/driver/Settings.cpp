@@ -70,6 +70,12 @@ std::string settingsRangeError(const Settings& settings) {
         text << "the ray reach " << settings.rayReach << " is not a finite number of 0 or more";
         return text.str();
     }
+    if (!std::isfinite(settings.maxFanTilt) || settings.maxFanTilt < 0.0) {
+        std::ostringstream text;
+        text << "the largest fan tilt " << settings.maxFanTilt
+             << " is not a finite number of 0 or more";
+        return text.str();
+    }
     return "";
 }
 

@@ -13,6 +13,9 @@ inline constexpr double DEFAULT_RAY_HIT_DISTANCE = 0.75;
 // The reach of the growth's visibility rays in path mode and the library (in neighbourhood
 // radii ahead of the ray's origin).
 inline constexpr double DEFAULT_RAY_REACH = 2.5;
+// The largest turn (degrees) of a fan of the growth from its point's neighbourhood normal
+// in path mode and the library.
+inline constexpr double DEFAULT_MAX_FAN_TILT = 45.0;
 
 struct Settings {
     bool keepLargestComponent = true;   // line 1: final pass keeps the largest connected part
@@ -30,6 +33,10 @@ struct Settings {
     // convexity test only within this many neighbourhood radii ahead of the ray's origin;
     // 0: at any distance.
     double rayReach = 0.0;
+    // Command line only: the growth refuses a fan whose normal turns more than this many
+    // degrees from the normal of its point's neighbourhood (a lid across a thin tube);
+    // 0: never.
+    double maxFanTilt = 0.0;
     // Command line only: the fan search counts a neighbour as hidden under a fan only when
     // it lies under one of the fan's triangles, on the side the surface faces (off:
     // anywhere in a triangle's wedge, on the side the fan being built faces).

@@ -60,6 +60,7 @@ void ReconstructionState::constructSurface() {
     for (int32_t k = 0; k < activeCount; ++k) {
         vertices[k].inSavedFan = false;
     }
+    keepNeighbourhoodNormals();
     completionOrder.clear();
     completionOrder.reserve(static_cast<size_t>(totalCount > 0 ? totalCount : 0));
     completedCount = 0;
@@ -203,6 +204,7 @@ void ReconstructionState::constructSurface() {
     completionMemos.release();
     attemptRefused.release();
     std::vector<uint64_t>().swap(coverPrints);
+    std::vector<Vector3>().swap(neighbourhoodNormals);
     std::vector<int32_t>().swap(layerComponents);
     std::vector<int32_t>().swap(layerComponentEnds);
     std::vector<uint8_t>().swap(layerStartStates);

@@ -23,6 +23,10 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
     if (vp.triangleFanCount < 1) {
         return true;
     }
+    if (fanTiltsAway(p)) {
+        GROWTH_REFUSE(p, fanTilt);
+        return false;
+    }
     const bool trace = p == tracePoint;
 #ifdef FANMESH_GROWTH_STATS
     // Whether the rays run against the normals of the completed fans holding p.

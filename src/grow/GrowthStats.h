@@ -19,6 +19,7 @@ enum class GrowthRule : uint8_t {
     missedNeighbours, // a neighbour under the fan could not be inserted
     postTest,         // fans around the point disagree
     convexityFinal,   // rays blocked after publishing
+    fanTilt,          // the fan turns away from the neighbourhood's normal
     count
 };
 
@@ -213,7 +214,8 @@ struct GrowthStats {
                                             "merge",
                                             "missedNeighbours",
                                             "postTest",
-                                            "convexityFinal"};
+                                            "convexityFinal",
+                                            "fanTilt"};
         int64_t open[static_cast<int>(GrowthRule::count)] = {};
         for (int32_t p = 0; p < activeCount; ++p) {
             if (pointState[static_cast<size_t>(p)] != 1) {

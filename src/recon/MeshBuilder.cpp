@@ -65,6 +65,7 @@ bool MeshBuilder::build() {
     state.console = console;
     state.rayHitDistance = rayHitDistance;
     state.rayReach = rayReach;
+    state.maxFanTilt = maxFanTilt;
     state.hiddenUnderTrianglesOnly = hiddenUnderTrianglesOnly;
     state.refuseThirdFaces = refuseThirdFaces;
     state.bridgePinchedPoints = bridgePinchedPoints;

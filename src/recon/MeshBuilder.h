@@ -38,6 +38,8 @@ struct MeshBuilder {
     double rayHitDistance = 0.0;
     // Handed to the state's rayReach (0: no limit).
     double rayReach = 0.0;
+    // Handed to the state's maxFanTilt (0: no limit).
+    double maxFanTilt = 0.0;
     // Handed to the state's hiddenUnderTrianglesOnly.
     bool hiddenUnderTrianglesOnly = false;
     // Handed to the state's refuseThirdFaces.

@@ -74,6 +74,13 @@ struct ReconstructionState {
     // ear whose fan would, and point insertion leaves whole a triangle that a completed
     // corner's fan cannot split. Off: every ear is filled and every covering triangle split.
     bool refuseThirdFaces = false;
+    // The growth refuses a fan whose normal turns more than this many degrees (either way
+    // round) from the normal the point's neighbourhood gave before the growth while the
+    // point's neighbours lie off the fan on both sides, such as a lid across a thin tube
+    // that would close a front off on its own; 0 or less: never.
+    double maxFanTilt = 0.0;
+    // Under maxFanTilt: the normals of the active points as the growth found them.
+    std::vector<Vector3> neighbourhoodNormals;
     // The clean-up completes an open point whose surrounding fans form several separate
     // chains (where two patches meet) by bridging the gaps between the chains, when that is
     // sound, before open-point withdrawal would withdraw every fan around it.
@@ -429,6 +436,12 @@ struct ReconstructionState {
 
     // ---- grow: rejection tests ----
     bool globalConvexityTest(int32_t p, Octree& tree, bool flipNormal);
+    // Fan tilt. keepNeighbourhoodNormals keeps the normals of the active points (under
+    // maxFanTilt only); fanTiltsAway(p) is true when the accepted fan of p turns more than
+    // maxFanTilt degrees from the kept normal of p and neighbours of p lie off the fan's
+    // plane on both sides (never when the test is off).
+    void keepNeighbourhoodNormals();
+    bool fanTiltsAway(int32_t p) const;
     // Per active point: the fan member whose ray refused the point's last refused global
     // convexity test, or -1 (refused by its own ray, or never refused). Only orders the rays.
     std::vector<int32_t> blockedOrigins;

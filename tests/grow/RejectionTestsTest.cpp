@@ -251,3 +251,68 @@ TEST(GlobalConvexity, RecordedTestsAgainstAKeptTreeGiveTheRaysAnswers) {
 }
 
 } // namespace
+
+namespace {
+
+// The hexagon with its ring turned by degrees about the x axis, so that the fan of 0 over
+// the ring faces that far from the z axis (the normal its points had before the growth),
+// and a point 0.7 off the ring's plane along the fan's normal on each side listed (+1, -1):
+// the surface going on beyond a lid across a tube.
+std::vector<Vector3> tiltedHexagon(double degrees, const std::vector<double>& sides) {
+    std::vector<Vector3> points = hexagon();
+    const double a = degrees * M_PI / 180.0;
+    for (Vector3& p : points) {
+        p = Vector3(p.x, p.y * std::cos(a), p.y * std::sin(a));
+    }
+    for (const double side : sides) {
+        points.emplace_back(0.0, -0.7 * side * std::sin(a), 0.7 * side * std::cos(a));
+    }
+    return points;
+}
+
+} // namespace
+
+TEST(FanTilt, RefusesFansTurnedAwayFromTheNeighbourhoodNormalAcrossAPart) {
+    // Turns of the fan (either way round; a fan in reversed order faces the other way along
+    // the same line) against the limit in degrees (0: no limit), with surface beyond the
+    // fan on both sides or on one side only (the edge of an open sheet, where the surface
+    // may turn round to a second sheet).
+    const std::vector<double> bothSides{1.0, -1.0};
+    const std::vector<double> oneSide{1.0, 1.0};
+    const struct {
+        double turn, limit;
+        const std::vector<double>& sides;
+        bool reversed, refused;
+    } cases[] = {
+        {0.0, 45.0, bothSides, false, false},  {30.0, 45.0, bothSides, false, false},
+        {44.0, 45.0, bothSides, true, false},  {46.0, 45.0, bothSides, false, true},
+        {60.0, 45.0, bothSides, true, true},   {-60.0, 45.0, bothSides, false, true},
+        {90.0, 45.0, bothSides, false, true},  {120.0, 45.0, bothSides, false, true},
+        {170.0, 45.0, bothSides, true, false}, {60.0, 70.0, bothSides, false, false},
+        {80.0, 70.0, bothSides, false, true},  {89.0, 0.0, bothSides, false, false},
+        {90.0, 45.0, oneSide, false, false},   {-60.0, 45.0, oneSide, true, false},
+    };
+    for (const auto& c : cases) {
+        TestCloud cloud(tiltedHexagon(c.turn, c.sides));
+        cloud.state.maxFanTilt = c.limit;
+        cloud.state.keepNeighbourhoodNormals();
+        cloud.setFan(0, c.reversed ? std::vector<int32_t>{6, 5, 4, 3, 2, 1}
+                                   : std::vector<int32_t>{1, 2, 3, 4, 5, 6});
+        // The fan search moves the point's own normal with the fan; the kept one counts.
+        cloud.records[0].normal = Vector3(1.0, 0.0, 0.0);
+        EXPECT_EQ(cloud.state.fanTiltsAway(0), c.refused) << c.turn << " " << c.limit;
+        // A refused fan fails the global convexity test before any ray is cast.
+        if (c.refused) {
+            EXPECT_FALSE(cloud.state.globalConvexityTest(0, cloud.state.octree, false));
+        }
+    }
+    // Without a limit no normals are kept; a point without a fan never tilts.
+    TestCloud cloud(tiltedHexagon(80.0, bothSides));
+    cloud.state.keepNeighbourhoodNormals();
+    EXPECT_TRUE(cloud.state.neighbourhoodNormals.empty());
+    cloud.state.maxFanTilt = 45.0;
+    cloud.state.keepNeighbourhoodNormals();
+    EXPECT_FALSE(cloud.state.fanTiltsAway(0));
+    cloud.setFan(0, {1, 2, 3, 4, 5, 6});
+    EXPECT_TRUE(cloud.state.fanTiltsAway(0));
+}

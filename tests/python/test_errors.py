@@ -43,6 +43,7 @@ def test_wrong_arrays(points, message):
     ("ray_hit_distance", -1.0, "^the ray hit distance -1 is not a finite number of 0 or more$"),
     ("ray_hit_distance", float("nan"), "^the ray hit distance nan is not a finite number"),
     ("ray_reach", -1.0, "^the ray reach -1 is not a finite number of 0 or more$"),
+    ("max_fan_tilt", -1.0, "^the largest fan tilt -1 is not a finite number of 0 or more$"),
 ])
 def test_options_out_of_range(option, value, message):
     points = sample("torus", 200, 1)
