@@ -77,10 +77,11 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
 
 fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
                            bool keepInconsistentFans, double rayHitDistance, double rayReach,
-                           double maxFanTilt, bool hiddenUnderTriangles, bool allowThirdFaces,
-                           bool strictSeedCheck, bool seedCheckIgnoresNearWalls,
-                           bool bridgePinchedPoints, bool keepFoldNeighbours,
-                           bool foldRemovalKeepsPiecesJoined, bool preparedCoordinates) {
+                           double maxFanTilt, double openRiseLimit, bool hiddenUnderTriangles,
+                           bool allowThirdFaces, bool strictSeedCheck,
+                           bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
+                           bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
+                           bool preparedCoordinates) {
     fanmesh::Options options;
     options.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     options.bridgePinchedPoints = bridgePinchedPoints;
@@ -89,6 +90,7 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
     options.rayHitDistance = rayHitDistance;
     options.rayReach = rayReach;
     options.maxFanTilt = maxFanTilt;
+    options.openRiseLimit = openRiseLimit;
     options.hiddenUnderTriangles = hiddenUnderTriangles;
     options.strictSeedCheck = strictSeedCheck;
     options.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
@@ -102,30 +104,30 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
 
 py::array reconstruct(const py::object& points, bool allComponents, int unwantedPercent,
                       int maxLayers, bool keepInconsistentFans, double rayHitDistance,
-                      double rayReach, double maxFanTilt, bool hiddenUnderTriangles,
-                      bool allowThirdFaces, bool strictSeedCheck, bool seedCheckIgnoresNearWalls,
-                      bool bridgePinchedPoints, bool keepFoldNeighbours,
-                      bool foldRemovalKeepsPiecesJoined) {
+                      double rayReach, double maxFanTilt, double openRiseLimit,
+                      bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
+                      bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
+                      bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined) {
     const fanmesh::Options options =
         optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  rayReach, maxFanTilt, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
-                  seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
-                  foldRemovalKeepsPiecesJoined, false);
+                  rayReach, maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces,
+                  strictSeedCheck, seedCheckIgnoresNearWalls, bridgePinchedPoints,
+                  keepFoldNeighbours, foldRemovalKeepsPiecesJoined, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
 PythonResult reconstructFull(const py::object& points, bool allComponents, int unwantedPercent,
                              int maxLayers, bool keepInconsistentFans, double rayHitDistance,
-                             double rayReach, double maxFanTilt, bool hiddenUnderTriangles,
-                             bool allowThirdFaces, bool strictSeedCheck,
+                             double rayReach, double maxFanTilt, double openRiseLimit,
+                             bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
                              bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
                              bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
                              bool preparedCoordinates) {
     const fanmesh::Options options =
         optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  rayReach, maxFanTilt, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
-                  seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
-                  foldRemovalKeepsPiecesJoined, preparedCoordinates);
+                  rayReach, maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces,
+                  strictSeedCheck, seedCheckIgnoresNearWalls, bridgePinchedPoints,
+                  keepFoldNeighbours, foldRemovalKeepsPiecesJoined, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -167,6 +169,10 @@ max_fan_tilt: the surface growth refuses a fan whose normal turns more than this
     from the normal of its point's neighbourhood while neighbours lie off the fan on both
     sides, such as a lid across a thin tube that would close the growing front off there; 0:
     no such limit (a finite number, 0 or more).
+open_rise_limit: on the growth's reversed layers, whose visibility rays look into the part, a
+    fan is refused when an open neighbour outside it rises more than this many degrees from
+    the fan's plane on the fan's outer side, as the wall of a thin tube does beside a lid
+    across its mouth; 0: no such limit (0 to 90).
 hidden_under_triangles: the fan search counts a neighbour as hidden under a fan only when it
     lies under one of the fan's triangles, on the side the surface faces (grows thin parts
     sampled by few points further); False: anywhere in a triangle's wedge.
@@ -247,6 +253,7 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("ray_hit_distance") = defaults.rayHitDistance,
                py::arg("ray_reach") = defaults.rayReach,
                py::arg("max_fan_tilt") = defaults.maxFanTilt,
+               py::arg("open_rise_limit") = defaults.openRiseLimit,
                py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
                py::arg("allow_third_faces") = defaults.allowThirdFaces,
                py::arg("strict_seed_check") = defaults.strictSeedCheck,
@@ -262,6 +269,7 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("ray_hit_distance") = defaults.rayHitDistance,
                py::arg("ray_reach") = defaults.rayReach,
                py::arg("max_fan_tilt") = defaults.maxFanTilt,
+               py::arg("open_rise_limit") = defaults.openRiseLimit,
                py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
                py::arg("allow_third_faces") = defaults.allowThirdFaces,
                py::arg("strict_seed_check") = defaults.strictSeedCheck,

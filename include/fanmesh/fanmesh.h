@@ -55,6 +55,13 @@ struct Options {
     // growing front off there; 0: no such limit. A finite
     // number, 0 or more (90 or more never refuses).
     double maxFanTilt = 45.0;
+    // --open-rise-limit DEG: on the growth's reversed layers, whose visibility rays look into
+    // the part, a fan is refused when an open neighbour outside it rises more than DEG
+    // degrees from the fan's plane on the fan's outer side (the side the finished fans
+    // around the point face), as the tube's wall does beside a lid across the mouth of a
+    // thin tube; 0 (the default): no such limit. From 0 to 90. 60 reaches more thin legs
+    // under a body, but close parallel sheets and thin plates lose most of their points.
+    double openRiseLimit = 0.0;
     // --hidden-under-triangles: the fan search counts a neighbour as hidden under a fan only
     // when it lies under one of the fan's triangles, on the side the surface faces; false
     // (--hidden-in-wedges): anywhere in a triangle's unbounded wedge, on the side the fan

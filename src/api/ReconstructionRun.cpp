@@ -60,6 +60,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.rayHitDistance = settings.rayHitDistance;
     builder.rayReach = settings.rayReach;
     builder.maxFanTilt = settings.maxFanTilt;
+    builder.openRiseLimit = settings.openRiseLimit;
     builder.hiddenUnderTrianglesOnly = settings.hiddenUnderTrianglesOnly;
     builder.refuseThirdFaces = settings.refuseThirdFaces;
     builder.strictSeedCheck = settings.strictSeedCheck;

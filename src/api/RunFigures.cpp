@@ -7,6 +7,7 @@
 static_assert(fanmesh::Options{}.rayHitDistance == DEFAULT_RAY_HIT_DISTANCE);
 static_assert(fanmesh::Options{}.rayReach == DEFAULT_RAY_REACH);
 static_assert(fanmesh::Options{}.maxFanTilt == DEFAULT_MAX_FAN_TILT);
+static_assert(fanmesh::Options{}.openRiseLimit == DEFAULT_OPEN_RISE_LIMIT);
 
 Settings settingsOf(const fanmesh::Options& options) {
     Settings settings;
@@ -18,6 +19,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.rayHitDistance = options.rayHitDistance;
     settings.rayReach = options.rayReach;
     settings.maxFanTilt = options.maxFanTilt;
+    settings.openRiseLimit = options.openRiseLimit;
     settings.hiddenUnderTrianglesOnly = options.hiddenUnderTriangles;
     settings.refuseThirdFaces = !options.allowThirdFaces;
     settings.strictSeedCheck = options.strictSeedCheck;

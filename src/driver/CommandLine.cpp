@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "driver/Settings.h"
 #include "fanmesh/fanmesh.h"
 
 namespace {
@@ -27,6 +28,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--plain-ray-test",
     "--ray-reach",
     "--max-fan-tilt",
+    "--open-rise-limit",
     "--hidden-in-wedges",
     "--plain-seed-check",
     "--seed-check-near-walls",
@@ -113,6 +115,13 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                    "close the growing front off there (default 45; 0: no such limit)")
         ->type_name("DEGREES")
         ->check(FINITE_NON_NEGATIVE);
+    app.add_option("--open-rise-limit", line.openRiseLimit,
+                   "with INPUT: on the growth's reversed layers, whose visibility rays look "
+                   "into the part, a fan is refused when an open neighbour outside it rises "
+                   "more than DEG degrees from the fan's plane on the fan's outer side, as "
+                   "beside a lid across a thin tube (default 0: no limit; 60 reaches more thin "
+                   "legs, but close sheets and thin plates lose most of their points)")
+        ->check(CLI::Range(0.0, MAX_OPEN_RISE_LIMIT));
     CLI::Option* underTriangles =
         app.add_flag("--hidden-under-triangles", line.hiddenUnderTriangles,
                      "the fan search counts a neighbour as hidden under a fan only when it lies "

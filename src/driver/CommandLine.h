@@ -29,6 +29,8 @@ struct CommandLine {
     double rayReach = -1.0;
     // --max-fan-tilt DEGREES (< 0: not given, the mode's default).
     double maxFanTilt = -1.0;
+    // --open-rise-limit DEG (< 0: not given, the mode's default).
+    double openRiseLimit = -1.0;
     // --hidden-under-triangles (the default with INPUT; off without) and --hidden-in-wedges.
     bool hiddenUnderTriangles = false;
     bool hiddenInWedges = false;

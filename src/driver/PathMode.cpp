@@ -92,6 +92,8 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
                                                            : DEFAULT_RAY_HIT_DISTANCE;
     settings.rayReach = line.rayReach >= 0.0 ? line.rayReach : DEFAULT_RAY_REACH;
     settings.maxFanTilt = line.maxFanTilt >= 0.0 ? line.maxFanTilt : DEFAULT_MAX_FAN_TILT;
+    settings.openRiseLimit =
+        line.openRiseLimit >= 0.0 ? line.openRiseLimit : DEFAULT_OPEN_RISE_LIMIT;
     settings.hiddenUnderTrianglesOnly = !line.hiddenInWedges;
     settings.refuseThirdFaces = !line.allowThirdFaces;
     settings.strictSeedCheck = !line.plainSeedCheck;

@@ -76,6 +76,12 @@ std::string settingsRangeError(const Settings& settings) {
              << " is not a finite number of 0 or more";
         return text.str();
     }
+    if (!(settings.openRiseLimit >= 0.0 && settings.openRiseLimit <= MAX_OPEN_RISE_LIMIT)) {
+        std::ostringstream text;
+        text << "the open-rise limit " << settings.openRiseLimit
+             << " is not a number of degrees from 0 to 90";
+        return text.str();
+    }
     return "";
 }
 

@@ -16,6 +16,12 @@ inline constexpr double DEFAULT_RAY_REACH = 2.5;
 // The largest turn (degrees) of a fan of the growth from its point's neighbourhood normal
 // in path mode and the library.
 inline constexpr double DEFAULT_MAX_FAN_TILT = 45.0;
+// The open-rise limit of path mode and the library (degrees; 0: the rule is off). It is off
+// by default: where the growth's outer side faces a second sheet a few spacings away (seeds
+// between close sheets face the gap), the other sheet rises on that side too.
+inline constexpr double DEFAULT_OPEN_RISE_LIMIT = 0.0;
+// The largest open-rise limit: an angle from a plane is at most 90 degrees.
+inline constexpr double MAX_OPEN_RISE_LIMIT = 90.0;
 
 struct Settings {
     bool keepLargestComponent = true;   // line 1: final pass keeps the largest connected part
@@ -37,6 +43,10 @@ struct Settings {
     // degrees from the normal of its point's neighbourhood (a lid across a thin tube);
     // 0: never.
     double maxFanTilt = 0.0;
+    // Command line only: on reversed layers the global convexity test refuses a fan when an
+    // open neighbour outside it rises more than this many degrees from the fan's plane on
+    // the fan's outer side (a lid across a thin tube); 0: no such limit.
+    double openRiseLimit = 0.0;
     // Command line only: the fan search counts a neighbour as hidden under a fan only when
     // it lies under one of the fan's triangles, on the side the surface faces (off:
     // anywhere in a triangle's wedge, on the side the fan being built faces).

@@ -70,6 +70,12 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
 #else
     const auto checked = [](bool result) { return result; };
 #endif
+    // On a reversed layer the rays run into the part; a fan that would close over open
+    // surface rising beside it on the outer side is refused before any ray.
+    if (openRiseSine > 0.0 && growingReversedLayer && openNeighbourRisesOver(p)) {
+        refused();
+        return false;
+    }
     clockStart = diagnosticTicks();
     if (blockedOrigins.size() < static_cast<size_t>(activeCount)) {
         blockedOrigins.resize(static_cast<size_t>(activeCount), -1);

@@ -29,6 +29,7 @@ void writeFanLine(const Vertex& v) {
 } // namespace
 
 void ReconstructionState::createPoints(const std::vector<int32_t>& component, bool levelFlipping) {
+    growingReversedLayer = levelFlipping;
     // The flags live across calls (sized by the layer pass); make sure they cover every
     // active point when called on its own.
     const size_t n = static_cast<size_t>(activeCount > 0 ? activeCount : 0);

@@ -2,7 +2,9 @@
 #include "recon/MeshBuilder.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
+#include <numbers>
 
 MeshBuilder::~MeshBuilder() {
     if (statsFile != nullptr) {
@@ -66,6 +68,8 @@ bool MeshBuilder::build() {
     state.rayHitDistance = rayHitDistance;
     state.rayReach = rayReach;
     state.maxFanTilt = maxFanTilt;
+    state.openRiseSine =
+        openRiseLimit > 0.0 ? std::sin(openRiseLimit * (std::numbers::pi / 180.0)) : 0.0;
     state.hiddenUnderTrianglesOnly = hiddenUnderTrianglesOnly;
     state.refuseThirdFaces = refuseThirdFaces;
     state.bridgePinchedPoints = bridgePinchedPoints;

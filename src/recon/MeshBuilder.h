@@ -40,6 +40,8 @@ struct MeshBuilder {
     double rayReach = 0.0;
     // Handed to the state's maxFanTilt (0: no limit).
     double maxFanTilt = 0.0;
+    // Open-rise limit in degrees, handed to the state as its sine (0: no limit).
+    double openRiseLimit = 0.0;
     // Handed to the state's hiddenUnderTrianglesOnly.
     bool hiddenUnderTrianglesOnly = false;
     // Handed to the state's refuseThirdFaces.

@@ -54,6 +54,12 @@ struct ReconstructionState {
     // so that far surface (another strand, the far side of a part) does not refuse a fan;
     // 0 or less: at any distance.
     double rayReach = 0.0;
+    // Open-rise rule of the global convexity test on reversed layers: the sine of the largest
+    // angle by which an open neighbour outside a point's fan may rise from the fan's plane on
+    // its outer side; 0 or less: no such limit.
+    double openRiseSine = 0.0;
+    // Whether the layer being grown builds its fans in reversed order (set by createPoints).
+    bool growingReversedLayer = false;
     // Fan search: a neighbour counts as hidden under a fan only when it lies under one of
     // the fan's triangles, on the side the surface faces; off: anywhere in the unbounded
     // wedge of a triangle, on the side the working fan's order faces.
@@ -442,6 +448,12 @@ struct ReconstructionState {
     // plane on both sides (never when the test is off).
     void keepNeighbourhoodNormals();
     bool fanTiltsAway(int32_t p) const;
+    // Whether an open neighbour of p (active, not completed, not in p's accepted fan) lies
+    // above the plane of the fan, on the side the finished fans holding p face, by an angle
+    // whose sine exceeds openRiseSine, seen from p. False when no finished fan holds p or
+    // the fans holding it face edge-on. Reads positions, normals, neighbours,
+    // the fan of p, its connected points and the point states; changes nothing.
+    bool openNeighbourRisesOver(int32_t p) const;
     // Per active point: the fan member whose ray refused the point's last refused global
     // convexity test, or -1 (refused by its own ray, or never refused). Only orders the rays.
     std::vector<int32_t> blockedOrigins;

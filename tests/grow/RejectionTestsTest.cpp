@@ -128,6 +128,63 @@ TEST(GlobalConvexity, RaysAlongAndAgainstTheNormal) {
     EXPECT_TRUE(meshtest::fanLinksConsistent(state));
 }
 
+TEST(GlobalConvexity, OpenRiseRefusesAFanClosingOverOpenSurfaceOnItsOuterSide) {
+    // Point 0 with a flat fan of the hexagon ring (normal +z), held by the completed fan of 1,
+    // and one more open point 7. Where the completed fan faces -z, the outer side is below the
+    // fan: 7 steeply below (76 degrees) is the wall of a tube under a lid.
+    std::vector<Vector3> points = hexagon();
+    points.push_back({0.3, 0.0, -1.2});
+    const struct {
+        Vector3 wall;        // position of 7
+        double ownerNormalZ; // the completed fan's normal: (0, 0, this)
+        bool wallCompleted, wallInFan, ownerCompleted;
+        double limitDegrees;
+        bool refused;
+    } cases[] = {
+        {{0.3, 0.0, -1.2}, -1.0, false, false, true, 60.0, true},
+        {{0.3, 0.0, -1.2}, -1.0, false, false, true, 80.0, false},  // rises less than 80
+        {{0.3, 0.0, -1.2}, 1.0, false, false, true, 60.0, false},   // on the inner side
+        {{0.3, 0.0, -1.2}, -1.0, true, false, true, 60.0, false},   // finished already
+        {{0.3, 0.0, -1.2}, -1.0, false, true, true, 60.0, false},   // in the fan
+        {{0.3, 0.0, -1.2}, -1.0, false, false, false, 60.0, false}, // no side known
+        {{1.5, 0.0, -0.5}, -1.0, false, false, true, 60.0, false},  // a gentle slope (18)
+        {{1.5, 0.0, -0.5}, -1.0, false, false, true, 15.0, true},
+    };
+    for (const auto& c : cases) {
+        points[7] = c.wall;
+        TestCloud cloud(points);
+        ReconstructionState& state = cloud.state;
+        std::vector<int32_t> fan{1, 2, 3, 4, 5, 6};
+        if (c.wallInFan) {
+            fan.push_back(7);
+        }
+        cloud.setFan(0, fan, false);
+        cloud.setFan(1, {2, 0, 6}, c.ownerCompleted);
+        cloud.records[1].normal = Vector3(0.0, 0.0, c.ownerNormalZ);
+        if (c.wallCompleted) {
+            state.setPointState(7, 1);
+        }
+        state.openRiseSine = std::sin(c.limitDegrees * M_PI / 180.0);
+        EXPECT_EQ(state.openNeighbourRisesOver(0), c.refused)
+            << c.wall.x << " " << c.ownerNormalZ << " " << c.limitDegrees;
+        // The rays alone pass (every point is a neighbour of every other, so none blocks);
+        // the rule decides the test on a reversed layer, and only while it is on.
+        Octree tree;
+        std::vector<int32_t> all(cloud.size());
+        for (int32_t i = 0; i < cloud.size(); ++i) {
+            all[i] = i;
+        }
+        tree.buildFor(cloud.records.data(), all.data(), cloud.size(), 2.5);
+        state.growingReversedLayer = true;
+        EXPECT_EQ(state.globalConvexityTest(0, tree, false), !c.refused);
+        state.growingReversedLayer = false;
+        EXPECT_TRUE(state.globalConvexityTest(0, tree, false));
+        state.growingReversedLayer = true;
+        state.openRiseSine = 0.0;
+        EXPECT_TRUE(state.globalConvexityTest(0, tree, false));
+    }
+}
+
 TEST(GlobalConvexity, RefusedExactlyWhenARayFromThePointOrAFanMemberIsBlocked) {
     // A noisy slab of points, each given a fan of its nearest neighbours in a shuffled order
     // and random normals in turn. Whichever rays the test casts, and in whatever order (it

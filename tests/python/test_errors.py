@@ -44,6 +44,8 @@ def test_wrong_arrays(points, message):
     ("ray_hit_distance", float("nan"), "^the ray hit distance nan is not a finite number"),
     ("ray_reach", -1.0, "^the ray reach -1 is not a finite number of 0 or more$"),
     ("max_fan_tilt", -1.0, "^the largest fan tilt -1 is not a finite number of 0 or more$"),
+    ("open_rise_limit", 91.0, "^the open-rise limit 91 is not a number of degrees from 0 to 90$"),
+    ("open_rise_limit", float("nan"), "^the open-rise limit nan is not a number of degrees"),
 ])
 def test_options_out_of_range(option, value, message):
     points = sample("torus", 200, 1)

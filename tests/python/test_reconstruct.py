@@ -21,6 +21,7 @@ CASES = [
     ("knot", 0.0, {"ray_reach": 0.0, "max_fan_tilt": 0.0},
      ["--ray-reach", "0", "--max-fan-tilt", "0"]),
     ("knot", 0.0, {"max_fan_tilt": 0.0}, ["--max-fan-tilt", "0"]),
+    ("legs", 0.0, {"open_rise_limit": 60.0}, ["--open-rise-limit", "60"]),
     ("knot", 0.0, {"hidden_under_triangles": False}, ["--hidden-in-wedges"]),
     ("knot", 0.0, {"strict_seed_check": False}, ["--plain-seed-check"]),
     ("sheets", 0.0, {"seed_check_ignores_near_walls": False, "max_fan_tilt": 0.0},
