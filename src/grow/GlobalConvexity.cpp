@@ -181,7 +181,17 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
             bool same = componentTrees.unchangedSince(record.lineage, record.version,
                                                       record.cubes.data(), record.cubes.size());
             for (size_t i = 0; i < record.origins.size() && same; ++i) {
-                same = editsOf(record.origins[i]) == record.originEdits[i];
+                const int32_t o = record.origins[i];
+                const uint32_t edits = editsOf(o);
+                if (edits != record.originEdits[i]) {
+                    // Edited since: the answer stands while the list is the same again.
+                    same = std::equal(
+                        vertices[o].neighbours, vertices[o].neighbours + NEIGHBOUR_COUNT,
+                        record.originRows.begin() + static_cast<ptrdiff_t>(i * NEIGHBOUR_COUNT));
+                    if (same) {
+                        record.originEdits[i] = edits;
+                    }
+                }
             }
             if (!same) {
                 break;
@@ -220,8 +230,11 @@ bool ReconstructionState::globalConvexityTest(int32_t p, Octree& tree, bool flip
     record->version = componentTrees.currentVersion();
     record->passed = runRays(record, record->blockedAfter);
     record->originEdits.clear();
+    record->originRows.clear();
     for (const int32_t o : record->origins) {
         record->originEdits.push_back(editsOf(o));
+        record->originRows.insert(record->originRows.end(), vertices[o].neighbours,
+                                  vertices[o].neighbours + NEIGHBOUR_COUNT);
     }
     return finish(record->passed, record->blockedAfter);
 }

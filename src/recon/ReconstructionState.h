@@ -467,6 +467,11 @@ struct ReconstructionState {
         std::vector<int32_t> fan;
         std::vector<int32_t> origins;
         std::vector<uint32_t> originEdits;
+        // The neighbour list of each origin when the rays were cast (NEIGHBOUR_COUNT entries
+        // per origin): a ray ignores its origin's neighbours. A list edited back to what it
+        // was (a stuck point's fan searches at the two layer parities put different points
+        // into its last slot by turns) leaves the answer standing.
+        std::vector<int32_t> originRows;
         std::vector<uint64_t> cubes;
         uint64_t lineage = 0;
         int64_t version = 0;

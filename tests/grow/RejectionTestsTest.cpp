@@ -307,6 +307,73 @@ TEST(GlobalConvexity, RecordedTestsAgainstAKeptTreeGiveTheRaysAnswers) {
     EXPECT_GT(recorded, cloud.size() / 2);
 }
 
+TEST(GlobalConvexity, RecordedTestStandsOnlyWithTheNeighbourListsItsRaysIgnored) {
+    // A ray ignores the neighbours of its origin. A stuck point's last neighbour slot may be
+    // set to one point and another by turns; a recorded test must then answer with the list
+    // as it is now: refused while the point blocking its ray is not its neighbour, passed
+    // while it is, over and over.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    TestCloud cloud(randomSlab(random, 200, 8.0, 2.0));
+    ReconstructionState& state = cloud.state;
+    for (int32_t p = 0; p < cloud.size(); ++p) {
+        Vertex& v = cloud.records[p];
+        cloud.setFan(p, std::vector<int32_t>(v.neighbours, v.neighbours + 4), false);
+        const double a = 2.0 * M_PI * unit(random);
+        const double z = 2.0 * unit(random) - 1.0;
+        v.normal =
+            Vector3(std::sqrt(1.0 - z * z) * std::cos(a), std::sqrt(1.0 - z * z) * std::sin(a), z);
+    }
+    std::vector<int32_t> component(cloud.size());
+    for (int32_t i = 0; i < cloud.size(); ++i) {
+        component[i] = i;
+    }
+    Octree& tree = state.componentTrees.build(cloud.records.data(), component, 0.5, 0.0);
+    // A point whose test is refused by its own ray alone, and the point whose joining its
+    // neighbours lets that ray pass.
+    int32_t point = -1;
+    int32_t blocker = -1;
+    for (int32_t p = 0; p < cloud.size() && blocker < 0; ++p) {
+        Vertex& v = cloud.records[p];
+        if (!tree.castRay(v.position, v.normal, p)) {
+            continue;
+        }
+        bool membersFree = true;
+        for (int32_t i = 0; i < v.triangleFanCount && membersFree; ++i) {
+            const int32_t m = v.triangleFan[i];
+            membersFree = !tree.castRay(cloud.records[m].position, v.normal, m);
+        }
+        const int32_t last = v.neighbours[NEIGHBOUR_COUNT - 1];
+        for (int32_t x = 0; x < cloud.size() && membersFree && blocker < 0; ++x) {
+            if (x == p || std::find(v.neighbours, v.neighbours + NEIGHBOUR_COUNT, x) !=
+                              v.neighbours + NEIGHBOUR_COUNT) {
+                continue;
+            }
+            v.neighbours[NEIGHBOUR_COUNT - 1] = x;
+            if (!tree.castRay(v.position, v.normal, p)) {
+                point = p;
+                blocker = x;
+            }
+            v.neighbours[NEIGHBOUR_COUNT - 1] = last;
+        }
+    }
+    ASSERT_GE(blocker, 0);
+    Vertex& v = cloud.records[point];
+    const int32_t last = v.neighbours[NEIGHBOUR_COUNT - 1];
+    const std::vector<int32_t> lastEntries{last, last,    blocker, last, blocker, blocker,
+                                           last, blocker, last,    last, blocker, last};
+    for (size_t round = 0; round < lastEntries.size(); ++round) {
+        if (v.neighbours[NEIGHBOUR_COUNT - 1] != lastEntries[round]) {
+            v.neighbours[NEIGHBOUR_COUNT - 1] = lastEntries[round];
+            state.noteNeighbourEdit(point);
+        }
+        ASSERT_EQ(state.globalConvexityTest(point, tree, false), lastEntries[round] == blocker)
+            << "round " << round;
+    }
+    // The tests were recorded once both lists had been seen.
+    ASSERT_NE(state.convexityRecords[static_cast<size_t>(point)], nullptr);
+}
+
 } // namespace
 
 namespace {
