@@ -76,10 +76,11 @@ bool walkFanSearchInputs(ReconstructionState& state, int32_t p, bool levelFlippi
     const Vertex& v = state.vertices[p];
     if (reads != nullptr) {
         reads->begin(state.pointState.size());
-        // Whether the point's own fan has more than one entry is not watched: the point's
-        // searches and completion attempts change it all the time, and the look-up compares
-        // it directly.
-        reads->add(p, WATCH_ROW | WATCH_LINKS);
+        // Whether the point's own fan has more than one entry, and its own neighbour list,
+        // are not watched: the point's searches and completion attempts change the first all
+        // the time, and its searches at the two layer parities may put different points into
+        // the last neighbour slot by turns. The look-up compares both directly.
+        reads->add(p, WATCH_LINKS);
     }
     // Of the fan the search finds in place, only whether it has more than one entry is read.
     if (!sink.put(levelFlipping ? 1 : 0) || !sink.put(v.triangleFanCount > 1 ? 1 : 0) ||
@@ -219,12 +220,15 @@ bool ReconstructionState::findBestFan(int32_t p, bool levelFlipping) {
     if (remembered != nullptr) {
         FanSearchMemo& memo = *remembered;
         // A valid entry's inputs are the current ones but for the word that tells whether
-        // the point's fan has more than one entry, which is compared here.
+        // the point's fan has more than one entry and the point's neighbour list (the words
+        // after it), which are compared here.
         const int32_t many = vertices[p].triangleFanCount > 1 ? 1 : 0;
+        const int32_t* const row = vertices[p].neighbours;
         int32_t hit = -1;
         for (int32_t e = 0; e < 2 && hit < 0; ++e) {
             const FanSearchMemo::Entry& candidate = memo.entries[e];
-            if (candidate.token != 0 && candidate.inputs[1] == many) {
+            if (candidate.token != 0 && candidate.inputs[1] == many &&
+                std::equal(row, row + NEIGHBOUR_COUNT, candidate.inputs.begin() + 2)) {
                 hit = e;
 #ifdef FANMESH_CHECK_FAN_MEMO
                 if (!fanSearchInputsUnchanged(p, levelFlipping, candidate.inputs, nullptr)) {

@@ -219,6 +219,48 @@ TEST(FanSearch, MemoAnswersInputsThatComeBackByTurnsExactlyAsTheSearch) {
     EXPECT_EQ(searched.state.fanSearchReplays, 0);
 }
 
+TEST(FanSearch, ValidMemoIsNotTrustedWhileThePointsNeighbourListDiffers) {
+    // Under the edit watch a valid memo is trusted without walking its inputs; the point's
+    // own neighbour list is compared instead of watched, since the point's searches at the
+    // two layer parities may set its last slot by turns. Its last slot is set to another
+    // point and back, and asked about several times each: every answer and write must be
+    // that of the search (a memo replayed for the other list puts that list back).
+    HexNeighbourhood memoised;
+    HexNeighbourhood searched;
+    for (HexNeighbourhood* cloud : {&memoised, &searched}) {
+        cloud->state.startEditWatch(cloud->state.pointState.size());
+    }
+    const int32_t* row = searched.records[0].neighbours;
+    int32_t other = -1;
+    for (int32_t x = 13; x <= 18 && other < 0; ++x) {
+        other = std::find(row, row + NEIGHBOUR_COUNT, x) == row + NEIGHBOUR_COUNT ? x : -1;
+    }
+    ASSERT_GE(other, 0);
+    const int32_t last = row[NEIGHBOUR_COUNT - 1];
+    const std::vector<int32_t> lastEntries{last, other, other, last, other, last, last, other};
+    for (size_t step = 0; step < lastEntries.size(); ++step) {
+        for (HexNeighbourhood* cloud : {&memoised, &searched}) {
+            Vertex& v = cloud->records[0];
+            if (v.neighbours[NEIGHBOUR_COUNT - 1] != lastEntries[step]) {
+                cloud->state.noteEdit(WATCH_ROW, 0);
+                v.neighbours[NEIGHBOUR_COUNT - 1] = lastEntries[step];
+                cloud->state.noteNeighbourEdit(0);
+            }
+        }
+        for (int ask = 0; ask < 3; ++ask) {
+            const bool found = memoised.state.findBestFan(0, true);
+            ASSERT_EQ(found, searched.state.searchBestFan(0, true)) << "step " << step;
+            const Vertex& m = memoised.records[0];
+            const Vertex& s = searched.records[0];
+            ASSERT_EQ(memoised.fan(0), searched.fan(0)) << "step " << step;
+            ASSERT_EQ(m.currentTriangleFan, s.currentTriangleFan) << "step " << step;
+            ASSERT_TRUE(std::equal(m.neighbours, m.neighbours + NEIGHBOUR_COUNT, s.neighbours))
+                << "step " << step;
+        }
+    }
+    EXPECT_GE(memoised.state.fanSearchReplays, 8);
+}
+
 TEST(FanSearch, DeferredConvexityTestsChooseAsTestingEveryCandidate) {
     // Without a trace the fan search tests convexity only for the candidates its choice
     // reads; with a trace it tests every candidate and keeps them in the heap. Over exact
