@@ -153,17 +153,33 @@ Octree& ComponentTrees::build(Vertex* records, const std::vector<int32_t>& compo
         return tree;
     }
 
-    // A new history, in a free slot or in the one used longest ago.
+    // A new history, in a new slot while there is room, or in the one used longest ago;
+    // slots used longest ago are dropped while more than MIN_SLOT_COUNT trees would hold too
+    // many points.
+    size_t kept = 0;
+    for (const std::unique_ptr<Slot>& other : slots) {
+        kept += other->members.size();
+    }
     Slot* slot = nullptr;
-    if (slots.size() < SLOT_COUNT) {
-        slots.push_back(std::make_unique<Slot>());
-        slot = slots.back().get();
-    } else {
-        slot = slots.front().get();
-        for (const std::unique_ptr<Slot>& other : slots) {
-            if (other->lastUse < slot->lastUse) {
-                slot = other.get();
+    while (slot == nullptr) {
+        const bool full = slots.size() >= SLOT_COUNT || (slots.size() >= MIN_SLOT_COUNT &&
+                                                         kept + component.size() > MAX_KEPT_TOTAL);
+        if (!full) {
+            slots.push_back(std::make_unique<Slot>());
+            slot = slots.back().get();
+            break;
+        }
+        size_t oldest = 0;
+        for (size_t i = 1; i < slots.size(); ++i) {
+            if (slots[i]->lastUse < slots[oldest]->lastUse) {
+                oldest = i;
             }
+        }
+        if (slots.size() <= MIN_SLOT_COUNT) {
+            slot = slots[oldest].get();
+        } else {
+            kept -= slots[oldest]->members.size();
+            slots.erase(slots.begin() + static_cast<ptrdiff_t>(oldest));
         }
     }
     slot->members = component;

@@ -19,8 +19,14 @@ struct ComponentTrees {
     // each time and no history (a large one shrinks fast and would double its memory).
     static constexpr int32_t MIN_KEPT_SIZE = 32;
     static constexpr int32_t MAX_KEPT_SIZE = 1 << 18;
-    // Trees kept at once; the one used longest ago gives way.
-    static constexpr size_t SLOT_COUNT = 4;
+    // Trees kept at once; the one used longest ago gives way. A noisy cloud splits into many
+    // components, visited in the same order pass after pass: with fewer slots than
+    // components, each tree would give way just before its component comes back. Beyond
+    // MIN_SLOT_COUNT trees, a new one is kept only while all of them together hold at most
+    // MAX_KEPT_TOTAL points, the bound on the points held by MIN_SLOT_COUNT trees.
+    static constexpr size_t SLOT_COUNT = 16;
+    static constexpr size_t MIN_SLOT_COUNT = 4;
+    static constexpr size_t MAX_KEPT_TOTAL = MIN_SLOT_COUNT * MAX_KEPT_SIZE;
     // Versions of changed cubes kept per tree; older recordings are no longer checked.
     static constexpr size_t LOG_LENGTH = 16;
     // A tree whose points changed by more than this many starts a new history.
@@ -75,7 +81,8 @@ struct ComponentTrees {
     uint32_t leftStamp = 0; // the stamp of points in changedPoints that left
     // The key spans changed after each logged version of the current tree, merged into
     // sorted, disjoint ranges (lo then hi), built when first asked for: entry i stands for
-    // the versions from changes[i] on. Valid for the history and version in mergedLineage and mergedVersion.
+    // the versions from changes[i] on. Valid for the history and version in mergedLineage and
+    // mergedVersion.
     mutable std::vector<std::vector<uint64_t>> mergedSince;
     mutable std::vector<uint8_t> mergedReady;
     mutable uint64_t mergedLineage = 0;

@@ -156,4 +156,44 @@ TEST(ComponentTrees, KeptTreesMatchFreshBuildsAndCarryRayAnswersOverUnchangedCub
     EXPECT_FALSE(trees.unchangedSince(before, 0, nullptr, 0));
 }
 
+TEST(ComponentTrees, ManyComponentsVisitedByTurnsKeepTheirHistories) {
+    // A noisy cloud splits into many components that the layer passes visit in the same order
+    // pass after pass; each must find its own tree again, with its history, rather than take
+    // the place of another one just before that one comes back.
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const int32_t groups = 9;
+    const int32_t size = 40;
+    std::vector<Vertex> records(groups * size);
+    std::vector<std::vector<int32_t>> components(groups);
+    for (int32_t g = 0; g < groups; ++g) {
+        for (int32_t i = 0; i < size; ++i) {
+            const int32_t p = g * size + i;
+            records[p].position =
+                Vector3(20.0 * g + 5.0 * unit(random), 5.0 * unit(random), 5.0 * unit(random));
+            records[p].neighbourhoodRadius = 0.5;
+            std::fill(records[p].neighbours, records[p].neighbours + NEIGHBOUR_COUNT, -1);
+            components[g].push_back(p);
+        }
+    }
+    ComponentTrees trees;
+    std::vector<uint64_t> lineages(groups, 0);
+    for (int round = 0; round < 3; ++round) {
+        for (int32_t g = 0; g < groups; ++g) {
+            Octree& tree = trees.build(records.data(), components[g], 1.0, 0.0);
+            Octree fresh;
+            fresh.buildFor(records.data(), components[g].data(), size, 1.0);
+            ASSERT_EQ(leafSets(tree), leafSets(fresh)) << "round " << round << " group " << g;
+            ASSERT_NE(trees.currentLineage(), 0u);
+            if (round > 0) {
+                EXPECT_EQ(trees.currentLineage(), lineages[g])
+                    << "round " << round << " group " << g;
+            }
+            lineages[g] = trees.currentLineage();
+        }
+    }
+    std::sort(lineages.begin(), lineages.end());
+    EXPECT_EQ(std::unique(lineages.begin(), lineages.end()), lineages.end());
+}
+
 } // namespace
