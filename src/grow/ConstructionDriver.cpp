@@ -54,6 +54,7 @@ void ReconstructionState::constructSurface() {
         *console << "Constructing Surface ";
     }
     seedRandom(RANDOM_SEED);
+    cleaningUp = false;
     maxLayers = configuredMaxLayers;
     layerVector = randomVector();
     resetPointStates(static_cast<size_t>(totalCount > 0 ? totalCount : 0));
@@ -219,6 +220,7 @@ void ReconstructionState::constructSurface() {
         return;
     }
 
+    cleaningUp = true;
     GROWTH_REPORT(pointState, activeCount);
     GROWTH_STAGE("growth");
     GROWTH_DUMP();

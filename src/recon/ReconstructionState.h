@@ -80,6 +80,9 @@ struct ReconstructionState {
     // ear whose fan would, and point insertion leaves whole a triangle that a completed
     // corner's fan cannot split. Off: every ear is filled and every covering triangle split.
     bool refuseThirdFaces = false;
+    // Set once the growth is over and the final clean-up runs: with refuseThirdFaces, an
+    // edge flip there refuses a new diagonal that some fan already holds as an edge.
+    bool cleaningUp = false;
     // The growth refuses a fan whose normal turns more than this many degrees (either way
     // round) from the normal the point's neighbourhood gave before the growth while the
     // point's neighbours lie off the fan on both sides, such as a lid across a thin tube

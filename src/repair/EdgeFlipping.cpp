@@ -135,6 +135,15 @@ bool ReconstructionState::flipEdge(int32_t a, int32_t b) {
     if (indexInFan(p, n) >= 0 || indexInFan(n, p) >= 0) {
         return false;
     }
+    // The fans of p and n show the new diagonal only when p or n is completed; a fan of
+    // another point can hold p and n side by side too (a point bridged or a hole closed in
+    // the clean-up next to it), and the flip would then give the edge p-n a third face.
+    if (refuseThirdFaces && cleaningUp) {
+        int32_t corner = -1;
+        if (edgeFaceCorners(p, n, &corner, 1) > 0) {
+            return false;
+        }
+    }
 
     // A completed corner whose fan is full could not take the new diagonal; refuse the
     // flip rather than leave the two fans disagreeing.

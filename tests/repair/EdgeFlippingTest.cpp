@@ -105,6 +105,35 @@ TEST(EdgeFlipping, RefusedFlipsLeaveTheMeshUntouched) {
     }
 }
 
+TEST(EdgeFlipping, NewDiagonalHeldByAThirdFanIsRefusedWhenThirdFacesAre) {
+    // The square's corners p and n are unfinished, so their own fans do not show the edge
+    // p-n; a completed point o above the square holds p and n side by side in its fan.
+    // Flipping a-b to p-n would give that edge the faces (a, p, n), (b, n, p) and (o, n, p).
+    // The fans of a and b close through q and r, outside the square.
+    constexpr int32_t o = 4, q = 5, r = 6, s = 7;
+    for (const bool refuse : {false, true}) {
+        TestCloud cloud({{0, 0, 0},
+                         {1, 0, 0},
+                         {1, 1, 0},
+                         {0, 1, 0},
+                         {0.5, 0.5, 1},
+                         {-1, -1, 0},
+                         {2, 2, 0},
+                         {0.5, 0.5, 2}});
+        cloud.setFan(a, {p, b, n, q});
+        cloud.setFan(b, {n, a, p, r});
+        cloud.setFan(o, {n, p, s});
+        cloud.state.refuseThirdFaces = refuse;
+        cloud.state.cleaningUp = true;
+        int32_t corners[4];
+        ASSERT_EQ(cloud.state.edgeFaceCorners(p, n, corners, 4), 1);
+        EXPECT_EQ(cloud.state.flipEdge(a, b), !refuse) << refuse;
+        EXPECT_EQ(cloud.state.edgeFaceCorners(p, n, corners, 4), refuse ? 1 : 3) << refuse;
+        EXPECT_EQ(cloud.fan(a), refuse ? (Fan{p, b, n, q}) : (Fan{p, n, q})) << refuse;
+        EXPECT_TRUE(fanLinksConsistent(cloud.state));
+    }
+}
+
 TEST(EdgeFlipping, FlipStepOnAFanOfFourMakesOneAttempt) {
     // Entries at 0, 60, 120 and 240 degrees; entry 2 lies far out, so that only the edge to
     // it (sectors of 60 + 60 degrees) can be flipped; flipStep makes a single attempt on
