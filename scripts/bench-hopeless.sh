@@ -7,10 +7,13 @@
 # user CPU seconds, peak memory, faces, and the ratio of the CPU seconds to those of the
 # clean torus of the same size in the same mode.
 #
-#   bash scripts/bench-hopeless.sh [--binary PATH] [--size 10000|3300] [SAMPLE...]
+#   bash scripts/bench-hopeless.sh [--binary PATH] [--size 100000|10000|3300] [--bound R]
+#                                  [SAMPLE...]
 #
 # --binary runs another fanmesh build on the same samples; --size keeps the samples of one
-# size; SAMPLE names pick rows. Samples and runs go to build/bench/. CPU seconds are steadier
+# size; SAMPLE names pick rows. The last lines give the worst ratio of each mode; with
+# --bound the script exits with status 1 when any ratio exceeds R, naming the rows, so the
+# bound stated for the program is checked by a benchmark rather than by a timed test. Samples and runs go to build/bench/. CPU seconds are steadier
 # than wall time on a shared machine, but still drift with its load; this script is not part
 # of the test suite.
 set -euo pipefail
@@ -18,6 +21,7 @@ cd "$(dirname "$0")/.."
 
 binary=
 size=
+bound=
 picked=()
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -29,6 +33,10 @@ while [ $# -gt 0 ]; do
         size=${2:?--size needs a point count}
         shift
         ;;
+    --bound)
+        bound=${2:?--bound needs a ratio}
+        shift
+        ;;
     *) picked+=("$1") ;;
     esac
     shift
@@ -37,6 +45,12 @@ done
 # name | generate_sample arguments. The clean torus of each size comes first: it is the
 # reference of the rows after it.
 samples=(
+    "torus-1e5|torus 100000 1"
+    "sheets-noise1-1e5|sheets 100000 1 --noise 1"
+    "plate-noise2-1e5|plate 100000 1 --noise 2"
+    "torus-noise2-1e5|torus 100000 1 --noise 2"
+    "noisebox-1e5|noisebox 100000 1"
+    "clusters-1e5|clusters 100000 1"
     "torus-1e4|torus 10000 1"
     "sheets-noise1-1e4|sheets 10000 1 --noise 1"
     "plate-noise2-1e4|plate 10000 1 --noise 2"
@@ -88,6 +102,8 @@ run() {
 
 printf '%-20s %7s %-6s %7s %8s %7s %7s\n' sample points mode cpu_s peak_MB faces ratio
 declare -A clean
+declare -A worst worst_row
+over=()
 for entry in "${samples[@]}"; do
     name=${entry%%|*}
     arguments=${entry#*|}
@@ -115,5 +131,23 @@ for entry in "${samples[@]}"; do
             'BEGIN { if (b > 0) printf "%.1f", a / b; else print "-" }')
         printf '%-20s %7s %-6s %7s %8s %7s %7s\n' "$name" "$count" "$mode" "$cpu" "$peak" \
             "$faces" "$ratio"
+        if [ "$ratio" != - ]; then
+            if awk -v a="$ratio" -v b="${worst[$mode]:-0}" 'BEGIN { exit !(a > b) }'; then
+                worst[$mode]=$ratio
+                worst_row[$mode]=$name
+            fi
+            if [ -n "$bound" ] && awk -v a="$ratio" -v b="$bound" 'BEGIN { exit !(a > b) }'; then
+                over+=("$name ($mode, $ratio)")
+            fi
+        fi
     done
 done
+for mode in path folder; do
+    if [ -n "${worst[$mode]:-}" ]; then
+        echo "worst ratio, $mode mode: ${worst[$mode]} (${worst_row[$mode]})"
+    fi
+done
+if [ "${#over[@]}" -gt 0 ]; then
+    echo "over the bound of $bound: ${over[*]}"
+    exit 1
+fi
