@@ -194,8 +194,9 @@ keep_fold_neighbours: removing fans that face against their point's normal withd
     those fans, not also the fans of all their fan neighbours (False), whose wider holes
     on thin parts sampled by few points are closed as lids across the part; more folded
     faces can remain.
-fold_removal_keeps_pieces_joined: fold removal keeps a fan whose withdrawal would cut the
-    surface into separate pieces (a ring around a thin part); False: such fans go too.
+fold_removal_keeps_pieces_joined: fold removal and the open-point withdrawal after the
+    growth keep a fan whose withdrawal would cut the surface into separate pieces (a ring
+    around a thin part); False: such fans go too.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for

@@ -96,10 +96,11 @@ struct Options {
     // default are closed as lids across the part and cut the surface into pieces; the
     // narrower ones leave more folded faces behind, also on well-sampled shapes.
     bool keepFoldNeighbours = false;
-    // Fold removal (and the open-point withdrawal and hole closing it runs) keeps a fan
-    // whose withdrawal would cut the surface into separate pieces of at least 32 points (a
-    // ring around a thin part, whose two rims would be closed as lids and one side dropped
-    // by the largest-component pass); false (--fold-removal-may-split): such fans go too.
+    // Fold removal (and the open-point withdrawal and hole closing it runs), and the
+    // open-point withdrawal after the growth, keep a fan whose withdrawal would cut the
+    // surface into separate pieces of at least 32 points (a ring around a thin part, whose
+    // two rims would be closed as lids and one side dropped by the largest-component pass);
+    // false (--fold-removal-may-split): such fans go too.
     bool foldRemovalKeepsPiecesJoined = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;

@@ -158,8 +158,9 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
     app.add_flag("--fold-removal-may-split", line.foldRemovalMaySplit,
                  "with INPUT: the removal of fans that face against their point's normal "
                  "withdraws the fans of all their fan neighbours, as without INPUT, even where "
-                 "that cuts the surface into pieces (by default a fan whose withdrawal would "
-                 "cut the surface apart, as a ring around a thin part, is kept)");
+                 "that cuts the surface into pieces, and so does the withdrawal of fans around "
+                 "open points after the growth (by default a fan whose withdrawal would cut the "
+                 "surface apart, as a ring around a thin part, is kept)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

@@ -49,8 +49,9 @@ struct CommandLine {
     // --keep-fold-neighbours: with INPUT, inconsistent-fan removal withdraws only the folded
     // fans, not the fans of their fan neighbours as well (the rule without INPUT).
     bool keepFoldNeighbours = false;
-    // --fold-removal-may-split: with INPUT, inconsistent-fan removal withdraws fans even where
-    // that cuts the surface apart (the rule without INPUT).
+    // --fold-removal-may-split: with INPUT, inconsistent-fan removal and the open-point
+    // withdrawal after the growth withdraw fans even where that cuts the surface apart (the
+    // rule without INPUT).
     bool foldRemovalMaySplit = false;
     bool quiet = false;
     std::string reportFile;

@@ -68,8 +68,8 @@ struct Settings {
     // Command line only: inconsistent-fan removal withdraws only the fans that face against
     // their point's normal (off: also the fans of all their fan neighbours).
     bool keepFoldNeighbours = false;
-    // Command line only: inconsistent-fan removal keeps a fan whose withdrawal would cut the
-    // surface into separate pieces.
+    // Command line only: inconsistent-fan removal and the open-point withdrawal after the
+    // growth keep a fan whose withdrawal would cut the surface into separate pieces.
     bool foldRemovalKeepsPiecesJoined = false;
 };
 

@@ -243,10 +243,14 @@ void ReconstructionState::constructSurface() {
         }
     }
     GROWTH_STAGE("pinched points");
+    // The first open-point withdrawal and hole closing spare a fan whose withdrawal would
+    // cut the surface apart, as those within inconsistent-fan removal do.
+    keepPiecesJoined = foldRemovalKeepsPiecesJoined;
     while (withdrawOpenPoints()) {
     }
     GROWTH_STAGE("open-point withdrawal");
     closeHolesRounds();
+    keepPiecesJoined = false;
     GROWTH_STAGE("hole closing");
     insertEnclosedPoints();
     insertRemovedPoints();

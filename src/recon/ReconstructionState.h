@@ -97,12 +97,13 @@ struct ReconstructionState {
     // Inconsistent-fan removal withdraws only the fans that face against their point's
     // normal, not also the fans of their fan neighbours.
     bool keepFoldNeighbours = false;
-    // Inconsistent-fan removal keeps a fan whose withdrawal would cut the surface into
-    // separate pieces (a ring around a thin part); see keepPiecesJoined.
+    // Inconsistent-fan removal and the clean-up's first open-point withdrawal keep a fan
+    // whose withdrawal would cut the surface into separate pieces (a ring around a thin
+    // part); see keepPiecesJoined.
     bool foldRemovalKeepsPiecesJoined = false;
-    // Set while inconsistent-fan removal runs under foldRemovalKeepsPiecesJoined: every
-    // withdrawal of the pass and of the open-point withdrawal and hole closing within it
-    // spares a fan whose withdrawal would cut the surface into separate pieces.
+    // Set under foldRemovalKeepsPiecesJoined while inconsistent-fan removal runs and while
+    // the clean-up's first open-point withdrawal and hole closing run: every withdrawal of
+    // those passes spares a fan whose withdrawal would cut the surface into separate pieces.
     bool keepPiecesJoined = false;
     // Work marks of withdrawalSplitsPiece.
     std::vector<uint32_t> splitMarks;

@@ -295,6 +295,17 @@ TEST(EndToEnd, FoldRemovalDoesNotCutAThinTubeApart) {
     EXPECT_GE(joined["used fraction"], 0.96);
     expectOneManifoldPart(joined);
     EXPECT_EQ(joined["boundary loops"], 0);
+
+    // A tube five spacings across grown in one piece: withdrawing the fans round its open
+    // points right after the growth cut it into two sections (59% used).
+    SampleRun coarse("knot", 1300, 12);
+    coarse.run("rawPoints.txt -q --fold-removal-may-split");
+    const double opened = coarse.check("rawPoints.mesh.ply")["used fraction"];
+    coarse.run("rawPoints.txt -q");
+    auto whole = coarse.check("rawPoints.mesh.ply");
+    EXPECT_LT(opened, 0.65);
+    EXPECT_GE(whole["used fraction"], 0.92);
+    expectOneManifoldPart(whole);
 }
 
 TEST(EndToEnd, RayReachLetsTheGrowthReachAThinLegUnderTheBody) {
