@@ -228,6 +228,9 @@ void ReconstructionState::constructSurface() {
         *console << "\n\n"
                  << "Performing Cleaning up functions\n";
     }
+    // An open point is not closed by taking over the fans around it where withdrawing one
+    // of them would cut the surface apart.
+    keepPiecesJoined = foldRemovalKeepsPiecesJoined;
     for (int32_t k = 0; k < activeCount; ++k) {
         if (pointState[static_cast<size_t>(k)] == 1) {
             checkCompletedLinks(k);
@@ -235,6 +238,7 @@ void ReconstructionState::constructSurface() {
             repairOpenPoint(k);
         }
     }
+    keepPiecesJoined = false;
     GROWTH_STAGE("link checks, open repair");
     checkFanAgreement();
     GROWTH_STAGE("fan agreement");

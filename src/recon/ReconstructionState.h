@@ -97,13 +97,15 @@ struct ReconstructionState {
     // Inconsistent-fan removal withdraws only the fans that face against their point's
     // normal, not also the fans of their fan neighbours.
     bool keepFoldNeighbours = false;
-    // Inconsistent-fan removal and the clean-up's first open-point withdrawal keep a fan
-    // whose withdrawal would cut the surface into separate pieces (a ring around a thin
-    // part); see keepPiecesJoined.
+    // Inconsistent-fan removal and the clean-up's first open-point repair and withdrawal
+    // keep a fan whose withdrawal would cut the surface into separate pieces (a ring around
+    // a thin part); see keepPiecesJoined.
     bool foldRemovalKeepsPiecesJoined = false;
     // Set under foldRemovalKeepsPiecesJoined while inconsistent-fan removal runs and while
-    // the clean-up's first open-point withdrawal and hole closing run: every withdrawal of
-    // those passes spares a fan whose withdrawal would cut the surface into separate pieces.
+    // the clean-up's link checks with open-point repair, and its first open-point
+    // withdrawal and hole closing, run: every withdrawal of those passes spares a fan whose
+    // withdrawal would cut the surface into separate pieces (an open point whose repair
+    // would withdraw such a fan is left as it is).
     bool keepPiecesJoined = false;
     // Work marks of withdrawalSplitsPiece.
     std::vector<uint32_t> splitMarks;
@@ -773,6 +775,9 @@ struct ReconstructionState {
     // Interior angle, in degrees, of the hole at loop point x between loop neighbours b, c.
     double earAngle(int32_t b, int32_t x, int32_t c);
     void checkCompletedLinks(int32_t a);
+    // Closes open point a when the fans around it form a ring: a takes that ring as its fan
+    // and the fans in it are withdrawn (not under keepPiecesJoined when withdrawing one of
+    // them would cut the surface apart).
     void repairOpenPoint(int32_t a);
     void checkFanAgreement();
     bool withdrawOpenPoints();

@@ -125,6 +125,14 @@ void ReconstructionState::repairOpenPoint(int32_t a) {
                 }
             }
         }
+        if (keepPiecesJoined) {
+            for (const OwnerTriple& t : owners) {
+                if (std::find(chain.begin(), chain.end(), t.owner) != chain.end() &&
+                    withdrawalSplitsPiece(t.owner)) {
+                    return;
+                }
+            }
+        }
         for (const OwnerTriple& t : owners) {
             if (std::find(chain.begin(), chain.end(), t.owner) != chain.end()) {
                 withdrawFan(t.owner);

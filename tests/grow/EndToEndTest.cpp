@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/RunDirectory.h"
@@ -296,16 +297,19 @@ TEST(EndToEnd, FoldRemovalDoesNotCutAThinTubeApart) {
     expectOneManifoldPart(joined);
     EXPECT_EQ(joined["boundary loops"], 0);
 
-    // A tube five spacings across grown in one piece: withdrawing the fans round its open
-    // points right after the growth cut it into two sections (59% used).
-    SampleRun coarse("knot", 1300, 12);
-    coarse.run("rawPoints.txt -q --fold-removal-may-split");
-    const double opened = coarse.check("rawPoints.mesh.ply")["used fraction"];
-    coarse.run("rawPoints.txt -q");
-    auto whole = coarse.check("rawPoints.mesh.ply");
-    EXPECT_LT(opened, 0.65);
-    EXPECT_GE(whole["used fraction"], 0.92);
-    expectOneManifoldPart(whole);
+    // Tubes five spacings across: right after the growth, withdrawing the fans round open
+    // points (seed 12: 59% used) or closing an open point by taking over the ring of fans
+    // round it (seed 4: 41%) cut a grown section in two.
+    for (const auto& [seed, least] : {std::pair{12, 0.92}, std::pair{4, 0.72}}) {
+        SampleRun coarse("knot", 1300, seed);
+        coarse.run("rawPoints.txt -q --fold-removal-may-split");
+        const double opened = coarse.check("rawPoints.mesh.ply")["used fraction"];
+        coarse.run("rawPoints.txt -q");
+        auto whole = coarse.check("rawPoints.mesh.ply");
+        EXPECT_LT(opened, 0.65) << "seed " << seed;
+        EXPECT_GE(whole["used fraction"], least) << "seed " << seed;
+        expectOneManifoldPart(whole);
+    }
 }
 
 TEST(EndToEnd, RayReachLetsTheGrowthReachAThinLegUnderTheBody) {
