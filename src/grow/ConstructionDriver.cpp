@@ -206,6 +206,8 @@ void ReconstructionState::constructSurface() {
     attemptRefused.release();
     std::vector<uint64_t>().swap(coverPrints);
     std::vector<Vector3>().swap(neighbourhoodNormals);
+    std::vector<std::unique_ptr<FanTiltRecords>>().swap(fanTiltRecords);
+    std::vector<uint8_t>().swap(fanTiltTests);
     std::vector<int32_t>().swap(layerComponents);
     std::vector<int32_t>().swap(layerComponentEnds);
     std::vector<uint8_t>().swap(layerStartStates);

@@ -451,9 +451,28 @@ struct ReconstructionState {
     // Fan tilt. keepNeighbourhoodNormals keeps the normals of the active points (under
     // maxFanTilt only); fanTiltsAway(p) is true when the accepted fan of p turns more than
     // maxFanTilt degrees from the kept normal of p and neighbours of p lie off the fan's
-    // plane on both sides (never when the test is off).
+    // plane on both sides (never when the test is off). Whether the fan turns past the limit
+    // is taken from fanTiltRecords for a fan of p measured before.
     void keepNeighbourhoodNormals();
-    bool fanTiltsAway(int32_t p) const;
+    bool fanTiltsAway(int32_t p);
+    // Under maxFanTilt, per active point tested more than twice: the last two different
+    // fans its tilt test measured, each with the fan's normal (the sum of its triangles'
+    // unit normals) and whether it turned past the limit (an entry with an empty fan holds
+    // nothing).
+    struct FanTiltRecords {
+        struct Entry {
+            std::vector<int32_t> fan;
+            Vector3 sum{0.0, 0.0, 0.0};
+            bool tilted = false;
+        };
+        Entry entries[2];
+        uint32_t next = 0; // the entry to overwrite next
+    };
+    std::vector<std::unique_ptr<FanTiltRecords>> fanTiltRecords;
+    // Under maxFanTilt, per active point: how many times its tilt was measured, up to 2.
+    std::vector<uint8_t> fanTiltTests;
+    // The cosine of maxFanTilt, taken once per growth.
+    double fanTiltCosine = 1.0;
     // Whether an open neighbour of p (active, not completed, not in p's accepted fan) lies
     // above the plane of the fan, on the side the finished fans holding p face, by an angle
     // whose sine exceeds openRiseSine, seen from p. False when no finished fan holds p or

@@ -439,4 +439,9 @@ TEST(FanTilt, RefusesFansTurnedAwayFromTheNeighbourhoodNormalAcrossAPart) {
     EXPECT_FALSE(cloud.state.fanTiltsAway(0));
     cloud.setFan(0, {1, 2, 3, 4, 5, 6});
     EXPECT_TRUE(cloud.state.fanTiltsAway(0));
+    // Tested again with the same fan, the side test still reads the current neighbours:
+    // with every neighbour in the fan's plane the fan stays.
+    EXPECT_TRUE(cloud.state.fanTiltsAway(0));
+    std::fill(cloud.records[0].neighbours, cloud.records[0].neighbours + NEIGHBOUR_COUNT, 1);
+    EXPECT_FALSE(cloud.state.fanTiltsAway(0));
 }
