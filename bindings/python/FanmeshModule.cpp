@@ -81,9 +81,10 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
                            bool allowThirdFaces, bool strictSeedCheck,
                            bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
                            bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
-                           bool preparedCoordinates) {
+                           bool joinFacingPieces, bool preparedCoordinates) {
     fanmesh::Options options;
     options.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
+    options.joinFacingPieces = joinFacingPieces;
     options.bridgePinchedPoints = bridgePinchedPoints;
     options.keepFoldNeighbours = keepFoldNeighbours;
     options.allowThirdFaces = allowThirdFaces;
@@ -107,12 +108,13 @@ py::array reconstruct(const py::object& points, bool allComponents, int unwanted
                       double rayReach, double maxFanTilt, double openRiseLimit,
                       bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
                       bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
-                      bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined) {
+                      bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
+                      bool joinFacingPieces) {
     const fanmesh::Options options =
         optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
                   rayReach, maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces,
                   strictSeedCheck, seedCheckIgnoresNearWalls, bridgePinchedPoints,
-                  keepFoldNeighbours, foldRemovalKeepsPiecesJoined, false);
+                  keepFoldNeighbours, foldRemovalKeepsPiecesJoined, joinFacingPieces, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
@@ -122,12 +124,12 @@ PythonResult reconstructFull(const py::object& points, bool allComponents, int u
                              bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
                              bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
                              bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
-                             bool preparedCoordinates) {
-    const fanmesh::Options options =
-        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  rayReach, maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces,
-                  strictSeedCheck, seedCheckIgnoresNearWalls, bridgePinchedPoints,
-                  keepFoldNeighbours, foldRemovalKeepsPiecesJoined, preparedCoordinates);
+                             bool joinFacingPieces, bool preparedCoordinates) {
+    const fanmesh::Options options = optionsOf(
+        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
+        maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
+        seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
+        foldRemovalKeepsPiecesJoined, joinFacingPieces, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -197,6 +199,10 @@ keep_fold_neighbours: removing fans that face against their point's normal withd
 fold_removal_keeps_pieces_joined: fold removal and the open-point withdrawal after the
     growth keep a fan whose withdrawal would cut the surface into separate pieces (a ring
     around a thin part); False: such fans go too.
+join_facing_pieces: before hole closing, pieces of surface that meet without joining (lids
+    of separate growths facing each other across a gap of about one spacing) are opened
+    and joined, a piece facing the other way being turned round; False: they are left
+    apart.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -261,7 +267,8 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("seed_check_ignores_near_walls") = defaults.seedCheckIgnoresNearWalls,
                py::arg("bridge_pinched_points") = defaults.bridgePinchedPoints,
                py::arg("keep_fold_neighbours") = defaults.keepFoldNeighbours,
-               py::arg("fold_removal_keeps_pieces_joined") = defaults.foldRemovalKeepsPiecesJoined);
+               py::arg("fold_removal_keeps_pieces_joined") = defaults.foldRemovalKeepsPiecesJoined,
+               py::arg("join_facing_pieces") = defaults.joinFacingPieces);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
@@ -278,5 +285,6 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("bridge_pinched_points") = defaults.bridgePinchedPoints,
                py::arg("keep_fold_neighbours") = defaults.keepFoldNeighbours,
                py::arg("fold_removal_keeps_pieces_joined") = defaults.foldRemovalKeepsPiecesJoined,
+               py::arg("join_facing_pieces") = defaults.joinFacingPieces,
                py::arg("prepared_coordinates") = false);
 }

@@ -102,6 +102,13 @@ struct Options {
     // two rims would be closed as lids and one side dropped by the largest-component pass);
     // false (--fold-removal-may-split): such fans go too.
     bool foldRemovalKeepsPiecesJoined = true;
+    // Separate seeds can grow separate pieces of a thin part whose open borders meet
+    // across a gap of about one spacing without joining. Before hole closing, a border
+    // point of one piece is joined to the nearest border point of another among its
+    // neighbours, when the new triangles face the way both pieces face, cover no point and
+    // give no edge a third face; hole closing then fills the gap between the two borders
+    // instead of putting a lid on each. false (--keep-pieces-apart): they are left apart.
+    bool joinFacingPieces = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

@@ -68,6 +68,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.bridgePinchedPoints = settings.bridgePinchedPoints;
     builder.keepFoldNeighbours = settings.keepFoldNeighbours;
     builder.foldRemovalKeepsPiecesJoined = settings.foldRemovalKeepsPiecesJoined;
+    builder.joinFacingPieces = settings.joinFacingPieces;
     builder.attachRecords(); // also builds the octree over all records
     const bool built = builder.build();
     builder.closeFiles();

@@ -27,6 +27,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.bridgePinchedPoints = options.bridgePinchedPoints;
     settings.keepFoldNeighbours = options.keepFoldNeighbours;
     settings.foldRemovalKeepsPiecesJoined = options.foldRemovalKeepsPiecesJoined;
+    settings.joinFacingPieces = options.joinFacingPieces;
     return settings;
 }
 

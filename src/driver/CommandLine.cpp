@@ -35,6 +35,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--withdraw-pinched-points",
     "--keep-fold-neighbours",
     "--fold-removal-may-split",
+    "--keep-pieces-apart",
     "--quiet",
     "--report",
     "--allow-third-faces",
@@ -161,6 +162,12 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "that cuts the surface into pieces, and so does the withdrawal of fans around "
                  "open points after the growth (by default a fan whose withdrawal would cut the "
                  "surface apart, as a ring around a thin part, is kept)");
+    app.add_flag("--keep-pieces-apart", line.keepPiecesApart,
+                 "with INPUT: separate pieces of surface whose open borders face each other "
+                 "across a narrow gap are left apart, as without INPUT (by default a border "
+                 "point of one piece is joined to the nearest border point of the other when "
+                 "that is sound, so that hole closing fills the gap instead of putting a lid "
+                 "on each border)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

@@ -53,6 +53,9 @@ struct CommandLine {
     // withdrawal after the growth withdraw fans even where that cuts the surface apart (the
     // rule without INPUT).
     bool foldRemovalMaySplit = false;
+    // --keep-pieces-apart: with INPUT, pieces of surface whose open borders face each other
+    // are not joined before hole closing (the rule without INPUT).
+    bool keepPiecesApart = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

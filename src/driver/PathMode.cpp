@@ -101,6 +101,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.bridgePinchedPoints = !line.withdrawPinchedPoints;
     settings.keepFoldNeighbours = line.keepFoldNeighbours;
     settings.foldRemovalKeepsPiecesJoined = !line.foldRemovalMaySplit;
+    settings.joinFacingPieces = !line.keepPiecesApart;
     return true;
 }
 

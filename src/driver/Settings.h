@@ -71,6 +71,9 @@ struct Settings {
     // Command line only: inconsistent-fan removal and the open-point withdrawal after the
     // growth keep a fan whose withdrawal would cut the surface into separate pieces.
     bool foldRemovalKeepsPiecesJoined = false;
+    // Command line only: before hole closing, pieces of surface whose open borders face
+    // each other across a narrow gap are joined (off: they are left apart).
+    bool joinFacingPieces = false;
 };
 
 // The ranges every surface (command line, settings file of path mode, library, Python)

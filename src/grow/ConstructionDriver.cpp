@@ -255,6 +255,11 @@ void ReconstructionState::constructSurface() {
     while (withdrawOpenPoints()) {
     }
     GROWTH_STAGE("open-point withdrawal");
+    if (joinFacingPieces && joinFacingPiecesPass() > 0) {
+        while (withdrawOpenPoints()) {
+        }
+    }
+    GROWTH_STAGE("piece joining");
     closeHolesRounds();
     keepPiecesJoined = false;
     GROWTH_STAGE("hole closing");

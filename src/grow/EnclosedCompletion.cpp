@@ -284,6 +284,53 @@ bool ReconstructionState::isFlowMerge(int32_t p, WatchedReads* reads) {
     return true;
 }
 
+bool ReconstructionState::assembleFanAcross(int32_t p, int32_t e1, int32_t e2, int32_t through,
+                                            int32_t* entries, int32_t& count) {
+    buildRimList(p);
+    if (rimList.empty() || !rimIsIntact(rimList, p)) {
+        return false;
+    }
+    const std::vector<int32_t>& owners = vertices[p].connectedPoints;
+    FanAssembly fan;
+    startAssembly(*this, p, fan);
+    rimTaken.assign(owners.size(), 0);
+    rimTaken[0] = 1;
+    bool crossed = false;
+    constexpr int32_t MAX_FLOW_PASSES = 150;
+    for (int32_t pass = 0; pass < MAX_FLOW_PASSES && !fan.closed; ++pass) {
+        if (assemblyPass(*this, p, fan, rimTaken) || fan.closed) {
+            continue;
+        }
+        // Nothing joined on: cross the gap from one open end through the given point to
+        // the other open end, once.
+        int32_t candidate;
+        if (fan.end == e1) {
+            candidate = e2;
+        } else if (fan.end == e2) {
+            candidate = e1;
+        } else {
+            continue;
+        }
+        if (crossed) {
+            return false;
+        }
+        crossed = true;
+        fan.append(through);
+        if (candidate == fan.start) {
+            fan.closed = true;
+        } else {
+            fan.append(candidate);
+        }
+    }
+    if (!fan.closed || !crossed ||
+        std::find(fan.entries, fan.entries + fan.count, through) == fan.entries + fan.count) {
+        return false;
+    }
+    count = fan.count;
+    std::copy(fan.entries, fan.entries + fan.count, entries);
+    return true;
+}
+
 bool ReconstructionState::fillFlowMergeFan(int32_t p, int32_t e1, int32_t e2,
                                            bool keepEdgesManifold) {
     buildRimList(p);

@@ -75,6 +75,7 @@ bool MeshBuilder::build() {
     state.bridgePinchedPoints = bridgePinchedPoints;
     state.keepFoldNeighbours = keepFoldNeighbours;
     state.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
+    state.joinFacingPieces = joinFacingPieces;
     state.strictSeedCheck = strictSeedCheck;
     state.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
     state.constructSurface();

@@ -56,6 +56,8 @@ struct MeshBuilder {
     bool keepFoldNeighbours = false;
     // Handed to the state's foldRemovalKeepsPiecesJoined.
     bool foldRemovalKeepsPiecesJoined = false;
+    // Handed to the state's joinFacingPieces.
+    bool joinFacingPieces = false;
     int32_t topIndex = 0;
     double header[HAND_OVER_HEADER_SIZE] = {};
     // Number of kept records; records from this index on are the removed ones.

@@ -630,6 +630,12 @@ struct ReconstructionState {
     // its links are out of step, or keepEdgesManifold is set and the fan would give an edge
     // a third face.
     bool fillFlowMergeFan(int32_t p, int32_t e1, int32_t e2, bool keepEdgesManifold = false);
+    // The fan of p read off the fans around it, closed across the gap between its open ends
+    // e1 and e2 through the point through (e1, through, e2 follow one another in it), into
+    // entries[0..count); false, changing no fan, when the fans around p do not give one such
+    // fan. Nothing is published.
+    bool assembleFanAcross(int32_t p, int32_t e1, int32_t e2, int32_t through, int32_t* entries,
+                           int32_t& count);
     void completeAssembledFan(int32_t p, int32_t count);
 
     // ---- grow: point creation ----
@@ -813,6 +819,21 @@ struct ReconstructionState {
     // the other way from the rest has the fans of those chains withdrawn instead, and
     // bridgePinchedPoint then returns true without completing it.)
     bool bridgePinchedPointsPass();
+    // Path mode: separate pieces of surface whose open borders face each other across a
+    // narrow gap are joined before hole closing would put a lid on each border.
+    bool joinFacingPieces = false;
+    // Joins pieces that meet without joining: an open point x on the border of one piece
+    // (one open chain of fans around it) takes a fan that crosses its open gap through the
+    // nearest open border point y of another piece among its neighbours; y, then held by
+    // two separate chains, is completed by bridgePinchedPoint. The two borders then form
+    // one loop that hole closing fills. A join whose new triangles face against x's
+    // surface, give an edge a third face, or after which y cannot be bridged is undone.
+    // Returns the number of joins.
+    int32_t joinFacingPiecesPass();
+    // Turns the surface made by the fans of the completed points listed round: every fan
+    // is reversed and every point's normal turned over.
+    void turnPiece(const std::vector<int32_t>& points);
+    std::vector<int32_t> turnedPiece; // working list of joinFacingPiecesPass
     // Open-point withdrawal around p: every fan that holds p, or, with bridgePinchedPoints
     // and p's fans in several separate chains, the fans of every chain but the one with the
     // most entries.

@@ -1,0 +1,281 @@
+// Piece joining: on a thin part, separate seeds can grow separate pieces of surface (often
+// facing opposite ways) that meet without ever joining; their fronts close off against
+// each other with lids, and the largest-component pass keeps one piece. The lids that face
+// another piece are opened, then a border point of one piece takes a fan across its open
+// gap through the nearest border point of another piece (the smaller piece turned round
+// first where the two face opposite ways); that point, then held by two separate chains of
+// fans, is completed by pinched-point bridging, and the two borders become one loop for
+// hole closing to fill.
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+#include "geometry/Geometry.h"
+#include "recon/ReconstructionState.h"
+
+namespace {
+
+// Only pieces of at least this many completed points are opened and joined.
+constexpr int32_t MIN_JOINED_PIECE = 32;
+// A completed point with a point of another piece among this many nearest neighbours is
+// taken as part of a lid facing that piece.
+constexpr int32_t LID_NEIGHBOURS = 8;
+
+// Pieces of the mesh as sets joined by the fans of completed points.
+struct Pieces {
+    std::vector<int32_t> parent;
+
+    explicit Pieces(size_t count) : parent(count) { std::iota(parent.begin(), parent.end(), 0); }
+    int32_t find(int32_t p) {
+        while (parent[static_cast<size_t>(p)] != p) {
+            int32_t& up = parent[static_cast<size_t>(p)];
+            up = parent[static_cast<size_t>(up)];
+            p = up;
+        }
+        return p;
+    }
+    void join(int32_t a, int32_t b) {
+        a = find(a);
+        b = find(b);
+        // The lower index becomes the root, so the sets do not depend on the join order.
+        if (a != b) {
+            parent[static_cast<size_t>(std::max(a, b))] = std::min(a, b);
+        }
+    }
+};
+
+// The pieces joined by the fans of the completed points, over n points.
+Pieces piecesOf(const ReconstructionState& state, size_t n) {
+    Pieces pieces(n);
+    for (int32_t p = 0; p < state.activeCount; ++p) {
+        if (state.pointState[static_cast<size_t>(p)] != 1) {
+            continue;
+        }
+        for (int32_t i = 0; i < state.vertices[p].triangleFanCount; ++i) {
+            pieces.join(p, state.vertices[p].triangleFan[i]);
+        }
+    }
+    return pieces;
+}
+
+// The side the fans around the open point p face (unit length, or zero when they cancel).
+Vector3 openPointFacing(const ReconstructionState& state, int32_t p) {
+    const Vector3 centre = state.vertices[p].position;
+    Vector3 facing(0.0, 0.0, 0.0);
+    for (const int32_t c : state.vertices[p].connectedPoints) {
+        const int32_t before = state.prevInFan(c, p);
+        const int32_t after = state.nextInFan(c, p);
+        facing.add(
+            triangleNormal(state.vertices[c].position, state.vertices[before].position, centre));
+        facing.add(
+            triangleNormal(state.vertices[c].position, centre, state.vertices[after].position));
+    }
+    facing.normalize();
+    return facing;
+}
+
+} // namespace
+
+void ReconstructionState::turnPiece(const std::vector<int32_t>& points) {
+    for (const int32_t p : points) {
+        Vertex& record = vertices[p];
+        noteEdit(WATCH_FAN, p);
+        const int32_t count = record.triangleFanCount;
+        std::reverse(record.triangleFan.first(count), record.triangleFan.first(count) + count);
+        std::reverse(record.currentTriangleFan.begin(), record.currentTriangleFan.end());
+        record.normal = Vector3(-record.normal.x, -record.normal.y, -record.normal.z);
+    }
+}
+
+int32_t ReconstructionState::joinFacingPiecesPass() {
+    const size_t n = static_cast<size_t>(std::max(totalCount, activeCount));
+    Pieces pieces = piecesOf(*this, n);
+    // Lids: completed points of a piece that have a point of another piece among their
+    // nearest neighbours are opened (their fans withdrawn), so that the two pieces face
+    // each other with open borders.
+    {
+        std::vector<int32_t> size(n, 0);
+        for (int32_t p = 0; p < activeCount; ++p) {
+            if (pointState[static_cast<size_t>(p)] == 1) {
+                ++size[static_cast<size_t>(pieces.find(p))];
+            }
+        }
+        std::vector<int32_t> lid;
+        for (int32_t p = 0; p < activeCount; ++p) {
+            if (pointState[static_cast<size_t>(p)] != 1) {
+                continue;
+            }
+            const int32_t rp = pieces.find(p);
+            if (size[static_cast<size_t>(rp)] < MIN_JOINED_PIECE) {
+                continue;
+            }
+            for (int32_t k = 0; k < LID_NEIGHBOURS; ++k) {
+                const int32_t q = vertices[p].neighbours[k];
+                if (q < 0 || q >= activeCount || pointState[static_cast<size_t>(q)] != 1) {
+                    continue;
+                }
+                const int32_t rq = pieces.find(q);
+                if (rq != rp && size[static_cast<size_t>(rq)] >= MIN_JOINED_PIECE) {
+                    lid.push_back(p);
+                    break;
+                }
+            }
+        }
+        for (const int32_t p : lid) {
+            if (pointState[static_cast<size_t>(p)] == 1) {
+                withdrawFan(p);
+            }
+        }
+        if (!lid.empty()) {
+            while (withdrawOpenPoints()) {
+            }
+            pieces = piecesOf(*this, n);
+        }
+    }
+    int32_t joins = 0;
+    for (int32_t x = 0; x < activeCount; ++x) {
+        if (pointState[static_cast<size_t>(x)] == 1 || vertices[x].connectedPoints.empty()) {
+            continue;
+        }
+        // x must lie on one open chain of fans: two open ends, one on each side.
+        buildRimList(x);
+        if (rimList.empty()) {
+            continue;
+        }
+        int32_t ends[2] = {-1, -1};
+        uint8_t kinds[2] = {0, 0};
+        int32_t openCount = 0;
+        for (size_t i = 0; i < rimList.size(); ++i) {
+            if (rimEntryOpen(i)) {
+                if (openCount < 2) {
+                    ends[openCount] = rimList[i].point;
+                    kinds[openCount] = rimList[i].kind;
+                }
+                ++openCount;
+            }
+        }
+        if (openCount != 2 || kinds[0] == kinds[1]) {
+            continue;
+        }
+        const Vector3 centre = vertices[x].position;
+        // The nearest border point of another piece among x's neighbours, itself on one
+        // open chain.
+        int32_t y = -1;
+        double nearest = 0.0;
+        for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+            const int32_t q = vertices[x].neighbours[k];
+            if (q < 0 || q >= activeCount || q == ends[0] || q == ends[1] ||
+                pointState[static_cast<size_t>(q)] == 1 || vertices[q].connectedPoints.empty() ||
+                pieces.find(q) == pieces.find(x)) {
+                continue;
+            }
+            const double d = distanceBetweenPoints(centre, vertices[q].position);
+            if (y < 0 || d < nearest) {
+                y = q;
+                nearest = d;
+            }
+        }
+        if (y < 0 || openEndCount(y) != 2) {
+            continue;
+        }
+        // Separate seeds may have grown the two pieces facing opposite ways: the smaller
+        // piece is turned round (every fan in it reversed) before the join.
+        turnedPiece.clear();
+        if (openPointFacing(*this, x).dot(openPointFacing(*this, y)) < 0.0) {
+            const int32_t rx = pieces.find(x);
+            const int32_t ry = pieces.find(y);
+            int32_t sizeX = 0;
+            int32_t sizeY = 0;
+            for (int32_t p = 0; p < activeCount; ++p) {
+                if (pointState[static_cast<size_t>(p)] == 1) {
+                    const int32_t r = pieces.find(p);
+                    sizeX += r == rx ? 1 : 0;
+                    sizeY += r == ry ? 1 : 0;
+                }
+            }
+            const int32_t turned = sizeY <= sizeX ? ry : rx;
+            for (int32_t p = 0; p < activeCount; ++p) {
+                if (pointState[static_cast<size_t>(p)] == 1 && pieces.find(p) == turned) {
+                    turnedPiece.push_back(p);
+                }
+            }
+            turnPiece(turnedPiece);
+        }
+        // A join refused from here on turns the piece back.
+        const auto refuse = [this]() { turnPiece(turnedPiece); };
+        int32_t entries[MAX_FAN_SIZE];
+        int32_t count = 0;
+        if (!assembleFanAcross(x, ends[0], ends[1], y, entries, count)) {
+            refuse();
+            continue;
+        }
+        // The two new triangles must face the way the fans around x and around y face, and
+        // no point bordering the surface or lying on it may sit under them.
+        const Vector3 facingX = openPointFacing(*this, x);
+        const Vector3 facingY = openPointFacing(*this, y);
+        if (facingX.length() < 0.5 || facingY.length() < 0.5) {
+            refuse();
+            continue;
+        }
+        bool sound = true;
+        for (int32_t i = 0; i < count && sound; ++i) {
+            const int32_t u = entries[i];
+            const int32_t w = entries[(i + 1) % count];
+            if (u != y && w != y) {
+                continue;
+            }
+            const Vector3 normal =
+                triangleNormal(centre, vertices[u].position, vertices[w].position);
+            if (normal.dot(facingX) <= 0.0 || normal.dot(facingY) <= 0.0) {
+                sound = false;
+                break;
+            }
+            for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+                const int32_t q = vertices[x].neighbours[k];
+                if (q < 0 || q == u || q == w || q == x ||
+                    (pointState[static_cast<size_t>(q)] == 0 &&
+                     vertices[q].connectedPoints.empty())) {
+                    continue;
+                }
+                if (lineHitsTriangle(centre, vertices[u].position, vertices[w].position, facingX,
+                                     vertices[q].position)) {
+                    sound = false;
+                    break;
+                }
+            }
+        }
+        if (!sound || !fanKeepsEdgesManifold(x, entries, count)) {
+            refuse();
+            continue;
+        }
+        // Publish x's fan (without the edge flips of an ordinary completion, so that an
+        // undone join leaves the fans around x as they were), then bridge y.
+        Vertex& record = vertices[x];
+        noteEdit(WATCH_FAN, x);
+        for (int32_t i = 0; i < count; ++i) {
+            record.triangleFan[i] = entries[i];
+        }
+        record.triangleFanCount = count;
+        record.currentTriangleFan.assign(entries, entries + count);
+        for (int32_t i = 0; i < count; ++i) {
+            addConnection(entries[i], x);
+        }
+        setPointState(x, 1);
+        if (!bridgePinchedPoint(y) || pointState[static_cast<size_t>(y)] != 1) {
+            if (pointState[static_cast<size_t>(x)] == 1) {
+                withdrawFan(x);
+            }
+            refuse();
+            continue;
+        }
+        updateClosedFanNormal(x);
+        completionOrder.push_back(x);
+        completedCount = static_cast<int32_t>(completionOrder.size());
+        pieces.join(x, y);
+        for (int32_t i = 0; i < count; ++i) {
+            pieces.join(x, entries[i]);
+        }
+        ++joins;
+    }
+    return joins;
+}
