@@ -16,38 +16,48 @@ namespace {
 void findComponents(const ReconstructionState& state, std::vector<int32_t>& components,
                     std::vector<int32_t>& ends) {
     const int32_t activeCount = state.activeCount;
-    const size_t n = static_cast<size_t>(activeCount > 0 ? activeCount : 0);
-    components.clear();
+    const uint32_t n = static_cast<uint32_t>(activeCount > 0 ? activeCount : 0);
     ends.clear();
     // A point is blocked when it is completed or already listed; a listed point is queued
     // or already in a component, so the mark alone keeps it from being listed twice. One
-    // byte per point answers both, where the search reads it for every link.
-    std::vector<uint8_t> blocked(state.pointState.begin(),
-                                 state.pointState.begin() + static_cast<ptrdiff_t>(n));
+    // byte per point answers both, where the search reads it for every link. The entry
+    // after the last point stands for every link to a point that takes no part (inactive,
+    // or a negative entry, which converts to a large one), and is always blocked.
+    std::vector<uint8_t> blocked(static_cast<size_t>(n) + 1);
+    std::copy(state.pointState.begin(), state.pointState.begin() + static_cast<ptrdiff_t>(n),
+              blocked.begin());
+    blocked[n] = 1;
+    // Every point is listed at most once, so the list is written in place, without a
+    // capacity check per appended point.
+    components.resize(n);
+    int32_t* const listed = components.data();
+    uint32_t tail = 0;
     const int32_t* rows = state.linkNeighbours.data();
-    for (int32_t i = 0; i < activeCount; ++i) {
-        if (blocked[static_cast<size_t>(i)] != 0) {
+    for (uint32_t i = 0; i < n; ++i) {
+        if (blocked[i] != 0) {
             continue;
         }
         // Breadth-first search: the queue is the component itself, read from its front
         // while points are appended at its end.
-        size_t front = components.size();
-        blocked[static_cast<size_t>(i)] = 1;
-        components.push_back(i);
-        for (; front < components.size(); ++front) {
-            const int32_t* neighbours = rows + static_cast<size_t>(components[front]) *
-                                                   static_cast<size_t>(NEIGHBOUR_COUNT);
+        uint32_t front = tail;
+        blocked[i] = 1;
+        listed[tail++] = static_cast<int32_t>(i);
+        for (; front < tail; ++front) {
+            const int32_t* neighbours =
+                rows + static_cast<size_t>(listed[front]) * static_cast<size_t>(NEIGHBOUR_COUNT);
+#pragma GCC unroll 16
             for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
-                // Only active points take part; a negative entry converts to a large one.
-                const uint32_t nb = static_cast<uint32_t>(neighbours[k]);
-                if (nb < n && blocked[nb] == 0) {
+                const uint32_t entry = static_cast<uint32_t>(neighbours[k]);
+                const uint32_t nb = entry < n ? entry : n;
+                if (blocked[nb] == 0) {
                     blocked[nb] = 1;
-                    components.push_back(static_cast<int32_t>(nb));
+                    listed[tail++] = static_cast<int32_t>(nb);
                 }
             }
         }
-        ends.push_back(static_cast<int32_t>(components.size()));
+        ends.push_back(static_cast<int32_t>(tail));
     }
+    components.resize(tail);
 }
 
 } // namespace
