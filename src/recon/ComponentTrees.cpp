@@ -33,15 +33,8 @@ bool sameLeaves(const Octree& a, const Octree& b) {
 
 void ComponentTrees::differences(const std::vector<int32_t>& old, const std::vector<int32_t>& now) {
     changedPoints.clear();
-    size_t needed = 0;
-    for (const int32_t p : old) {
-        needed = std::max(needed, static_cast<size_t>(p) + 1);
-    }
-    for (const int32_t p : now) {
-        needed = std::max(needed, static_cast<size_t>(p) + 1);
-    }
-    if (stamps.size() < needed) {
-        stamps.resize(needed, 0);
+    if (old.size() == now.size() && std::equal(old.begin(), old.end(), now.begin())) {
+        return; // the same list (a component that came back untouched)
     }
     // Two stamps per comparison: old members get the first, members of both the second.
     if (stamp >= UINT32_MAX - 2) {
@@ -51,10 +44,18 @@ void ComponentTrees::differences(const std::vector<int32_t>& old, const std::vec
     const uint32_t inOld = ++stamp;
     const uint32_t inBoth = ++stamp;
     leftStamp = inOld;
+    // The stamps grow to the largest point seen (new entries hold no stamp in use).
+    const auto reach = [this](int32_t p) {
+        if (static_cast<size_t>(p) >= stamps.size()) {
+            stamps.resize(static_cast<size_t>(p) + 1, 0);
+        }
+    };
     for (const int32_t p : old) {
+        reach(p);
         stamps[static_cast<size_t>(p)] = inOld;
     }
     for (const int32_t p : now) {
+        reach(p);
         uint32_t& s = stamps[static_cast<size_t>(p)];
         if (s == inOld) {
             s = inBoth;
@@ -69,6 +70,27 @@ void ComponentTrees::differences(const std::vector<int32_t>& old, const std::vec
     }
 }
 
+bool ComponentTrees::boxAfterChanges(const Slot& slot, const Vertex* records, Vector3& boxMin,
+                                     Vector3& boxMax) const {
+    // The points that stay hold every side of the box that no leaving point lies on; the
+    // joining points can only widen it.
+    boxMin = slot.boxMin;
+    boxMax = slot.boxMax;
+    for (const int32_t p : changedPoints) {
+        const Vector3& v = records[p].position;
+        if (stamps[static_cast<size_t>(p)] == leftStamp) {
+            if (v.x == slot.boxMin.x || v.y == slot.boxMin.y || v.z == slot.boxMin.z ||
+                v.x == slot.boxMax.x || v.y == slot.boxMax.y || v.z == slot.boxMax.z) {
+                return false;
+            }
+            continue;
+        }
+        boxMin.set(std::min(boxMin.x, v.x), std::min(boxMin.y, v.y), std::min(boxMin.z, v.z));
+        boxMax.set(std::max(boxMax.x, v.x), std::max(boxMax.y, v.y), std::max(boxMax.z, v.z));
+    }
+    return true;
+}
+
 Octree& ComponentTrees::build(Vertex* records, const std::vector<int32_t>& component,
                               double cellSize, double rayHitDistance) {
     const int32_t count = static_cast<int32_t>(component.size());
@@ -80,9 +102,43 @@ Octree& ComponentTrees::build(Vertex* records, const std::vector<int32_t>& compo
         return single;
     }
     ++useClock;
+    // A component comes back listed from the same lowest point, with a few points fewer or
+    // more: its bounding box follows from the box of the slot that held it last and the
+    // points that changed, instead of from every point. Any slot gives the exact box; the
+    // match below is then made on the root cube as before.
+    Slot* previous = nullptr;
+    for (const std::unique_ptr<Slot>& slot : slots) {
+        if (slot->lineage != 0 && slot->tree->records == records && !slot->members.empty() &&
+            slot->members.front() == component.front() &&
+            (previous == nullptr || slot->lastUse > previous->lastUse)) {
+            previous = slot.get();
+        }
+    }
+    Vector3 boxMin;
+    Vector3 boxMax;
+    bool boxKnown = false;
+    if (previous != nullptr) {
+        differences(previous->members, component);
+        boxKnown = boxAfterChanges(*previous, records, boxMin, boxMax);
+    }
+    if (!boxKnown) {
+        Octree::boundingBox(records, component.data(), count, boxMin, boxMax);
+    }
+#ifdef FANMESH_CHECK_FAN_MEMO
+    {
+        Vector3 freshMin;
+        Vector3 freshMax;
+        Octree::boundingBox(records, component.data(), count, freshMin, freshMax);
+        if (!(freshMin.x == boxMin.x && freshMin.y == boxMin.y && freshMin.z == boxMin.z &&
+              freshMax.x == boxMax.x && freshMax.y == boxMax.y && freshMax.z == boxMax.z)) {
+            std::cerr << "component bounding box from the changed points is wrong\n";
+            std::abort();
+        }
+    }
+#endif
     double edge = 0.0;
     Vector3 corner;
-    Octree::rootCube(records, component.data(), count, cellSize, edge, corner);
+    Octree::cubeAroundBox(boxMin, boxMax, cellSize, edge, corner);
     Slot* match = nullptr;
     for (const std::unique_ptr<Slot>& slot : slots) {
         const Octree& tree = *slot->tree;
@@ -95,8 +151,12 @@ Octree& ComponentTrees::build(Vertex* records, const std::vector<int32_t>& compo
         }
     }
     if (match != nullptr) {
-        differences(match->members, component);
+        if (match != previous) {
+            differences(match->members, component);
+        }
         match->lastUse = useClock;
+        match->boxMin = boxMin;
+        match->boxMax = boxMax;
         currentSlot = match;
         currentTree = match->tree.get();
         if (changedPoints.empty()) {
@@ -184,6 +244,8 @@ Octree& ComponentTrees::build(Vertex* records, const std::vector<int32_t>& compo
     }
     slot->members = component;
     slot->lastUse = useClock;
+    slot->boxMin = boxMin;
+    slot->boxMax = boxMax;
     rebuild(*slot, records, component, cellSize, rayHitDistance);
     currentSlot = slot;
     currentTree = slot->tree.get();

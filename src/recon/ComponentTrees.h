@@ -61,6 +61,9 @@ struct ComponentTrees {
         uint64_t lastUse = 0;
         // Whether every point of tree has a positive radius (then the tree can be edited).
         bool positiveRadii = false;
+        // The bounding box of the members' positions (Octree::boundingBox).
+        Vector3 boxMin;
+        Vector3 boxMax;
         // Sizes of the last fresh build, to bound what edits leave unused.
         size_t builtPoints = 0;
         int64_t builtNodes = 0;
@@ -93,6 +96,11 @@ struct ComponentTrees {
                  double cellSize, double rayHitDistance);
     // Points that are in exactly one of old and now (stamps-based, in the order found).
     void differences(const std::vector<int32_t>& old, const std::vector<int32_t>& now);
+    // The bounding box of the slot's members after the changes in changedPoints (from
+    // differences against those members): false when a point that left lay on the slot's
+    // box, which then has to be found again from all the points.
+    bool boxAfterChanges(const Slot& slot, const Vertex* records, Vector3& boxMin,
+                         Vector3& boxMax) const;
     // The merged ranges of the cubes changed in the current slot's logged versions from
     // changes[from] on.
     const std::vector<uint64_t>& changedSince(size_t from) const;

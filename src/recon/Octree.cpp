@@ -79,8 +79,16 @@ void Octree::build(Vertex* recordArray, std::vector<int32_t>& list, int32_t reco
 
 void Octree::rootCube(const Vertex* recordArray, const int32_t* indices, int32_t count,
                       double cellSize, double& edgeOut, Vector3& cornerOut) {
-    Vector3 boxMin(0.0, 0.0, 0.0);
-    Vector3 boxMax(0.0, 0.0, 0.0);
+    Vector3 boxMin;
+    Vector3 boxMax;
+    boundingBox(recordArray, indices, count, boxMin, boxMax);
+    cubeAroundBox(boxMin, boxMax, cellSize, edgeOut, cornerOut);
+}
+
+void Octree::boundingBox(const Vertex* recordArray, const int32_t* indices, int32_t count,
+                         Vector3& boxMin, Vector3& boxMax) {
+    boxMin.set(0.0, 0.0, 0.0);
+    boxMax.set(0.0, 0.0, 0.0);
     for (int32_t i = 0; i < count; ++i) {
         const Vector3& v = recordArray[indices[i]].position;
         if (i == 0) {
@@ -104,6 +112,10 @@ void Octree::rootCube(const Vertex* recordArray, const int32_t* indices, int32_t
             boxMax.z = v.z;
         }
     }
+}
+
+void Octree::cubeAroundBox(const Vector3& boxMin, const Vector3& boxMax, double cellSize,
+                           double& edgeOut, Vector3& cornerOut) {
     double extent = boxMax.x - boxMin.x;
     if (boxMax.y - boxMin.y > extent) {
         extent = boxMax.y - boxMin.y;

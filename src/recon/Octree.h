@@ -147,6 +147,14 @@ struct Octree {
     // The root cube a build over the listed records would get: edge and minimum corner.
     static void rootCube(const Vertex* recordArray, const int32_t* indices, int32_t count,
                          double cellSize, double& edgeOut, Vector3& cornerOut);
+    // The smallest box holding the positions of the listed records (both corners 0 for an
+    // empty list), as rootCube finds it.
+    static void boundingBox(const Vertex* recordArray, const int32_t* indices, int32_t count,
+                            Vector3& boxMin, Vector3& boxMax);
+    // The root cube (edge and minimum corner) of the points whose bounding box is given,
+    // for the smallest cell size cellSize: the cube rootCube gives for those points.
+    static void cubeAroundBox(const Vector3& boxMin, const Vector3& boxMax, double cellSize,
+                              double& edgeOut, Vector3& cornerOut);
     // Edits of a built tree that leave it as a fresh build over the edited set of points
     // with the same root cube would be (apart from the order of the points in a leaf and
     // the numbering of the nodes, which no ray sees). Every point the tree holds and the

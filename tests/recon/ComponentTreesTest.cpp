@@ -196,4 +196,53 @@ TEST(ComponentTrees, ManyComponentsVisitedByTurnsKeepTheirHistories) {
     EXPECT_EQ(std::unique(lineages.begin(), lineages.end()), lineages.end());
 }
 
+TEST(ComponentTrees, RootCubeFollowsPointsLeavingAndJoiningAtTheBoxSides) {
+    // A component listed from the same lowest point each time: its root cube is found from the
+    // box it had and the points that changed. A point leaving from a side of the box, or joining
+    // beyond it, moves the root cube (a new history); changes inside the box keep the history.
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    const int32_t count = 200;
+    std::vector<Vertex> records(count);
+    for (int32_t i = 0; i < count; ++i) {
+        records[i].position = Vector3(4.0 * unit(random), 3.0 * unit(random), 2.0 * unit(random));
+        records[i].neighbourhoodRadius = 0.3;
+    }
+    records[0].position = Vector3(0.0, 0.0, 0.0); // the first point, never on a side
+    const auto lowestX = [&](const std::vector<int32_t>& points) {
+        return *std::min_element(points.begin(), points.end(), [&](int32_t a, int32_t b) {
+            return records[a].position.x < records[b].position.x;
+        });
+    };
+    std::vector<int32_t> component;
+    for (int32_t i = 0; i < count - 1; ++i) {
+        component.push_back(i); // the last point joins later, beyond the box
+    }
+    records[count - 1].position = Vector3(0.5, 9.0, 0.5);
+    ComponentTrees trees;
+    uint64_t lineage = 0;
+    // Each step: the change, and whether the root cube stays.
+    const auto step = [&](int32_t leaving, int32_t joining, bool sameCube, int line) {
+        if (leaving >= 0) {
+            component.erase(std::find(component.begin(), component.end(), leaving));
+        }
+        if (joining >= 0) {
+            component.push_back(joining);
+        }
+        Octree& tree = trees.build(records.data(), component, 0.5, 0.0);
+        Octree fresh;
+        fresh.buildFor(records.data(), component.data(), static_cast<int32_t>(component.size()),
+                       0.5);
+        EXPECT_EQ(leafSets(tree), leafSets(fresh)) << "line " << line;
+        EXPECT_EQ(trees.currentLineage() == lineage, sameCube) << "line " << line;
+        lineage = trees.currentLineage();
+    };
+    step(-1, -1, false, __LINE__);
+    step(7, -1, true, __LINE__);                   // strictly inside the box
+    step(lowestX(component), -1, false, __LINE__); // on the low x side
+    step(-1, 7, true, __LINE__);                   // back inside
+    step(-1, count - 1, false, __LINE__);          // beyond the high y side
+    step(count - 1, -1, false, __LINE__);          // and away again
+}
+
 } // namespace
