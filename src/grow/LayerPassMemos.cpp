@@ -3,15 +3,6 @@
 // The edit watch keeps them: each refusal is a memo subscribed to the records it read.
 #include "recon/ReconstructionState.h"
 
-bool ReconstructionState::passRefusalStands(uint32_t kind, int32_t p) {
-    if (p < 0 || static_cast<size_t>(p) >= editWatch.watched.size()) {
-        return false; // no refusal is remembered outside growth
-    }
-    // Edits announced since the last flush invalidate the refusals that read what they changed.
-    flushEdits();
-    return passRefusals.get(static_cast<size_t>(p), kind - 1) != 0;
-}
-
 bool ReconstructionState::refusalWorthRemembering(uint32_t kind, int32_t p) {
     PointBits& earlier = refusedEarlier[kind - 1];
     if (p < 0 || static_cast<size_t>(p) >= editWatch.watched.size()) {

@@ -607,8 +607,17 @@ struct ReconstructionState {
     int32_t passRefusalBitsGrowth = -1;
     bool refusedInGrowthAny = false;
     // Whether a refusal of the given kind is remembered for p and still stands; flushes the
-    // announced edits first. Changes no record.
-    bool passRefusalStands(uint32_t kind, int32_t p);
+    // announced edits first. Changes no record. Inline: the passes after every layer ask it
+    // for nearly every open point.
+    bool passRefusalStands(uint32_t kind, int32_t p) {
+        if (p < 0 || static_cast<size_t>(p) >= editWatch.watched.size()) {
+            return false; // no refusal is remembered outside growth
+        }
+        // Edits announced since the last flush invalidate the refusals that read what they
+        // changed.
+        flushEdits();
+        return passRefusals.get(static_cast<size_t>(p), kind - 1) != 0;
+    }
     // Whether a refusal of the given kind of p, just reached, is to be remembered: from the
     // point's second growth with a refusal on. Notes the refusal.
     bool refusalWorthRemembering(uint32_t kind, int32_t p);
