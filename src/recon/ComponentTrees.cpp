@@ -292,11 +292,17 @@ bool ComponentTrees::unchangedSince(uint64_t lineage, int64_t version, const uin
     // that ends at or after the span's start is the only one that can meet it.
     const std::vector<uint64_t>& ranges = changedSince(from);
     const size_t rangeCount = ranges.size() / 2;
+    // Most spans lie wholly before the first range or after the last one.
+    const uint64_t lowest = rangeCount > 0 ? ranges.front() : ~uint64_t{0};
+    const uint64_t highest = rangeCount > 0 ? ranges.back() : 0;
     bool unchanged = true;
     for (size_t i = 0; i < count && unchanged; ++i) {
         uint64_t lo = 0;
         uint64_t hi = 0;
         Octree::keySpan(keys[i], lo, hi);
+        if (hi < lowest || lo > highest) {
+            continue;
+        }
         size_t first = 0;
         size_t last = rangeCount;
         while (first < last) {
