@@ -33,9 +33,25 @@ bool sameLeaves(const Octree& a, const Octree& b) {
 
 void ComponentTrees::differences(const std::vector<int32_t>& old, const std::vector<int32_t>& now) {
     changedPoints.clear();
-    if (old.size() == now.size() && std::equal(old.begin(), old.end(), now.begin())) {
+    // Each list holds a point once, so the points of a common beginning or end are in both:
+    // only what lies between them is compared (the breadth-first order of a component stays
+    // the same up to the first point whose links reach a change).
+    size_t head = 0;
+    const size_t shorter = std::min(old.size(), now.size());
+    while (head < shorter && old[head] == now[head]) {
+        ++head;
+    }
+    if (head == old.size() && head == now.size()) {
         return; // the same list (a component that came back untouched)
     }
+    size_t tail = 0;
+    while (tail < shorter - head && old[old.size() - 1 - tail] == now[now.size() - 1 - tail]) {
+        ++tail;
+    }
+    const auto oldFirst = old.begin() + static_cast<ptrdiff_t>(head);
+    const auto oldLast = old.end() - static_cast<ptrdiff_t>(tail);
+    const auto nowFirst = now.begin() + static_cast<ptrdiff_t>(head);
+    const auto nowLast = now.end() - static_cast<ptrdiff_t>(tail);
     // Two stamps per comparison: old members get the first, members of both the second.
     if (stamp >= UINT32_MAX - 2) {
         std::fill(stamps.begin(), stamps.end(), 0);
@@ -50,11 +66,12 @@ void ComponentTrees::differences(const std::vector<int32_t>& old, const std::vec
             stamps.resize(static_cast<size_t>(p) + 1, 0);
         }
     };
-    for (const int32_t p : old) {
-        reach(p);
-        stamps[static_cast<size_t>(p)] = inOld;
+    for (auto p = oldFirst; p != oldLast; ++p) {
+        reach(*p);
+        stamps[static_cast<size_t>(*p)] = inOld;
     }
-    for (const int32_t p : now) {
+    for (auto q = nowFirst; q != nowLast; ++q) {
+        const int32_t p = *q;
         reach(p);
         uint32_t& s = stamps[static_cast<size_t>(p)];
         if (s == inOld) {
@@ -63,9 +80,9 @@ void ComponentTrees::differences(const std::vector<int32_t>& old, const std::vec
             changedPoints.push_back(p); // joined
         }
     }
-    for (const int32_t p : old) {
-        if (stamps[static_cast<size_t>(p)] == inOld) {
-            changedPoints.push_back(p); // left
+    for (auto p = oldFirst; p != oldLast; ++p) {
+        if (stamps[static_cast<size_t>(*p)] == inOld) {
+            changedPoints.push_back(*p); // left
         }
     }
 }
