@@ -81,10 +81,12 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
                            bool allowThirdFaces, bool strictSeedCheck,
                            bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
                            bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
-                           bool joinFacingPieces, bool preparedCoordinates) {
+                           bool joinFacingPieces, bool seedUnreachedRegions,
+                           bool preparedCoordinates) {
     fanmesh::Options options;
     options.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     options.joinFacingPieces = joinFacingPieces;
+    options.seedUnreachedRegions = seedUnreachedRegions;
     options.bridgePinchedPoints = bridgePinchedPoints;
     options.keepFoldNeighbours = keepFoldNeighbours;
     options.allowThirdFaces = allowThirdFaces;
@@ -109,12 +111,12 @@ py::array reconstruct(const py::object& points, bool allComponents, int unwanted
                       bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
                       bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
                       bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
-                      bool joinFacingPieces) {
-    const fanmesh::Options options =
-        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  rayReach, maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces,
-                  strictSeedCheck, seedCheckIgnoresNearWalls, bridgePinchedPoints,
-                  keepFoldNeighbours, foldRemovalKeepsPiecesJoined, joinFacingPieces, false);
+                      bool joinFacingPieces, bool seedUnreachedRegions) {
+    const fanmesh::Options options = optionsOf(
+        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
+        maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
+        seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
+        foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
@@ -124,12 +126,13 @@ PythonResult reconstructFull(const py::object& points, bool allComponents, int u
                              bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
                              bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
                              bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
-                             bool joinFacingPieces, bool preparedCoordinates) {
+                             bool joinFacingPieces, bool seedUnreachedRegions,
+                             bool preparedCoordinates) {
     const fanmesh::Options options = optionsOf(
         allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
         maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
         seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
-        foldRemovalKeepsPiecesJoined, joinFacingPieces, preparedCoordinates);
+        foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -203,6 +206,10 @@ join_facing_pieces: before hole closing, pieces of surface that meet without joi
     of separate growths facing each other across a gap of about one spacing) are opened
     and joined, a piece facing the other way being turned round; False: they are left
     apart.
+seed_unreached_regions: once the growths have completed 90% of the points, seeding goes on
+    from points whose whole neighbourhood no growth has reached (a thin leg whose mouth the
+    front could not pass), instead of leaving such a part to be closed off by a lid; False:
+    seeding stops there.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -268,7 +275,8 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("bridge_pinched_points") = defaults.bridgePinchedPoints,
                py::arg("keep_fold_neighbours") = defaults.keepFoldNeighbours,
                py::arg("fold_removal_keeps_pieces_joined") = defaults.foldRemovalKeepsPiecesJoined,
-               py::arg("join_facing_pieces") = defaults.joinFacingPieces);
+               py::arg("join_facing_pieces") = defaults.joinFacingPieces,
+               py::arg("seed_unreached_regions") = defaults.seedUnreachedRegions);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
@@ -286,5 +294,6 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("keep_fold_neighbours") = defaults.keepFoldNeighbours,
                py::arg("fold_removal_keeps_pieces_joined") = defaults.foldRemovalKeepsPiecesJoined,
                py::arg("join_facing_pieces") = defaults.joinFacingPieces,
+               py::arg("seed_unreached_regions") = defaults.seedUnreachedRegions,
                py::arg("prepared_coordinates") = false);
 }

@@ -109,6 +109,11 @@ struct Options {
     // give no edge a third face; hole closing then fills the gap between the two borders
     // instead of putting a lid on each. false (--keep-pieces-apart): they are left apart.
     bool joinFacingPieces = true;
+    // Seeding goes on after the growths have completed 90% of the points, from points whose
+    // whole neighbourhood no growth has reached, so that a part the front never entered (a
+    // thin leg whose mouth it could not pass) is grown from a seed of its own instead of
+    // being closed off by a lid; false (--stop-seeding-at-share): seeding stops there.
+    bool seedUnreachedRegions = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

@@ -69,6 +69,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.keepFoldNeighbours = settings.keepFoldNeighbours;
     builder.foldRemovalKeepsPiecesJoined = settings.foldRemovalKeepsPiecesJoined;
     builder.joinFacingPieces = settings.joinFacingPieces;
+    builder.seedUnreachedRegions = settings.seedUnreachedRegions;
     builder.attachRecords(); // also builds the octree over all records
     const bool built = builder.build();
     builder.closeFiles();

@@ -28,6 +28,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.keepFoldNeighbours = options.keepFoldNeighbours;
     settings.foldRemovalKeepsPiecesJoined = options.foldRemovalKeepsPiecesJoined;
     settings.joinFacingPieces = options.joinFacingPieces;
+    settings.seedUnreachedRegions = options.seedUnreachedRegions;
     return settings;
 }
 

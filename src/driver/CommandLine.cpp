@@ -36,6 +36,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--keep-fold-neighbours",
     "--fold-removal-may-split",
     "--keep-pieces-apart",
+    "--stop-seeding-at-share",
     "--quiet",
     "--report",
     "--allow-third-faces",
@@ -168,6 +169,11 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "point of one piece is joined to the nearest border point of the other when "
                  "that is sound, so that hole closing fills the gap instead of putting a lid "
                  "on each border)");
+    app.add_flag("--stop-seeding-at-share", line.stopSeedingAtShare,
+                 "with INPUT: seeding stops once the growths have completed 90% of the points, "
+                 "as without INPUT (by default it goes on from points whose whole "
+                 "neighbourhood no growth has reached, such as a thin leg whose mouth the "
+                 "front could not pass, which would otherwise be closed off by a lid)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

@@ -56,6 +56,9 @@ struct CommandLine {
     // --keep-pieces-apart: with INPUT, pieces of surface whose open borders face each other
     // are not joined before hole closing (the rule without INPUT).
     bool keepPiecesApart = false;
+    // --stop-seeding-at-share: with INPUT, seeding stops once the growths have completed 90%
+    // of the points (the rule without INPUT), even where a part was never reached.
+    bool stopSeedingAtShare = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

@@ -102,6 +102,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.keepFoldNeighbours = line.keepFoldNeighbours;
     settings.foldRemovalKeepsPiecesJoined = !line.foldRemovalMaySplit;
     settings.joinFacingPieces = !line.keepPiecesApart;
+    settings.seedUnreachedRegions = !line.stopSeedingAtShare;
     return true;
 }
 

@@ -74,6 +74,9 @@ struct Settings {
     // Command line only: before hole closing, pieces of surface whose open borders face
     // each other across a narrow gap are joined (off: they are left apart).
     bool joinFacingPieces = false;
+    // Command line only: once the growths have completed 90% of the points, seeding goes on
+    // from points inside regions no growth has reached (off: it stops there).
+    bool seedUnreachedRegions = false;
 };
 
 // The ranges every surface (command line, settings file of path mode, library, Python)

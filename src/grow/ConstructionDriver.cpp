@@ -49,6 +49,21 @@ std::vector<int32_t> ReconstructionState::orderSeedCandidates(bool passedOver) c
     return order;
 }
 
+bool ReconstructionState::insideUnreachedRegion(int32_t p) const {
+    const auto untouched = [this](int32_t q) {
+        return pointState[static_cast<size_t>(q)] == 0 && vertices[q].connectedPoints.empty();
+    };
+    if (!untouched(p)) {
+        return false;
+    }
+    for (const int32_t q : vertices[p].neighbours) {
+        if (q >= 0 && q < activeCount && !untouched(q)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void ReconstructionState::constructSurface() {
     if (console != nullptr) {
         *console << "Constructing Surface ";
@@ -84,6 +99,9 @@ void ReconstructionState::constructSurface() {
     std::vector<int32_t> candidates = orderSeedCandidates(false);
     bool offeredPassedOver = false;
     bool stopAfterSeed = false;
+    // Set once the growths have completed the share of the points at which seeding would
+    // stop (with seedUnreachedRegions): only points inside unreached regions are offered.
+    bool seedingUnreached = false;
     layer = 1;
     // The seed check casts its rays through the all-points octree under the same rule as
     // the growth's visibility tests.
@@ -91,11 +109,22 @@ void ReconstructionState::constructSurface() {
     octree.perPointRays = strictSeedCheck;
     octree.exemptNeighbourRing = seedCheckIgnoresNearWalls;
 
+    // Drops the candidates at the end of the list that do not lie inside an unreached
+    // region, while only such points are offered (before their seed check, which can turn
+    // a candidate's normal round).
+    const auto dropReached = [&]() {
+        while (seedingUnreached && !candidates.empty() &&
+               !insideUnreachedRegion(candidates.back())) {
+            candidates.pop_back();
+        }
+    };
     while (true) {
+        dropReached();
         // An empty list (no active points at all) also ends the seeding.
         bool exhausted =
-            candidates.empty() || static_cast<float>(candidates.size()) <
-                                      MIN_CANDIDATE_SHARE * static_cast<float>(activeCount);
+            candidates.empty() ||
+            (!seedingUnreached && static_cast<float>(candidates.size()) <
+                                      MIN_CANDIDATE_SHARE * static_cast<float>(activeCount));
         // Take the smallest remaining variation; seeds enclosed on both sides are dropped.
         // The check may turn the candidate's normal round.
         const auto blockedBothWays = [this](int32_t c) {
@@ -105,6 +134,7 @@ void ReconstructionState::constructSurface() {
         while (!exhausted && blockedBothWays(candidates.back())) {
             GROWTH_NOTE("seed candidate %d blocked both ways\n", candidates.back());
             candidates.pop_back();
+            dropReached();
             exhausted = candidates.empty();
         }
         if (exhausted) {
@@ -191,7 +221,13 @@ void ReconstructionState::constructSurface() {
             break;
         }
         if (static_cast<float>(c) > COMPLETED_SHARE * static_cast<float>(activeCount)) {
-            stopAfterSeed = true;
+            // A part that no growth entered (a thin leg whose mouth the front could not pass)
+            // would be closed off by a lid in the clean-up; a seed inside it grows it instead.
+            if (seedUnreachedRegions) {
+                seedingUnreached = true;
+            } else {
+                stopAfterSeed = true;
+            }
         }
         if (stopAfterSeed) {
             break;

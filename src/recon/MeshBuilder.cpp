@@ -76,6 +76,7 @@ bool MeshBuilder::build() {
     state.keepFoldNeighbours = keepFoldNeighbours;
     state.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     state.joinFacingPieces = joinFacingPieces;
+    state.seedUnreachedRegions = seedUnreachedRegions;
     state.strictSeedCheck = strictSeedCheck;
     state.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
     state.constructSurface();

@@ -58,6 +58,8 @@ struct MeshBuilder {
     bool foldRemovalKeepsPiecesJoined = false;
     // Handed to the state's joinFacingPieces.
     bool joinFacingPieces = false;
+    // Handed to the state's seedUnreachedRegions.
+    bool seedUnreachedRegions = false;
     int32_t topIndex = 0;
     double header[HAND_OVER_HEADER_SIZE] = {};
     // Number of kept records; records from this index on are the removed ones.

@@ -101,6 +101,10 @@ struct ReconstructionState {
     // keep a fan whose withdrawal would cut the surface into separate pieces (a ring around
     // a thin part); see keepPiecesJoined.
     bool foldRemovalKeepsPiecesJoined = false;
+    // Once the growths have completed the share of the active points at which seeding
+    // stops, seeding goes on from points inside regions no growth has reached (see
+    // insideUnreachedRegion); off: it stops there.
+    bool seedUnreachedRegions = false;
     // Set under foldRemovalKeepsPiecesJoined while inconsistent-fan removal runs and while
     // the clean-up's link checks with open-point repair, and its first open-point
     // withdrawal and hole closing, run: every withdrawal of those passes spares a fan whose
@@ -778,6 +782,9 @@ struct ReconstructionState {
     static constexpr int32_t MAX_LAYER_ITERATIONS = 32;
     // Grows the surface from seeds and runs the clean-up passes.
     void constructSurface();
+    // Whether p and every active one of its neighbours are open and in no fan: p lies inside
+    // a region that no growth has reached. Reads the point states and connections only.
+    bool insideUnreachedRegion(int32_t p) const;
     // The active points to offer as seeds, the first to offer last: by ascending surface
     // variation, equal values by ascending index. With passedOver false every active point
     // has an entry, but a value shared by several points stands for the lowest index among

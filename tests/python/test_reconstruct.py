@@ -57,6 +57,18 @@ def test_same_mesh_as_command_line(command_line, shape, noise, options, flags):
     assert full.prepared_coordinates is None
 
 
+def test_seeding_inside_unreached_regions_as_on_the_command_line(command_line):
+    # 800 points never reach the share of completed points where the rule starts.
+    points = sample("legs", 2300, 4)
+    meshes = []
+    for options, flags in (({}, []),
+                           ({"seed_unreached_regions": False}, ["--stop-seeding-at-share"])):
+        expected_faces, _ = command_line.run(points, *flags)
+        meshes.append(fanmesh.reconstruct(points, **options))
+        np.testing.assert_array_equal(meshes[-1], expected_faces)
+    assert len(np.unique(meshes[0])) > len(np.unique(meshes[1]))
+
+
 def test_point_layouts_give_the_same_mesh():
     points = sample("torus", 800, 3)
     faces = fanmesh.reconstruct(points)
