@@ -291,7 +291,10 @@ void ReconstructionState::constructSurface() {
     while (withdrawOpenPoints()) {
     }
     GROWTH_STAGE("open-point withdrawal");
-    if (joinFacingPieces && joinFacingPiecesPass() > 0) {
+    // Joining opens lids first; only the guard above keeps the open-point withdrawal that
+    // follows from unravelling a piece from its opened lids, so without it there is no
+    // joining (a plate of 800 points lost every face that way).
+    if (joinFacingPieces && foldRemovalKeepsPiecesJoined && joinFacingPiecesPass() > 0) {
         while (withdrawOpenPoints()) {
         }
     }

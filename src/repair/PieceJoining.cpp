@@ -44,6 +44,42 @@ struct Pieces {
     }
 };
 
+// The completed points of each piece in increasing order, by the piece's root. Collected
+// once and again only after an attempt that changed which points are completed, so that
+// choosing the piece to turn costs a look-up rather than a walk over every point.
+struct PieceMembers {
+    std::vector<int32_t> start; // by root: where its points begin in points
+    std::vector<int32_t> points;
+    bool valid = false;
+
+    void collect(const ReconstructionState& state, Pieces& pieces, size_t n) {
+        start.assign(n + 1, 0);
+        for (int32_t p = 0; p < state.activeCount; ++p) {
+            if (state.pointState[static_cast<size_t>(p)] == 1) {
+                ++start[static_cast<size_t>(pieces.find(p)) + 1];
+            }
+        }
+        for (size_t r = 0; r < n; ++r) {
+            start[r + 1] += start[r];
+        }
+        points.assign(static_cast<size_t>(start[n]), 0);
+        std::vector<int32_t> next(start.begin(), start.end() - 1);
+        for (int32_t p = 0; p < state.activeCount; ++p) {
+            if (state.pointState[static_cast<size_t>(p)] == 1) {
+                points[static_cast<size_t>(next[static_cast<size_t>(pieces.find(p))]++)] = p;
+            }
+        }
+        valid = true;
+    }
+    int32_t size(int32_t root) const {
+        return start[static_cast<size_t>(root) + 1] - start[static_cast<size_t>(root)];
+    }
+    void copy(int32_t root, std::vector<int32_t>& out) const {
+        out.assign(points.begin() + start[static_cast<size_t>(root)],
+                   points.begin() + start[static_cast<size_t>(root) + 1]);
+    }
+};
+
 // The pieces joined by the fans of the completed points, over n points.
 Pieces piecesOf(const ReconstructionState& state, size_t n) {
     Pieces pieces(n);
@@ -132,6 +168,7 @@ int32_t ReconstructionState::joinFacingPiecesPass() {
             pieces = piecesOf(*this, n);
         }
     }
+    PieceMembers members;
     int32_t joins = 0;
     for (int32_t x = 0; x < activeCount; ++x) {
         if (pointState[static_cast<size_t>(x)] == 1 || vertices[x].connectedPoints.empty()) {
@@ -184,21 +221,10 @@ int32_t ReconstructionState::joinFacingPiecesPass() {
         if (openPointFacing(*this, x).dot(openPointFacing(*this, y)) < 0.0) {
             const int32_t rx = pieces.find(x);
             const int32_t ry = pieces.find(y);
-            int32_t sizeX = 0;
-            int32_t sizeY = 0;
-            for (int32_t p = 0; p < activeCount; ++p) {
-                if (pointState[static_cast<size_t>(p)] == 1) {
-                    const int32_t r = pieces.find(p);
-                    sizeX += r == rx ? 1 : 0;
-                    sizeY += r == ry ? 1 : 0;
-                }
+            if (!members.valid) {
+                members.collect(*this, pieces, n);
             }
-            const int32_t turned = sizeY <= sizeX ? ry : rx;
-            for (int32_t p = 0; p < activeCount; ++p) {
-                if (pointState[static_cast<size_t>(p)] == 1 && pieces.find(p) == turned) {
-                    turnedPiece.push_back(p);
-                }
-            }
+            members.copy(members.size(ry) <= members.size(rx) ? ry : rx, turnedPiece);
             turnPiece(turnedPiece);
         }
         // A join refused from here on turns the piece back.
@@ -261,6 +287,7 @@ int32_t ReconstructionState::joinFacingPiecesPass() {
             addConnection(entries[i], x);
         }
         setPointState(x, 1);
+        members.valid = false;
         if (!bridgePinchedPoint(y) || pointState[static_cast<size_t>(y)] != 1) {
             if (pointState[static_cast<size_t>(x)] == 1) {
                 withdrawFan(x);

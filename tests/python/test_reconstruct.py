@@ -30,7 +30,7 @@ CASES = [
      ["--withdraw-pinched-points", "--max-fan-tilt", "0"]),
     ("legs", 0.0, {"keep_fold_neighbours": True}, ["--keep-fold-neighbours"]),
     ("plate", 0.0, {"fold_removal_keeps_pieces_joined": False}, ["--fold-removal-may-split"]),
-    ("knot", 0.0, {"join_facing_pieces": False}, ["--keep-pieces-apart"]),
+    ("plate", 0.0, {"join_facing_pieces": False}, ["--keep-pieces-apart"]),
 ]
 
 
