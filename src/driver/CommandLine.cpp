@@ -168,7 +168,7 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "across a narrow gap are left apart, as without INPUT (by default a border "
                  "point of one piece is joined to the nearest border point of the other when "
                  "that is sound, so that hole closing fills the gap instead of putting a lid "
-                 "on each border)");
+                 "on each border; --fold-removal-may-split also leaves them apart)");
     app.add_flag("--stop-seeding-at-share", line.stopSeedingAtShare,
                  "with INPUT: seeding stops once the growths have completed 90% of the points, "
                  "as without INPUT (by default it goes on from points whose whole "
