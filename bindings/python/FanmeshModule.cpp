@@ -82,11 +82,12 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
                            bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
                            bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
                            bool joinFacingPieces, bool seedUnreachedRegions,
-                           bool preparedCoordinates) {
+                           bool fillPastInnerChords, bool preparedCoordinates) {
     fanmesh::Options options;
     options.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     options.joinFacingPieces = joinFacingPieces;
     options.seedUnreachedRegions = seedUnreachedRegions;
+    options.fillPastInnerChords = fillPastInnerChords;
     options.bridgePinchedPoints = bridgePinchedPoints;
     options.keepFoldNeighbours = keepFoldNeighbours;
     options.allowThirdFaces = allowThirdFaces;
@@ -111,12 +112,13 @@ py::array reconstruct(const py::object& points, bool allComponents, int unwanted
                       bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
                       bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
                       bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
-                      bool joinFacingPieces, bool seedUnreachedRegions) {
-    const fanmesh::Options options = optionsOf(
-        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
-        maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
-        seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
-        foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, false);
+                      bool joinFacingPieces, bool seedUnreachedRegions, bool fillPastInnerChords) {
+    const fanmesh::Options options =
+        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
+                  rayReach, maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces,
+                  strictSeedCheck, seedCheckIgnoresNearWalls, bridgePinchedPoints,
+                  keepFoldNeighbours, foldRemovalKeepsPiecesJoined, joinFacingPieces,
+                  seedUnreachedRegions, fillPastInnerChords, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
@@ -127,12 +129,13 @@ PythonResult reconstructFull(const py::object& points, bool allComponents, int u
                              bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
                              bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
                              bool joinFacingPieces, bool seedUnreachedRegions,
-                             bool preparedCoordinates) {
-    const fanmesh::Options options = optionsOf(
-        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
-        maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
-        seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
-        foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, preparedCoordinates);
+                             bool fillPastInnerChords, bool preparedCoordinates) {
+    const fanmesh::Options options =
+        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
+                  rayReach, maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces,
+                  strictSeedCheck, seedCheckIgnoresNearWalls, bridgePinchedPoints,
+                  keepFoldNeighbours, foldRemovalKeepsPiecesJoined, joinFacingPieces,
+                  seedUnreachedRegions, fillPastInnerChords, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -210,6 +213,11 @@ seed_unreached_regions: once the growths have completed 90% of the points, seedi
     from points whose whole neighbourhood no growth has reached (a thin leg whose mouth the
     front could not pass), instead of leaving such a part to be closed off by a lid; False:
     seeding stops there.
+fill_past_inner_chords: hole closing fills a hole past an edge between two of its border
+    points, not next to each other on the border, that already has a face on each side and
+    so lies within the surface (a narrow strip joining a thin leg to the body), where
+    withdrawing the fans at its ends would cut the surface apart; False: they are withdrawn.
+    Has no effect with allow_third_faces.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -276,7 +284,8 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("keep_fold_neighbours") = defaults.keepFoldNeighbours,
                py::arg("fold_removal_keeps_pieces_joined") = defaults.foldRemovalKeepsPiecesJoined,
                py::arg("join_facing_pieces") = defaults.joinFacingPieces,
-               py::arg("seed_unreached_regions") = defaults.seedUnreachedRegions);
+               py::arg("seed_unreached_regions") = defaults.seedUnreachedRegions,
+               py::arg("fill_past_inner_chords") = defaults.fillPastInnerChords);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
@@ -295,5 +304,6 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("fold_removal_keeps_pieces_joined") = defaults.foldRemovalKeepsPiecesJoined,
                py::arg("join_facing_pieces") = defaults.joinFacingPieces,
                py::arg("seed_unreached_regions") = defaults.seedUnreachedRegions,
+               py::arg("fill_past_inner_chords") = defaults.fillPastInnerChords,
                py::arg("prepared_coordinates") = false);
 }

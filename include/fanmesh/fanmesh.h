@@ -114,6 +114,13 @@ struct Options {
     // thin leg whose mouth it could not pass) is grown from a seed of its own instead of
     // being closed off by a lid; false (--stop-seeding-at-share): seeding stops there.
     bool seedUnreachedRegions = true;
+    // Hole closing fills a hole past an edge between two of its border points that are not
+    // next to each other on the border when that edge already has a face on each side, so
+    // lies within the surface, and withdrawing the fans at its ends would cut the surface
+    // apart (as a narrow strip joining a thin leg to the body, round which the border of
+    // the gap at the leg's top runs: the leg was cut off, closed by lids and dropped);
+    // false (--withdraw-at-inner-chords): they are withdrawn. Needs allowThirdFaces false.
+    bool fillPastInnerChords = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

@@ -70,6 +70,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.foldRemovalKeepsPiecesJoined = settings.foldRemovalKeepsPiecesJoined;
     builder.joinFacingPieces = settings.joinFacingPieces;
     builder.seedUnreachedRegions = settings.seedUnreachedRegions;
+    builder.fillPastInnerChords = settings.fillPastInnerChords;
     builder.attachRecords(); // also builds the octree over all records
     const bool built = builder.build();
     builder.closeFiles();

@@ -37,6 +37,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--fold-removal-may-split",
     "--keep-pieces-apart",
     "--stop-seeding-at-share",
+    "--withdraw-at-inner-chords",
     "--quiet",
     "--report",
     "--allow-third-faces",
@@ -174,6 +175,14 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "as without INPUT (by default it goes on from points whose whole "
                  "neighbourhood no growth has reached, such as a thin leg whose mouth the "
                  "front could not pass, which would otherwise be closed off by a lid)");
+    app.add_flag("--withdraw-at-inner-chords", line.withdrawAtInnerChords,
+                 "with INPUT: hole closing withdraws the fans at both ends of every edge "
+                 "between two points of a hole's border that are not next to each other on it, "
+                 "as without INPUT, even where that edge already has a face on each side, so "
+                 "lies within the surface, and the withdrawal cuts the surface apart (by "
+                 "default such a hole, as the gap round a thin leg joined to the body by a "
+                 "narrow strip, is filled past that edge; --allow-third-faces also withdraws "
+                 "them)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

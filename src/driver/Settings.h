@@ -77,6 +77,10 @@ struct Settings {
     // Command line only: once the growths have completed 90% of the points, seeding goes on
     // from points inside regions no growth has reached (off: it stops there).
     bool seedUnreachedRegions = false;
+    // Command line only: hole closing fills a hole past an edge between two non-adjacent
+    // border points that already has a face on each side where withdrawing the fans at its
+    // ends would cut the surface apart (off: they are withdrawn).
+    bool fillPastInnerChords = false;
 };
 
 // The ranges every surface (command line, settings file of path mode, library, Python)

@@ -77,6 +77,7 @@ bool MeshBuilder::build() {
     state.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     state.joinFacingPieces = joinFacingPieces;
     state.seedUnreachedRegions = seedUnreachedRegions;
+    state.fillPastInnerChords = fillPastInnerChords;
     state.strictSeedCheck = strictSeedCheck;
     state.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
     state.constructSurface();

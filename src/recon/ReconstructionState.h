@@ -105,6 +105,13 @@ struct ReconstructionState {
     // stops, seeding goes on from points inside regions no growth has reached (see
     // insideUnreachedRegion); off: it stops there.
     bool seedUnreachedRegions = false;
+    // Hole closing does not take an edge between two non-adjacent border points of a hole
+    // for a chord across it when the edge already has a face on each side and withdrawing
+    // every fan at its ends would cut the surface apart: such an edge lies within the
+    // surface beside the hole (as in a narrow strip joining a thin leg to the body, round
+    // which one border runs). Applied only with refuseThirdFaces, whose ear test keeps the
+    // fill from giving that edge a third face.
+    bool fillPastInnerChords = false;
     // Set under foldRemovalKeepsPiecesJoined while inconsistent-fan removal runs and while
     // the clean-up's link checks with open-point repair, and its first open-point
     // withdrawal and hole closing, run: every withdrawal of those passes spares a fan whose

@@ -190,10 +190,66 @@ void markDeadEndPath(HoleWork& work, int64_t version) {
     }
 }
 
+// Whether withdrawing together every fan that holds x or y would cut the completed points
+// into separate pieces: the completed fan members of those fans, other than their owners,
+// are not all joined by the fans of the completed points that remain.
+bool ownersWithdrawalSplits(const ReconstructionState& state, int32_t x, int32_t y) {
+    std::vector<uint8_t> mark(static_cast<size_t>(state.totalCount), 0); // 1: withdrawn, 2: seen
+    std::vector<int32_t> owners;
+    for (const int32_t p : {x, y}) {
+        for (const int32_t o : state.vertices[p].connectedPoints) {
+            if (state.pointState[static_cast<size_t>(o)] == 1 && state.indexInFan(o, p) >= 0) {
+                mark[static_cast<size_t>(o)] = 1;
+                owners.push_back(o);
+            }
+        }
+    }
+    std::vector<int32_t> members;
+    for (const int32_t o : owners) {
+        const Vertex& record = state.vertices[o];
+        for (int32_t k = 0; k < record.triangleFanCount; ++k) {
+            const int32_t m = record.triangleFan[k];
+            if (state.pointState[static_cast<size_t>(m)] == 1 &&
+                mark[static_cast<size_t>(m)] == 0) {
+                members.push_back(m);
+            }
+        }
+    }
+    if (members.size() < 2) {
+        return false;
+    }
+    // Walk from the first member through fans of the remaining completed points.
+    std::vector<int32_t> queue = {members[0]};
+    mark[static_cast<size_t>(members[0])] = 2;
+    for (size_t head = 0; head < queue.size(); ++head) {
+        const Vertex& record = state.vertices[queue[head]];
+        const auto visit = [&](int32_t n) {
+            if (n >= 0 && n < state.totalCount && state.pointState[static_cast<size_t>(n)] == 1 &&
+                mark[static_cast<size_t>(n)] == 0) {
+                mark[static_cast<size_t>(n)] = 2;
+                queue.push_back(n);
+            }
+        };
+        for (int32_t k = 0; k < record.triangleFanCount; ++k) {
+            visit(record.triangleFan[k]);
+        }
+        for (const int32_t c : record.connectedPoints) {
+            visit(c);
+        }
+    }
+    return std::any_of(members.begin(), members.end(),
+                       [&mark](int32_t m) { return mark[static_cast<size_t>(m)] != 2; });
+}
+
 // A fan that holds a loop point x next to a loop point other than the loop neighbours of
-// x cuts across the loop: the fans at both ends of that chord are withdrawn.
+// x cuts across the loop: the fans at both ends of that chord are withdrawn. Under
+// fillPastInnerChords (with the ear test that refuses third faces) an edge that already has
+// a face on each side, and whose fans cannot be withdrawn without cutting the surface
+// apart, is no chord: it lies within the surface beside the hole, as in a narrow strip
+// joining a thin leg to the body round which the border of the gap runs.
 bool loopHasChord(ReconstructionState& state, HoleWork& work) {
     const size_t length = work.loop.size();
+    const bool innerEdgesPass = state.fillPastInnerChords && state.refuseThirdFaces;
     for (size_t k = 0; k < length; ++k) {
         const int32_t x = work.loop[k];
         const int32_t b = work.loop[(k + length - 1) % length];
@@ -205,6 +261,11 @@ bool loopHasChord(ReconstructionState& state, HoleWork& work) {
             const int32_t sides[2] = {state.prevInFan(o, x), state.nextInFan(o, x)};
             for (const int32_t y : sides) {
                 if (y != b && y != c && y != x && work.loopPosition[static_cast<size_t>(y)] >= 0) {
+                    int32_t corners[2];
+                    if (innerEdgesPass && state.edgeFaceCorners(x, y, corners, 2) >= 2 &&
+                        ownersWithdrawalSplits(state, x, y)) {
+                        continue;
+                    }
                     state.withdrawOwners(x);
                     state.withdrawOwners(y);
                     return true;

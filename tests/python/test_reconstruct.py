@@ -30,7 +30,10 @@ CASES = [
      ["--withdraw-pinched-points", "--max-fan-tilt", "0"]),
     ("legs", 0.0, {"keep_fold_neighbours": True}, ["--keep-fold-neighbours"]),
     ("plate", 0.0, {"fold_removal_keeps_pieces_joined": False}, ["--fold-removal-may-split"]),
-    ("plate", 0.0, {"join_facing_pieces": False}, ["--keep-pieces-apart"]),
+    # (This plate with pieces apart and holes filled past inner strips keeps no face.)
+    ("plate", 0.0, {"join_facing_pieces": False, "fill_past_inner_chords": False},
+     ["--keep-pieces-apart", "--withdraw-at-inner-chords"]),
+    ("plate", 0.0, {"fill_past_inner_chords": False}, ["--withdraw-at-inner-chords"]),
 ]
 
 

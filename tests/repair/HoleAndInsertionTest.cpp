@@ -97,6 +97,26 @@ int32_t edgesWithThirdFace(const ReconstructionState& state) {
                                               [](const auto& edge) { return edge.second > 2; }));
 }
 
+// The island's loop 1-2-3-4 with the chord 1-3, which the fans of 5 and 6 give a face on
+// each side. An edge inside the surface is filled past only where withdrawing the fans at
+// its ends would cut the surface apart; here nothing stays joined through them, so even
+// with fillPastInnerChords the chord's fans are withdrawn as before.
+TEST(CleanupHoles, InnerEdgeWhoseFansHoldNothingTogetherIsAChord) {
+    TestCloud cloud(islandPositions);
+    buildIsland(cloud, true);
+    ReconstructionState& state = cloud.state;
+    state.fillPastInnerChords = true;
+    state.refuseThirdFaces = true;
+    state.cleaningUp = true;
+    int32_t corners[2];
+    ASSERT_EQ(state.edgeFaceCorners(1, 3, corners, 2), 2);
+    EXPECT_FALSE(state.closeHoles());
+    for (int32_t p = 0; p < 8; ++p) {
+        EXPECT_EQ(state.pointState[p], 0) << p;
+    }
+    EXPECT_TRUE(fanLinksConsistent(state));
+}
+
 // A planar patch with the triangle (0, 1, 2) missing, so that 0 is open between its open
 // ends 1 and 2, and a fin: point 37 above the edge 1-2 with the fan [1, 2, 38], which puts
 // a second face on that edge. Closing the ear at 0 across 1-2 gives the edge a third face.
