@@ -10,6 +10,9 @@
 
 namespace {
 
+// How many queued points ahead of the one being expanded the search requests the link row.
+constexpr uint32_t LINK_ROWS_AHEAD = 8;
+
 // Splits the open points into components as a layer pass finds them, each listed from its
 // lowest point in breadth-first order; the components follow one another in components,
 // and ends holds where each one ends.
@@ -43,6 +46,15 @@ void findComponents(const ReconstructionState& state, std::vector<int32_t>& comp
         blocked[i] = 1;
         listed[tail++] = static_cast<int32_t>(i);
         for (; front < tail; ++front) {
+            // The rows are read in queue order, scattered over the whole table: the row a
+            // few places ahead is requested now so that it has arrived when its turn comes.
+            // A row may straddle two cache lines, so both of its ends are requested.
+            if (front + LINK_ROWS_AHEAD < tail) {
+                const int32_t* ahead = rows + static_cast<size_t>(listed[front + LINK_ROWS_AHEAD]) *
+                                                  static_cast<size_t>(NEIGHBOUR_COUNT);
+                __builtin_prefetch(ahead);
+                __builtin_prefetch(ahead + NEIGHBOUR_COUNT - 1);
+            }
             const int32_t* neighbours =
                 rows + static_cast<size_t>(listed[front]) * static_cast<size_t>(NEIGHBOUR_COUNT);
 #pragma GCC unroll 16
