@@ -75,19 +75,19 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
     return fanmesh::reconstruct(xyz, count, options);
 }
 
-fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
-                           bool keepInconsistentFans, double rayHitDistance, double rayReach,
-                           double maxFanTilt, double openRiseLimit, bool hiddenUnderTriangles,
-                           bool allowThirdFaces, bool strictSeedCheck,
-                           bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
-                           bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
-                           bool joinFacingPieces, bool seedUnreachedRegions,
-                           bool fillPastInnerChords, bool preparedCoordinates) {
+fanmesh::Options
+optionsOf(bool allComponents, int unwantedPercent, int maxLayers, bool keepInconsistentFans,
+          double rayHitDistance, double rayReach, double maxFanTilt, double openRiseLimit,
+          bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
+          bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints, bool keepFoldNeighbours,
+          bool foldRemovalKeepsPiecesJoined, bool joinFacingPieces, bool seedUnreachedRegions,
+          bool fillPastInnerChords, bool reinsertAfterFoldRemoval, bool preparedCoordinates) {
     fanmesh::Options options;
     options.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     options.joinFacingPieces = joinFacingPieces;
     options.seedUnreachedRegions = seedUnreachedRegions;
     options.fillPastInnerChords = fillPastInnerChords;
+    options.reinsertAfterFoldRemoval = reinsertAfterFoldRemoval;
     options.bridgePinchedPoints = bridgePinchedPoints;
     options.keepFoldNeighbours = keepFoldNeighbours;
     options.allowThirdFaces = allowThirdFaces;
@@ -112,13 +112,14 @@ py::array reconstruct(const py::object& points, bool allComponents, int unwanted
                       bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
                       bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
                       bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
-                      bool joinFacingPieces, bool seedUnreachedRegions, bool fillPastInnerChords) {
+                      bool joinFacingPieces, bool seedUnreachedRegions, bool fillPastInnerChords,
+                      bool reinsertAfterFoldRemoval) {
     const fanmesh::Options options =
         optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
                   rayReach, maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces,
                   strictSeedCheck, seedCheckIgnoresNearWalls, bridgePinchedPoints,
                   keepFoldNeighbours, foldRemovalKeepsPiecesJoined, joinFacingPieces,
-                  seedUnreachedRegions, fillPastInnerChords, false);
+                  seedUnreachedRegions, fillPastInnerChords, reinsertAfterFoldRemoval, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
@@ -129,13 +130,14 @@ PythonResult reconstructFull(const py::object& points, bool allComponents, int u
                              bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
                              bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
                              bool joinFacingPieces, bool seedUnreachedRegions,
-                             bool fillPastInnerChords, bool preparedCoordinates) {
-    const fanmesh::Options options =
-        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  rayReach, maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces,
-                  strictSeedCheck, seedCheckIgnoresNearWalls, bridgePinchedPoints,
-                  keepFoldNeighbours, foldRemovalKeepsPiecesJoined, joinFacingPieces,
-                  seedUnreachedRegions, fillPastInnerChords, preparedCoordinates);
+                             bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
+                             bool preparedCoordinates) {
+    const fanmesh::Options options = optionsOf(
+        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
+        maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
+        seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
+        foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, fillPastInnerChords,
+        reinsertAfterFoldRemoval, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -218,6 +220,10 @@ fill_past_inner_chords: hole closing fills a hole past an edge between two of it
     so lies within the surface (a narrow strip joining a thin leg to the body), where
     withdrawing the fans at its ends would cut the surface apart; False: they are withdrawn.
     Has no effect with allow_third_faces.
+reinsert_after_fold_removal: after the removal of fans that face against their point's
+    normal, each point left out of the mesh is inserted again into the nearest triangle
+    over it, unless that leaves a fan facing against its point's normal; False: they stay
+    out.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -285,7 +291,8 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("fold_removal_keeps_pieces_joined") = defaults.foldRemovalKeepsPiecesJoined,
                py::arg("join_facing_pieces") = defaults.joinFacingPieces,
                py::arg("seed_unreached_regions") = defaults.seedUnreachedRegions,
-               py::arg("fill_past_inner_chords") = defaults.fillPastInnerChords);
+               py::arg("fill_past_inner_chords") = defaults.fillPastInnerChords,
+               py::arg("reinsert_after_fold_removal") = defaults.reinsertAfterFoldRemoval);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
@@ -305,5 +312,6 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("join_facing_pieces") = defaults.joinFacingPieces,
                py::arg("seed_unreached_regions") = defaults.seedUnreachedRegions,
                py::arg("fill_past_inner_chords") = defaults.fillPastInnerChords,
+               py::arg("reinsert_after_fold_removal") = defaults.reinsertAfterFoldRemoval,
                py::arg("prepared_coordinates") = false);
 }

@@ -121,6 +121,13 @@ struct Options {
     // the gap at the leg's top runs: the leg was cut off, closed by lids and dropped);
     // false (--withdraw-at-inner-chords): they are withdrawn. Needs allowThirdFaces false.
     bool fillPastInnerChords = true;
+    // The removal of fans that face against their point's normal leaves their points, and
+    // those of the fan neighbours withdrawn with them, out of the re-closed holes. After it,
+    // each point outside the mesh is inserted again into the nearest triangle over it, and
+    // the insertion is taken back when a fan it changed would then hold a triangle facing
+    // against its point's normal (a fold); false (--leave-points-out-after-folds): they
+    // stay out.
+    bool reinsertAfterFoldRemoval = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

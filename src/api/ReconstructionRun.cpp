@@ -71,6 +71,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.joinFacingPieces = settings.joinFacingPieces;
     builder.seedUnreachedRegions = settings.seedUnreachedRegions;
     builder.fillPastInnerChords = settings.fillPastInnerChords;
+    builder.reinsertAfterFoldRemoval = settings.reinsertAfterFoldRemoval;
     builder.attachRecords(); // also builds the octree over all records
     const bool built = builder.build();
     builder.closeFiles();

@@ -30,6 +30,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.joinFacingPieces = options.joinFacingPieces;
     settings.seedUnreachedRegions = options.seedUnreachedRegions;
     settings.fillPastInnerChords = options.fillPastInnerChords;
+    settings.reinsertAfterFoldRemoval = options.reinsertAfterFoldRemoval;
     return settings;
 }
 

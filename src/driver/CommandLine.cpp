@@ -38,6 +38,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--keep-pieces-apart",
     "--stop-seeding-at-share",
     "--withdraw-at-inner-chords",
+    "--leave-points-out-after-folds",
     "--quiet",
     "--report",
     "--allow-third-faces",
@@ -183,6 +184,11 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "default such a hole, as the gap round a thin leg joined to the body by a "
                  "narrow strip, is filled past that edge; --allow-third-faces also withdraws "
                  "them)");
+    app.add_flag("--leave-points-out-after-folds", line.leavePointsOutAfterFolds,
+                 "with INPUT: the points that the removal of fans facing against their "
+                 "point's normal leaves out of the mesh stay out, as without INPUT (by default "
+                 "each is inserted again into the nearest triangle over it, unless that leaves "
+                 "a fan facing against its point's normal)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

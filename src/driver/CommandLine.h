@@ -63,6 +63,9 @@ struct CommandLine {
     // an edge between two non-adjacent border points of a hole even where that edge lies
     // within the surface and the withdrawal cuts it apart (the rule without INPUT).
     bool withdrawAtInnerChords = false;
+    // --leave-points-out-after-folds: with INPUT, the points that inconsistent-fan removal
+    // leaves out of the mesh stay out (the rule without INPUT).
+    bool leavePointsOutAfterFolds = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

@@ -104,6 +104,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.joinFacingPieces = !line.keepPiecesApart;
     settings.seedUnreachedRegions = !line.stopSeedingAtShare;
     settings.fillPastInnerChords = !line.withdrawAtInnerChords;
+    settings.reinsertAfterFoldRemoval = !line.leavePointsOutAfterFolds;
     return true;
 }
 

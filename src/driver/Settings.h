@@ -81,6 +81,9 @@ struct Settings {
     // border points that already has a face on each side where withdrawing the fans at its
     // ends would cut the surface apart (off: they are withdrawn).
     bool fillPastInnerChords = false;
+    // Command line only: after inconsistent-fan removal, the points outside the mesh are
+    // inserted again where that folds no fan (off: they stay out).
+    bool reinsertAfterFoldRemoval = false;
 };
 
 // The ranges every surface (command line, settings file of path mode, library, Python)

@@ -323,6 +323,13 @@ void ReconstructionState::constructSurface() {
                 updatePointNormal(k);
             }
         }
+        // The holes the removal re-closed leave their points out of the mesh; each is put
+        // back into the triangle over it where that folds no fan. A pass can give a point
+        // left out by an earlier one a triangle over it, so passes go on while one inserts.
+        if (reinsertAfterFoldRemoval) {
+            while (reinsertWithoutFolds() > 0) {
+            }
+        }
     }
     GROWTH_STAGE("fold removal");
     if (keepLargestComponent) {

@@ -78,6 +78,7 @@ bool MeshBuilder::build() {
     state.joinFacingPieces = joinFacingPieces;
     state.seedUnreachedRegions = seedUnreachedRegions;
     state.fillPastInnerChords = fillPastInnerChords;
+    state.reinsertAfterFoldRemoval = reinsertAfterFoldRemoval;
     state.strictSeedCheck = strictSeedCheck;
     state.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
     state.constructSurface();

@@ -112,6 +112,10 @@ struct ReconstructionState {
     // which one border runs). Applied only with refuseThirdFaces, whose ear test keeps the
     // fill from giving that edge a third face.
     bool fillPastInnerChords = false;
+    // After inconsistent-fan removal, the points outside the mesh are inserted again into
+    // the nearest triangle over them, each insertion taken back when it folds a fan (see
+    // reinsertWithoutFolds); off: they stay out.
+    bool reinsertAfterFoldRemoval = false;
     // Set under foldRemovalKeepsPiecesJoined while inconsistent-fan removal runs and while
     // the clean-up's link checks with open-point repair, and its first open-point
     // withdrawal and hole closing, run: every withdrawal of those passes spares a fan whose
@@ -195,7 +199,28 @@ struct ReconstructionState {
         if (watchedKinds != nullptr && (watchedKinds[x] & kindsEditedBy(kind)) != 0) {
             copyBeforeEdit(kind, x);
         }
+        if (trialEdits != nullptr) {
+            keepBeforeTrialEdit(x);
+        }
     }
+    // A trial edit of the mesh that can be taken back: while it runs, every record (and
+    // its state) is copied before its first edit (TrialEdits.cpp).
+    struct TrialEdits {
+        std::vector<int32_t> points; // the edited records, in the order of their first edit
+        std::vector<Vertex> records; // each as it was before that edit
+        std::vector<uint8_t> states;
+        std::vector<uint8_t> kept; // per record: copied since the trial began
+        size_t completions = 0;    // length of completionOrder when the trial began
+    };
+    // The trial under way, or null.
+    TrialEdits* trialEdits = nullptr;
+    void keepBeforeTrialEdit(int32_t x);
+    // Starts a trial: edits from here on are copied into trial.
+    void beginTrial(TrialEdits& trial);
+    // Keeps the trial's edits and ends it.
+    void keepTrial(TrialEdits& trial);
+    // Puts every record the trial edited back as it was, and ends it.
+    void takeBackTrial(TrialEdits& trial);
 #ifdef FANMESH_CHECK_FAN_MEMO
     bool copyEveryEdit = false;
 #endif
@@ -867,6 +892,10 @@ struct ReconstructionState {
     void closeHolesRounds();
     void insertEnclosedPoints();
     void insertRemovedPoints();
+    // Inserts each open point outside the mesh into the nearest triangle over it; an
+    // insertion after which a fan it changed faces against its point's normal is taken
+    // back. Returns the number of points inserted.
+    int32_t reinsertWithoutFolds();
     void removeInconsistentFansPass();
     void keepLargestComponentPass();
     // The nearest fan triangle (o, t, v) over point i and its distance; false when none.

@@ -224,3 +224,60 @@ void ReconstructionState::insertRemovedPoints() {
     }
     activeCount = totalCount;
 }
+
+// Whether a triangle of the fan of p faces against p's normal or against the sum of the
+// fan's own triangle normals (each weighted by its area): a fold at p.
+static bool fanFolds(const ReconstructionState& state, int32_t p) {
+    const Vertex& record = state.vertices[p];
+    const int32_t count = record.triangleFanCount;
+    Vector3 normals[MAX_FAN_SIZE];
+    Vector3 sum(0.0, 0.0, 0.0);
+    for (int32_t k = 0; k < count; ++k) {
+        normals[k] = triangleNormal(record.position, state.vertices[record.triangleFan[k]].position,
+                                    state.vertices[record.triangleFan[(k + 1) % count]].position);
+        sum.add(normals[k]);
+    }
+    for (int32_t k = 0; k < count; ++k) {
+        if (normals[k].dot(record.normal) < 0.0 || normals[k].dot(sum) < 0.0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int32_t ReconstructionState::reinsertWithoutFolds() {
+    int32_t o = -1;
+    int32_t t = -1;
+    int32_t v = -1;
+    double d = 0.0;
+    int32_t inserted = 0;
+    TrialEdits trial;
+    std::vector<int32_t> edited;
+    for (int32_t i = 0; i < activeCount; ++i) {
+        if (pointState[static_cast<size_t>(i)] == 1 || !vertices[i].connectedPoints.empty() ||
+            !findCoveringTriangle(i, o, t, v, d)) {
+            continue;
+        }
+        beginTrial(trial);
+        bool folds = !insertAndFlip(*this, i, o, t, v);
+        // Every completed point whose record the insertion edited takes its normal again
+        // from its fan as it now stands; none may fold.
+        edited = trial.points;
+        for (const int32_t p : edited) {
+            if (pointState[static_cast<size_t>(p)] == 1) {
+                updatePointNormal(p);
+            }
+        }
+        for (size_t k = 0; k < edited.size() && !folds; ++k) {
+            const int32_t p = edited[k];
+            folds = pointState[static_cast<size_t>(p)] == 1 && fanFolds(*this, p);
+        }
+        if (folds) {
+            takeBackTrial(trial);
+        } else {
+            keepTrial(trial);
+            ++inserted;
+        }
+    }
+    return inserted;
+}

@@ -34,6 +34,7 @@ CASES = [
     ("plate", 0.0, {"join_facing_pieces": False, "fill_past_inner_chords": False},
      ["--keep-pieces-apart", "--withdraw-at-inner-chords"]),
     ("plate", 0.0, {"fill_past_inner_chords": False}, ["--withdraw-at-inner-chords"]),
+    ("legs", 0.0, {"reinsert_after_fold_removal": False}, ["--leave-points-out-after-folds"]),
 ]
 
 

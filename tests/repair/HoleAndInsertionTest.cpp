@@ -290,6 +290,44 @@ TEST(CleanupInsertion, RemovedPointIsInsertedAndActivated) {
     EXPECT_TRUE(fanLinksConsistent(cloud.state));
 }
 
+// Reinsertion after fold removal: point 37 just above the triangle (0, 1, 2) goes in; placed
+// far off the patch, where only the tilted normal of point 0 leads to that triangle, its
+// insertion would give the triangle over the edge 1-2 to the wrong side, and every record
+// is left exactly as it was.
+TEST(CleanupInsertion, ReinsertionIsTakenBackWhereItFolds) {
+    meshtest::PointAbovePatch above;
+    ReconstructionState& state = above.cloud.state;
+    EXPECT_EQ(state.reinsertWithoutFolds(), 1);
+    EXPECT_EQ(state.pointState[37], 1);
+    EXPECT_TRUE(fanLinksConsistent(state));
+
+    meshtest::PointAbovePatch off;
+    off.cloud.records[37].position = Vector3(3.0, 0.3, 1.2);
+    off.cloud.records[0].normal = Vector3(0.894427, 0.0, 0.447214);
+    ReconstructionState& folding = off.cloud.state;
+    int32_t o = -1;
+    int32_t t = -1;
+    int32_t v = -1;
+    double d = 0.0;
+    ASSERT_TRUE(folding.findCoveringTriangle(37, o, t, v, d));
+    EXPECT_EQ(o, 0);
+    const std::vector<Vertex> before = off.cloud.records;
+    const size_t completions = folding.completionOrder.size();
+    EXPECT_EQ(folding.reinsertWithoutFolds(), 0);
+    EXPECT_EQ(folding.pointState[37], 0);
+    EXPECT_EQ(folding.completionOrder.size(), completions);
+    for (size_t p = 0; p < before.size(); ++p) {
+        EXPECT_EQ(off.cloud.fan(static_cast<int32_t>(p)),
+                  std::vector<int32_t>(before[p].triangleFan.first(before[p].triangleFanCount),
+                                       before[p].triangleFan.first(before[p].triangleFanCount) +
+                                           before[p].triangleFanCount))
+            << p;
+        EXPECT_EQ(off.cloud.records[p].connectedPoints, before[p].connectedPoints) << p;
+        EXPECT_EQ(off.cloud.records[p].normal.x, before[p].normal.x) << p;
+        EXPECT_EQ(off.cloud.records[p].normal.z, before[p].normal.z) << p;
+    }
+}
+
 // Point 19 lies under the triangle (0, 6, 1) of a completed patch whose point 6 holds its
 // ring in the other order, so its fan cannot be split where the fan of 0 is: the split
 // would leave its whole triangle beside the new ones.
