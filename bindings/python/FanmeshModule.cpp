@@ -75,19 +75,22 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
     return fanmesh::reconstruct(xyz, count, options);
 }
 
-fanmesh::Options
-optionsOf(bool allComponents, int unwantedPercent, int maxLayers, bool keepInconsistentFans,
-          double rayHitDistance, double rayReach, double maxFanTilt, double openRiseLimit,
-          bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
-          bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints, bool keepFoldNeighbours,
-          bool foldRemovalKeepsPiecesJoined, bool joinFacingPieces, bool seedUnreachedRegions,
-          bool fillPastInnerChords, bool reinsertAfterFoldRemoval, bool preparedCoordinates) {
+fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
+                           bool keepInconsistentFans, double rayHitDistance, double rayReach,
+                           double maxFanTilt, double openRiseLimit, bool hiddenUnderTriangles,
+                           bool allowThirdFaces, bool strictSeedCheck,
+                           bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
+                           bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
+                           bool joinFacingPieces, bool seedUnreachedRegions,
+                           bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
+                           bool unreachedSeedsCountNearWalls, bool preparedCoordinates) {
     fanmesh::Options options;
     options.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     options.joinFacingPieces = joinFacingPieces;
     options.seedUnreachedRegions = seedUnreachedRegions;
     options.fillPastInnerChords = fillPastInnerChords;
     options.reinsertAfterFoldRemoval = reinsertAfterFoldRemoval;
+    options.unreachedSeedsCountNearWalls = unreachedSeedsCountNearWalls;
     options.bridgePinchedPoints = bridgePinchedPoints;
     options.keepFoldNeighbours = keepFoldNeighbours;
     options.allowThirdFaces = allowThirdFaces;
@@ -113,13 +116,13 @@ py::array reconstruct(const py::object& points, bool allComponents, int unwanted
                       bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
                       bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
                       bool joinFacingPieces, bool seedUnreachedRegions, bool fillPastInnerChords,
-                      bool reinsertAfterFoldRemoval) {
-    const fanmesh::Options options =
-        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  rayReach, maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces,
-                  strictSeedCheck, seedCheckIgnoresNearWalls, bridgePinchedPoints,
-                  keepFoldNeighbours, foldRemovalKeepsPiecesJoined, joinFacingPieces,
-                  seedUnreachedRegions, fillPastInnerChords, reinsertAfterFoldRemoval, false);
+                      bool reinsertAfterFoldRemoval, bool unreachedSeedsCountNearWalls) {
+    const fanmesh::Options options = optionsOf(
+        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
+        maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
+        seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
+        foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, fillPastInnerChords,
+        reinsertAfterFoldRemoval, unreachedSeedsCountNearWalls, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
@@ -131,13 +134,13 @@ PythonResult reconstructFull(const py::object& points, bool allComponents, int u
                              bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
                              bool joinFacingPieces, bool seedUnreachedRegions,
                              bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
-                             bool preparedCoordinates) {
+                             bool unreachedSeedsCountNearWalls, bool preparedCoordinates) {
     const fanmesh::Options options = optionsOf(
         allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
         maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
         seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
         foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, fillPastInnerChords,
-        reinsertAfterFoldRemoval, preparedCoordinates);
+        reinsertAfterFoldRemoval, unreachedSeedsCountNearWalls, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -224,6 +227,11 @@ reinsert_after_fold_removal: after the removal of fans that face against their p
     normal, each point left out of the mesh is inserted again into the nearest triangle
     over it, unless that leaves a fan facing against its point's normal; False: they stay
     out.
+unreached_seeds_count_near_walls: under seed_check_ignores_near_walls, the check of a seed
+    inside a region no growth has reached still counts the points in the neighbourhoods of
+    its neighbours (the far wall of a thin leg the front could not enter lies that close;
+    ignoring it lets the seed face into the leg, where its growth stops at once); False:
+    they are ignored as for every other seed.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -292,7 +300,8 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("join_facing_pieces") = defaults.joinFacingPieces,
                py::arg("seed_unreached_regions") = defaults.seedUnreachedRegions,
                py::arg("fill_past_inner_chords") = defaults.fillPastInnerChords,
-               py::arg("reinsert_after_fold_removal") = defaults.reinsertAfterFoldRemoval);
+               py::arg("reinsert_after_fold_removal") = defaults.reinsertAfterFoldRemoval,
+               py::arg("unreached_seeds_count_near_walls") = defaults.unreachedSeedsCountNearWalls);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
@@ -313,5 +322,6 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("seed_unreached_regions") = defaults.seedUnreachedRegions,
                py::arg("fill_past_inner_chords") = defaults.fillPastInnerChords,
                py::arg("reinsert_after_fold_removal") = defaults.reinsertAfterFoldRemoval,
+               py::arg("unreached_seeds_count_near_walls") = defaults.unreachedSeedsCountNearWalls,
                py::arg("prepared_coordinates") = false);
 }

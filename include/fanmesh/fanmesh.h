@@ -114,6 +114,13 @@ struct Options {
     // thin leg whose mouth it could not pass) is grown from a seed of its own instead of
     // being closed off by a lid; false (--stop-seeding-at-share): seeding stops there.
     bool seedUnreachedRegions = true;
+    // Under seedUnreachedRegions and seedCheckIgnoresNearWalls: the check of a seed inside
+    // an unreached region still counts the points in the neighbourhoods of its neighbours.
+    // Such a region is a thin part the front could not enter, whose far wall lies that
+    // close; ignoring it lets the seed face into the part, where its growth stops at once
+    // and the part is closed off by a lid; false (--unreached-seeds-ignore-near-walls):
+    // they are ignored as for every other seed.
+    bool unreachedSeedsCountNearWalls = true;
     // Hole closing fills a hole past an edge between two of its border points that are not
     // next to each other on the border when that edge already has a face on each side, so
     // lies within the surface, and withdrawing the fans at its ends would cut the surface

@@ -70,6 +70,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.foldRemovalKeepsPiecesJoined = settings.foldRemovalKeepsPiecesJoined;
     builder.joinFacingPieces = settings.joinFacingPieces;
     builder.seedUnreachedRegions = settings.seedUnreachedRegions;
+    builder.unreachedSeedsCountNearWalls = settings.unreachedSeedsCountNearWalls;
     builder.fillPastInnerChords = settings.fillPastInnerChords;
     builder.reinsertAfterFoldRemoval = settings.reinsertAfterFoldRemoval;
     builder.attachRecords(); // also builds the octree over all records

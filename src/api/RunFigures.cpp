@@ -29,6 +29,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.foldRemovalKeepsPiecesJoined = options.foldRemovalKeepsPiecesJoined;
     settings.joinFacingPieces = options.joinFacingPieces;
     settings.seedUnreachedRegions = options.seedUnreachedRegions;
+    settings.unreachedSeedsCountNearWalls = options.unreachedSeedsCountNearWalls;
     settings.fillPastInnerChords = options.fillPastInnerChords;
     settings.reinsertAfterFoldRemoval = options.reinsertAfterFoldRemoval;
     return settings;

@@ -37,6 +37,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--fold-removal-may-split",
     "--keep-pieces-apart",
     "--stop-seeding-at-share",
+    "--unreached-seeds-ignore-near-walls",
     "--withdraw-at-inner-chords",
     "--leave-points-out-after-folds",
     "--quiet",
@@ -176,6 +177,12 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "as without INPUT (by default it goes on from points whose whole "
                  "neighbourhood no growth has reached, such as a thin leg whose mouth the "
                  "front could not pass, which would otherwise be closed off by a lid)");
+    app.add_flag("--unreached-seeds-ignore-near-walls", line.unreachedSeedsIgnoreNearWalls,
+                 "with INPUT: the check of a seed inside a region no growth has reached "
+                 "ignores the points in the neighbourhoods of the seed's neighbours, like "
+                 "every other seed's check (by default it counts them, so that a seed on a "
+                 "thin leg the front could not enter, whose far wall lies that close, does "
+                 "not start facing into the leg, where its growth stops at once)");
     app.add_flag("--withdraw-at-inner-chords", line.withdrawAtInnerChords,
                  "with INPUT: hole closing withdraws the fans at both ends of every edge "
                  "between two points of a hole's border that are not next to each other on it, "

@@ -59,6 +59,9 @@ struct CommandLine {
     // --stop-seeding-at-share: with INPUT, seeding stops once the growths have completed 90%
     // of the points (the rule without INPUT), even where a part was never reached.
     bool stopSeedingAtShare = false;
+    // --unreached-seeds-ignore-near-walls: with INPUT, the seed check of a seed inside an
+    // unreached region ignores the neighbours of its neighbours like every other seed's.
+    bool unreachedSeedsIgnoreNearWalls = false;
     // --withdraw-at-inner-chords: with INPUT, hole closing withdraws the fans at both ends of
     // an edge between two non-adjacent border points of a hole even where that edge lies
     // within the surface and the withdrawal cuts it apart (the rule without INPUT).

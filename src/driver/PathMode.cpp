@@ -103,6 +103,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.foldRemovalKeepsPiecesJoined = !line.foldRemovalMaySplit;
     settings.joinFacingPieces = !line.keepPiecesApart;
     settings.seedUnreachedRegions = !line.stopSeedingAtShare;
+    settings.unreachedSeedsCountNearWalls = !line.unreachedSeedsIgnoreNearWalls;
     settings.fillPastInnerChords = !line.withdrawAtInnerChords;
     settings.reinsertAfterFoldRemoval = !line.leavePointsOutAfterFolds;
     return true;

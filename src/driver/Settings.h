@@ -77,6 +77,9 @@ struct Settings {
     // Command line only: once the growths have completed 90% of the points, seeding goes on
     // from points inside regions no growth has reached (off: it stops there).
     bool seedUnreachedRegions = false;
+    // Command line only: the seed check of the seeds inside unreached regions counts the
+    // neighbours of the seed's neighbours even where other seeds' checks ignore them.
+    bool unreachedSeedsCountNearWalls = false;
     // Command line only: hole closing fills a hole past an edge between two non-adjacent
     // border points that already has a face on each side where withdrawing the fans at its
     // ends would cut the surface apart (off: they are withdrawn).

@@ -225,6 +225,9 @@ void ReconstructionState::constructSurface() {
             // would be closed off by a lid in the clean-up; a seed inside it grows it instead.
             if (seedUnreachedRegions) {
                 seedingUnreached = true;
+                if (unreachedSeedsCountNearWalls) {
+                    octree.exemptNeighbourRing = false;
+                }
             } else {
                 stopAfterSeed = true;
             }

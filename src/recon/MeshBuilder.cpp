@@ -77,6 +77,7 @@ bool MeshBuilder::build() {
     state.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     state.joinFacingPieces = joinFacingPieces;
     state.seedUnreachedRegions = seedUnreachedRegions;
+    state.unreachedSeedsCountNearWalls = unreachedSeedsCountNearWalls;
     state.fillPastInnerChords = fillPastInnerChords;
     state.reinsertAfterFoldRemoval = reinsertAfterFoldRemoval;
     state.strictSeedCheck = strictSeedCheck;

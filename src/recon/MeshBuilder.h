@@ -60,6 +60,8 @@ struct MeshBuilder {
     bool joinFacingPieces = false;
     // Handed to the state's seedUnreachedRegions.
     bool seedUnreachedRegions = false;
+    // Handed to the state's unreachedSeedsCountNearWalls.
+    bool unreachedSeedsCountNearWalls = false;
     // Handed to the state's fillPastInnerChords.
     bool fillPastInnerChords = false;
     // Handed to the state's reinsertAfterFoldRemoval.

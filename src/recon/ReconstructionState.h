@@ -105,6 +105,11 @@ struct ReconstructionState {
     // stops, seeding goes on from points inside regions no growth has reached (see
     // insideUnreachedRegion); off: it stops there.
     bool seedUnreachedRegions = false;
+    // Under seedCheckIgnoresNearWalls: the seeds offered inside unreached regions have their
+    // check count the neighbours of their neighbours again. Such a region is a thin part the
+    // front could not enter, whose far wall lies within those neighbourhoods; exempting it
+    // lets a seed face into the part, where its growth stops at once.
+    bool unreachedSeedsCountNearWalls = false;
     // Hole closing does not take an edge between two non-adjacent border points of a hole
     // for a chord across it when the edge already has a face on each side and withdrawing
     // every fan at its ends would cut the surface apart: such an edge lies within the

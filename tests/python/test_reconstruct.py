@@ -73,6 +73,19 @@ def test_seeding_inside_unreached_regions_as_on_the_command_line(command_line):
     assert len(np.unique(meshes[0])) > len(np.unique(meshes[1]))
 
 
+def test_unreached_seeds_count_near_walls_as_on_the_command_line(command_line):
+    # The first seed offered inside this cloud's unreached leg faces into the leg when its
+    # check ignores the walls near its neighbours' neighbourhoods.
+    points = sample("legs", 2180, 6)
+    meshes = []
+    for options, flags in (({}, []), ({"unreached_seeds_count_near_walls": False},
+                                      ["--unreached-seeds-ignore-near-walls"])):
+        expected_faces, _ = command_line.run(points, *flags)
+        meshes.append(fanmesh.reconstruct(points, **options))
+        np.testing.assert_array_equal(meshes[-1], expected_faces)
+    assert len(np.unique(meshes[0])) > len(np.unique(meshes[1]))
+
+
 def test_point_layouts_give_the_same_mesh():
     points = sample("torus", 800, 3)
     faces = fanmesh.reconstruct(points)
