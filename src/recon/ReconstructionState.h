@@ -881,6 +881,10 @@ struct ReconstructionState {
     // two separate chains, is completed by bridgePinchedPoint. The two borders then form
     // one loop that hole closing fills. A join whose new triangles face against x's
     // surface, give an edge a third face, or after which y cannot be bridged is undone.
+    // "Another piece" means another piece as the pieces were before the pass, so two
+    // pieces that meet at two places are joined at both; a second join of two pieces
+    // joined directly once before needs x and y on separate border loops facing nearly the
+    // same way.
     // Returns the number of joins.
     int32_t joinFacingPiecesPass();
     // Turns the surface made by the fans of the completed points listed round: every fan

@@ -8,6 +8,7 @@
 // hole closing to fill.
 #include <algorithm>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 #include "geometry/Geometry.h"
@@ -110,6 +111,51 @@ Vector3 openPointFacing(const ReconstructionState& state, int32_t p) {
     return facing;
 }
 
+// Least agreement (cosine of the angle) between the sides two borders face for a second
+// join of pieces already joined in the same pass.
+constexpr double REJOIN_MIN_FACING_AGREEMENT = 0.5;
+// Longest border walked by sameBorder; a longer walk counts as reaching the other point.
+constexpr int32_t BORDER_WALK_LIMIT = 4096;
+
+// Whether the open points x and y lie on one border loop: walks the border from x through
+// open points on one open chain each (two open ends). A walk that meets any other kind of
+// point, or runs past the limit, counts as reaching y, so that only two borders known to be
+// separate are joined.
+bool sameBorder(ReconstructionState& state, int32_t x, int32_t y) {
+    int32_t previous = x;
+    int32_t current = -1;
+    for (int32_t step = 0; step < BORDER_WALK_LIMIT; ++step) {
+        const int32_t at = current < 0 ? x : current;
+        state.buildRimList(at);
+        int32_t ends[2] = {-1, -1};
+        int32_t openCount = 0;
+        for (size_t i = 0; i < state.rimList.size(); ++i) {
+            if (state.rimEntryOpen(i)) {
+                if (openCount < 2) {
+                    ends[openCount] = state.rimList[i].point;
+                }
+                ++openCount;
+            }
+        }
+        if (openCount != 2 || ends[0] == ends[1]) {
+            return true;
+        }
+        const int32_t next = current < 0 ? ends[0] : (ends[0] == previous ? ends[1] : ends[0]);
+        if (next == y) {
+            return true;
+        }
+        if (next == x) {
+            return false;
+        }
+        if (state.pointState[static_cast<size_t>(next)] == 1) {
+            return true;
+        }
+        previous = at;
+        current = next;
+    }
+    return true;
+}
+
 } // namespace
 
 void ReconstructionState::turnPiece(const std::vector<int32_t>& points) {
@@ -168,6 +214,12 @@ int32_t ReconstructionState::joinFacingPiecesPass() {
             pieces = piecesOf(*this, n);
         }
     }
+    // The pieces as they were before any join of this pass: two pieces that meet at two
+    // separate places (the two ends of a tube grown from both sides) are joined at both,
+    // although after the first join they count as one piece.
+    Pieces before = pieces;
+    // The pairs of those pieces (by root) joined so far in this pass, once per join.
+    std::vector<std::pair<int32_t, int32_t>> joinedPairs;
     PieceMembers members;
     int32_t joins = 0;
     for (int32_t x = 0; x < activeCount; ++x) {
@@ -203,7 +255,7 @@ int32_t ReconstructionState::joinFacingPiecesPass() {
             const int32_t q = vertices[x].neighbours[k];
             if (q < 0 || q >= activeCount || q == ends[0] || q == ends[1] ||
                 pointState[static_cast<size_t>(q)] == 1 || vertices[q].connectedPoints.empty() ||
-                pieces.find(q) == pieces.find(x)) {
+                before.find(q) == before.find(x)) {
                 continue;
             }
             const double d = distanceBetweenPoints(centre, vertices[q].position);
@@ -213,6 +265,20 @@ int32_t ReconstructionState::joinFacingPiecesPass() {
             }
         }
         if (y < 0 || openEndCount(y) != 2) {
+            continue;
+        }
+        // Pieces already joined in this pass are joined a second time only where the two
+        // were joined to each other directly and once (not through a third piece), across
+        // two separate borders that face nearly the same way: neither can be turned round
+        // any more, and the two ends of one tube grown from both sides meet in line, while
+        // borders that meet at an angle are left to hole closing.
+        const bool joinedBefore = pieces.find(x) == pieces.find(y);
+        const std::pair<int32_t, int32_t> pair = std::minmax(before.find(x), before.find(y));
+        const auto joinsOfPair = std::count(joinedPairs.begin(), joinedPairs.end(), pair);
+        if (joinedBefore && (joinsOfPair != 1 ||
+                             openPointFacing(*this, x).dot(openPointFacing(*this, y)) <
+                                 REJOIN_MIN_FACING_AGREEMENT ||
+                             sameBorder(*this, x, y))) {
             continue;
         }
         // Separate seeds may have grown the two pieces facing opposite ways: the smaller
@@ -302,6 +368,7 @@ int32_t ReconstructionState::joinFacingPiecesPass() {
         for (int32_t i = 0; i < count; ++i) {
             pieces.join(x, entries[i]);
         }
+        joinedPairs.push_back(pair);
         ++joins;
     }
     return joins;

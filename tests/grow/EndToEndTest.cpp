@@ -200,14 +200,15 @@ TEST(EndToEnd, HiddenUnderTrianglesMeshesTwoCloseSheets) {
     // by the visibility test, so the growth stalled either way. Looking on the side the
     // surface faces meshes both sheets. (From a seed facing the gap: the strict seed check
     // turns such seeds round, so it is off here; filling holes past strips that hold the
-    // sheets together takes the wedge rule's run from 46% to 52%, so that is off too.)
+    // sheets together takes the wedge rule's run from 46% to 52%, so that is off too; with
+    // pieces joined where they meet a second time it uses 50%.)
     SampleRun dir("sheets", 4000, 1);
     dir.run("rawPoints.txt -q --hidden-in-wedges --plain-seed-check "
             "--withdraw-at-inner-chords " ANY_FAN_TILT " --leave-points-out-after-folds");
     const double wedgeUsed = dir.check("rawPoints.mesh.ply")["used fraction"];
     dir.run("rawPoints.txt -q --plain-seed-check " ANY_FAN_TILT " --leave-points-out-after-folds");
     auto figures = dir.check("rawPoints.mesh.ply");
-    EXPECT_LT(wedgeUsed, 0.5);
+    EXPECT_LT(wedgeUsed, 0.55);
     EXPECT_GE(figures["used fraction"], 0.85);
     expectOneManifoldPart(figures);
 }
@@ -335,6 +336,19 @@ TEST(EndToEnd, PiecesOfAThinTubeThatMeetAreJoined) {
         expectOneManifoldPart(joined);
         EXPECT_EQ(joined["boundary loops"], 0) << "seed " << seed;
     }
+
+    // Seed 2: two growths (778 and 242 points) meet at both ends of a closed stretch of
+    // the tube. After the first join they are one piece, yet the second meeting is joined
+    // too (96.6% used when only the first was).
+    SampleRun both("knot", 1300, 2);
+    both.run("rawPoints.txt -q --keep-pieces-apart");
+    const double apart = both.check("rawPoints.mesh.ply")["used fraction"];
+    both.run("rawPoints.txt -q");
+    auto joined = both.check("rawPoints.mesh.ply");
+    EXPECT_LT(apart, 0.8);
+    EXPECT_GE(joined["used fraction"], 0.97);
+    expectOneManifoldPart(joined);
+    EXPECT_EQ(joined["boundary loops"], 0);
 }
 
 TEST(EndToEnd, PointsLeftOutByFoldRemovalGoBack) {
