@@ -23,8 +23,10 @@ struct ComponentTrees {
     // components, visited in the same order pass after pass: with fewer slots than
     // components, each tree would give way just before its component comes back. Beyond
     // MIN_SLOT_COUNT trees, a new one is kept only while all of them together hold at most
-    // MAX_KEPT_TOTAL points, the bound on the points held by MIN_SLOT_COUNT trees.
-    static constexpr size_t SLOT_COUNT = 16;
+    // MAX_KEPT_TOTAL points, the bound on the points held by MIN_SLOT_COUNT trees. A noisy
+    // sheet of 10^5 points keeps more than 16 components with a growing front in rotation:
+    // 64 slots keep them all, and their recorded rays stay valid.
+    static constexpr size_t SLOT_COUNT = 64;
     static constexpr size_t MIN_SLOT_COUNT = 4;
     static constexpr size_t MAX_KEPT_TOTAL = MIN_SLOT_COUNT * MAX_KEPT_SIZE;
     // Versions of changed cubes kept per tree; older recordings are no longer checked.
