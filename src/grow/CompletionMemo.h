@@ -27,6 +27,10 @@ struct CompletionMemo {
     // edits of the merge recompute it and the withdrawal leaves it so).
     GrowthRule refusal = GrowthRule::none;
     Vector3 normalAfter{0.0, 0.0, 0.0};
+    // For a refusal by the final convexity test: the fan and normal of the point that the
+    // test read.
+    std::vector<int32_t> testFan;
+    Vector3 testNormal{0.0, 0.0, 0.0};
     // While everything the attempt read of other records is known to be as it was: the token
     // under which the memo is a subscriber of those records (EditWatch); 0 otherwise.
     uint32_t token = 0;

@@ -248,6 +248,13 @@ bool ReconstructionState::attemptCompletion(int32_t h, Octree& tree, bool levelF
     // Traced points run every attempt, so that the trace shows it.
     const bool remembering = editWatch.active() && h != traceFlipPoint && h != tracePoint;
     const CompletionMemo* known = remembering ? knownRefusal(h, levelFlipping) : nullptr;
+    // A refusal by the final convexity test stands only while the rays from the fan the
+    // attempt tested are still blocked: the test is run again on that fan, and the attempt
+    // is run in full when it passes now.
+    if (known != nullptr && known->refusal == GrowthRule::convexityFinal &&
+        finalTestPasses(h, *known, tree, levelFlipping)) {
+        known = nullptr;
+    }
 #ifndef FANMESH_CHECK_FAN_MEMO
     if (known != nullptr) {
         replayRefusal(h, *known);
@@ -270,6 +277,9 @@ bool ReconstructionState::attemptCompletion(int32_t h, Octree& tree, bool levelF
     // A refusal by one of these rules is remembered; the final convexity test and the
     // flips after it read and write more than the memo covers.
     GrowthRule refusal = GrowthRule::none;
+    // Set when the final convexity test refuses h in a case the memo can take (see
+    // finalTestPasses): the refusal is remembered, without counting it again.
+    bool finalRefusalKept = false;
     bool completed = false;
     publishFan(h, levelFlipping);
     if (!mergePoint(h)) {
@@ -292,8 +302,9 @@ bool ReconstructionState::attemptCompletion(int32_t h, Octree& tree, bool levelF
                 if (traced) {
                     std::cout << "This point " << h << " failed post test";
                 }
-            } else if (!globalConvexityTest(h, tree, levelFlipping)) {
+            } else if (!finalConvexityTest(h, tree, levelFlipping)) {
                 GROWTH_REFUSE(h, convexityFinal);
+                finalRefusalKept = finalTestMemoable(levelFlipping);
                 creationRejected[static_cast<size_t>(h)] = 1;
                 setPointState(h, 0);
                 withdrawFan(h);
@@ -339,7 +350,7 @@ bool ReconstructionState::attemptCompletion(int32_t h, Octree& tree, bool levelF
 #ifdef FANMESH_CHECK_FAN_MEMO
     copyEveryEdit = false;
     if (remembering) {
-        checkAttemptEffects(h, known, refusal);
+        checkAttemptEffects(h, known, finalRefusalKept ? GrowthRule::convexityFinal : refusal);
     }
     if (known != nullptr) {
         return completed; // the memo stays as the release build keeps it
@@ -347,6 +358,8 @@ bool ReconstructionState::attemptCompletion(int32_t h, Octree& tree, bool levelF
 #endif
     if (remembering && refusal != GrowthRule::none) {
         rememberRefusal(h, levelFlipping, refusal);
+    } else if (remembering && finalRefusalKept) {
+        rememberRefusal(h, levelFlipping, GrowthRule::convexityFinal);
     }
     return completed;
 }

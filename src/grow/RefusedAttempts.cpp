@@ -20,9 +20,17 @@
 // them at every layer, often alternating between two values: whether (and between which
 // entries) an open point's fan holds the point, where the merge looks at the fan's first
 // entry; and the neighbour list of each point the free-point check ran for.
+//
+// The final convexity test reads more: the rays cast through the component's tree from the
+// point and its fan, which change with the tree and with the neighbour lists of the rays'
+// origins. The fan and normal it tested follow from the inputs above, so a memo of its
+// refusal keeps them, and at the look-up the test is run again on them (with the tree's own
+// records of unchanged rays, far cheaper than the merge before it): only when it fails again
+// is the refusal replayed.
 #include <algorithm>
 #include <cstring>
 #include <iostream>
+#include <utility>
 
 #include "recon/ReconstructionState.h"
 
@@ -226,11 +234,53 @@ void ReconstructionState::rememberRefusal(int32_t h, bool levelFlipping, GrowthR
     memo->inputs.swap(attemptInputs); // the inputs as gathered before the attempt
     memo->refusal = refusal;
     memo->normalAfter = vertices[h].normal;
+    if (refusal == GrowthRule::convexityFinal) {
+        memo->testFan = finalTestFan;
+        memo->testNormal = finalTestNormal;
+    } else {
+        memo->testFan.clear();
+    }
     memo->token = subscribeMemo(completionMemoId(key), attemptReads);
     // The records the attempt edited are compared with their copies (taken before the
     // attempt) now: one it left changed invalidates the memo at once, and later flushes start
     // from the data the memo read.
     flushEdits();
+}
+
+bool ReconstructionState::finalConvexityTest(int32_t h, Octree& tree, bool levelFlipping) {
+    if (globalConvexityTest(h, tree, levelFlipping)) {
+        return true;
+    }
+    // The test changes neither the fan nor the normal of h, so they are read after it, and
+    // only for a refusal.
+    const Vertex& v = vertices[h];
+    const int32_t* const fan = v.triangleFan.first(v.triangleFanCount);
+    finalTestFan.assign(fan, fan + v.triangleFanCount);
+    finalTestNormal = v.normal;
+    return false;
+}
+
+bool ReconstructionState::finalTestPasses(int32_t h, const CompletionMemo& memo, Octree& tree,
+                                          bool levelFlipping) {
+    // The test reads h's fan and normal; they are moved aside whole (the fan's storage
+    // included) and moved back, so h's record ends as it was.
+    Vertex& v = vertices[h];
+    FanEntries keptFan = std::move(v.triangleFan);
+    const int32_t keptCount = v.triangleFanCount;
+    const Vector3 keptNormal = v.normal;
+    v.triangleFan = FanEntries();
+    const int32_t count = static_cast<int32_t>(memo.testFan.size());
+    v.triangleFan.assign(memo.testFan.data(), count);
+    v.triangleFanCount = count;
+    v.normal = memo.testNormal;
+    const bool passed = globalConvexityTest(h, tree, levelFlipping);
+    v.triangleFan = std::move(keptFan);
+    v.triangleFanCount = keptCount;
+    v.normal = keptNormal;
+    if (!passed) {
+        ++finalTestReplays;
+    }
+    return passed;
 }
 
 #ifdef FANMESH_CHECK_FAN_MEMO

@@ -746,10 +746,11 @@ struct ReconstructionState {
     };
     // The ordinary completion chain of the queued point h: publishes its fan, merges it with
     // the fans around it, repairs and tests it, and completes h (true) or withdraws the fan
-    // again, marks h rejected in creationRejected and returns false. A refusal before the
-    // final convexity test whose inputs are all as at an earlier refusal of h at the same
-    // parity is not run again: its effects (h's fan emptied, its normal as the attempt left
-    // it, one withdrawal counted) are replayed from completionMemos.
+    // again, marks h rejected in creationRejected and returns false. A refusal whose inputs
+    // are all as at an earlier refusal of h at the same parity is not run again: its effects
+    // (h's fan emptied, its normal as the attempt left it, one withdrawal counted) are
+    // replayed from completionMemos. A refusal by the final convexity test is replayed only
+    // after that test, run again on the fan it read, fails again.
     bool attemptCompletion(int32_t h, Octree& tree, bool levelFlipping);
     // Writes into inputs what a completion attempt of h reads of h itself: its working fan,
     // connected points, neighbour list and normal.
@@ -768,8 +769,29 @@ struct ReconstructionState {
     void gatherAttemptReads(int32_t h, const AttemptLog& log, WatchedReads& reads,
                             CompletionMemo& memo);
     // Keeps the attempt of h just refused by refusal as the memo of its key, subscribed to
-    // the records it read (attemptInputs: its inputs of h as gathered before it ran).
+    // the records it read (attemptInputs: its inputs of h as gathered before it ran). A
+    // refusal by the final convexity test also keeps the fan and normal that test read.
     void rememberRefusal(int32_t h, bool levelFlipping, GrowthRule refusal);
+    // The final convexity test of the completion attempt of h (globalConvexityTest against
+    // tree, the normal flipped on a reversed layer). Returns the test's result; on a refusal
+    // it keeps the fan and normal of h the test read in finalTestFan and finalTestNormal, for
+    // rememberRefusal.
+    bool finalConvexityTest(int32_t h, Octree& tree, bool levelFlipping);
+    // Whether a refusal by the final convexity test at this parity can be remembered: the
+    // test then reads of the records only h's fan, normal and neighbour list (fixed by the
+    // attempt's inputs), positions and radii, the neighbour lists of the rays' origins and
+    // the tree. On a reversed layer with the open-rise check on, it also reads the states
+    // and normals of the points around h as the merge left them, which no memo keeps.
+    bool finalTestMemoable(bool levelFlipping) const {
+        return !(openRiseSine > 0.0 && levelFlipping);
+    }
+    // Whether the final convexity test, run now on the fan and normal the remembered
+    // attempt of h tested (memo, refused by that test), passes: h's own fan and normal are
+    // set to those for the test and put back after it. When it fails, the attempt run now
+    // would reach the same test with the same inputs and be refused again.
+    bool finalTestPasses(int32_t h, const CompletionMemo& memo, Octree& tree, bool levelFlipping);
+    std::vector<int32_t> finalTestFan;
+    Vector3 finalTestNormal{0.0, 0.0, 0.0};
 #ifdef FANMESH_CHECK_FAN_MEMO
     // Check build, after a recorded attempt of h: aborts when it changed a record other than
     // h, or when known (a memo taken as valid) differs from what it did.
@@ -794,6 +816,8 @@ struct ReconstructionState {
     AttemptLog* attemptLogging = nullptr;
     WatchedReads attemptReads;
     int64_t attemptReplays = 0; // refused attempts answered from completionMemos
+    // Of those, the refusals by the final convexity test (the test run again on the memo's fan).
+    int64_t finalTestReplays = 0;
     // Number of withdrawFan calls so far; lets the hole-closing rounds see whether a round
     // changed anything.
     int64_t withdrawnFanCount = 0;
