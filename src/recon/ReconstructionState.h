@@ -131,6 +131,9 @@ struct ReconstructionState {
     std::vector<uint32_t> splitMarks;
     uint32_t splitStamp = 0;
     std::vector<int32_t> splitQueue;
+    std::vector<int32_t> splitMembers;
+    std::vector<int32_t> splitGroups;
+    std::vector<int32_t> splitOwners;
 
     // Progress lines of the construction go here; null prints nothing.
     std::ostream* console = nullptr;
@@ -866,6 +869,11 @@ struct ReconstructionState {
     // of completed points other than u (or only by a walk of more than a few thousand
     // points). False for a point that is not completed.
     bool withdrawalSplitsPiece(int32_t u);
+    // The same for withdrawing together the fans of the distinct completed points
+    // withdrawn[0..count): the completed members of those fans, other than the withdrawn
+    // points, are not all joined by fans of the other completed points. A side cut off
+    // counts only from minPiece points on (the single-point form uses 32).
+    bool withdrawalSplitsPiece(const int32_t* withdrawn, int32_t count, int32_t minPiece);
     // The distinct third corners c of the triangles (a, b, c) that the output mesh holds
     // (fans of completed points), up to capacity of them written to corners; returns their
     // number, which may exceed capacity.

@@ -35,47 +35,58 @@ bool ReconstructionState::withdrawalSplitsPiece(int32_t u) {
     if (pointState[static_cast<size_t>(u)] != 1) {
         return false;
     }
+    return withdrawalSplitsPiece(&u, 1, SPLIT_PIECE_MIN);
+}
+
+bool ReconstructionState::withdrawalSplitsPiece(const int32_t* withdrawn, int32_t count,
+                                                int32_t minPiece) {
     if (splitMarks.size() < static_cast<size_t>(totalCount)) {
         splitMarks.assign(static_cast<size_t>(totalCount), 0);
         splitStamp = 0;
     }
-    const Vertex& record = vertices[u];
-    int32_t members[MAX_FAN_SIZE];
-    int32_t memberCount = 0;
-    for (int32_t k = 0; k < record.triangleFanCount; ++k) {
-        const int32_t m = record.triangleFan[k];
-        if (pointState[static_cast<size_t>(m)] == 1 &&
-            std::find(members, members + memberCount, m) == members + memberCount) {
-            members[memberCount++] = m;
+    const int32_t* const withdrawnEnd = withdrawn + count;
+    std::vector<int32_t>& members = splitMembers;
+    members.clear();
+    for (const int32_t* w = withdrawn; w != withdrawnEnd; ++w) {
+        const Vertex& record = vertices[*w];
+        for (int32_t k = 0; k < record.triangleFanCount; ++k) {
+            const int32_t m = record.triangleFan[k];
+            if (pointState[static_cast<size_t>(m)] == 1 &&
+                std::find(withdrawn, withdrawnEnd, m) == withdrawnEnd &&
+                std::find(members.begin(), members.end(), m) == members.end()) {
+                members.push_back(m);
+            }
         }
     }
+    const int32_t memberCount = static_cast<int32_t>(members.size());
     if (memberCount < 2) {
         return false;
     }
     // Most often the members are joined among themselves, by edges in their own fans: then
     // no walk is needed. group[i] is the member that stands for the group of member i.
-    int32_t group[MAX_FAN_SIZE];
+    std::vector<int32_t>& group = splitGroups;
+    group.resize(members.size());
     for (int32_t i = 0; i < memberCount; ++i) {
-        group[i] = i;
+        group[static_cast<size_t>(i)] = i;
     }
     auto root = [&group](int32_t i) {
-        while (group[i] != i) {
-            i = group[i];
+        while (group[static_cast<size_t>(i)] != i) {
+            i = group[static_cast<size_t>(i)];
         }
         return i;
     };
     int32_t groups = memberCount;
     for (int32_t i = 0; i < memberCount && groups > 1; ++i) {
-        const Vertex& m = vertices[members[i]];
+        const Vertex& m = vertices[members[static_cast<size_t>(i)]];
         for (int32_t k = 0; k < m.triangleFanCount; ++k) {
-            const int32_t* other = std::find(members, members + memberCount, m.triangleFan[k]);
-            if (other == members + memberCount) {
+            const auto other = std::find(members.begin(), members.end(), m.triangleFan[k]);
+            if (other == members.end()) {
                 continue;
             }
             const int32_t a = root(i);
-            const int32_t b = root(static_cast<int32_t>(other - members));
+            const int32_t b = root(static_cast<int32_t>(other - members.begin()));
             if (a != b) {
-                group[b] = a;
+                group[static_cast<size_t>(b)] = a;
                 --groups;
             }
         }
@@ -87,17 +98,19 @@ bool ReconstructionState::withdrawalSplitsPiece(int32_t u) {
     // are above first, and the walk from members[i] marks with first + i.
     const uint32_t first = splitStamp + 1;
     splitStamp += static_cast<uint32_t>(memberCount) + 1;
-    splitMarks[static_cast<size_t>(u)] = splitStamp; // no walk passes u
-    int32_t closedSides = 0;                         // walked to the end, large enough
-    int32_t openSides = 0;                           // stopped at the walk limit
+    for (const int32_t* w = withdrawn; w != withdrawnEnd; ++w) {
+        splitMarks[static_cast<size_t>(*w)] = splitStamp; // no walk passes a withdrawn point
+    }
+    int32_t closedSides = 0; // walked to the end, large enough
+    int32_t openSides = 0;   // stopped at the walk limit
     for (int32_t i = 0; i < memberCount; ++i) {
-        const size_t start = static_cast<size_t>(members[i]);
+        const size_t start = static_cast<size_t>(members[static_cast<size_t>(i)]);
         if (splitMarks[start] >= first) {
             continue; // on the side of an earlier walk
         }
         const uint32_t own = first + static_cast<uint32_t>(i);
         splitQueue.clear();
-        splitQueue.push_back(members[i]);
+        splitQueue.push_back(members[static_cast<size_t>(i)]);
         splitMarks[start] = own;
         bool joined = false;
         for (size_t head = 0; head < splitQueue.size() && !joined; ++head) {
@@ -123,7 +136,7 @@ bool ReconstructionState::withdrawalSplitsPiece(int32_t u) {
         }
         if (static_cast<int32_t>(splitQueue.size()) >= SPLIT_WALK_LIMIT) {
             ++openSides;
-        } else if (static_cast<int32_t>(splitQueue.size()) >= SPLIT_PIECE_MIN) {
+        } else if (static_cast<int32_t>(splitQueue.size()) >= minPiece) {
             ++closedSides;
         }
     }

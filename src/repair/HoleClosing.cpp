@@ -191,54 +191,20 @@ void markDeadEndPath(HoleWork& work, int64_t version) {
 }
 
 // Whether withdrawing together every fan that holds x or y would cut the completed points
-// into separate pieces: the completed fan members of those fans, other than their owners,
-// are not all joined by the fans of the completed points that remain.
-bool ownersWithdrawalSplits(const ReconstructionState& state, int32_t x, int32_t y) {
-    std::vector<uint8_t> mark(static_cast<size_t>(state.totalCount), 0); // 1: withdrawn, 2: seen
-    std::vector<int32_t> owners;
+// into separate pieces (the bounded walk of withdrawalSplitsPiece decides).
+bool ownersWithdrawalSplits(ReconstructionState& state, int32_t x, int32_t y) {
+    std::vector<int32_t>& owners = state.splitOwners;
+    owners.clear();
     for (const int32_t p : {x, y}) {
         for (const int32_t o : state.vertices[p].connectedPoints) {
-            if (state.pointState[static_cast<size_t>(o)] == 1 && state.indexInFan(o, p) >= 0) {
-                mark[static_cast<size_t>(o)] = 1;
+            if (state.pointState[static_cast<size_t>(o)] == 1 && state.indexInFan(o, p) >= 0 &&
+                std::find(owners.begin(), owners.end(), o) == owners.end()) {
                 owners.push_back(o);
             }
         }
     }
-    std::vector<int32_t> members;
-    for (const int32_t o : owners) {
-        const Vertex& record = state.vertices[o];
-        for (int32_t k = 0; k < record.triangleFanCount; ++k) {
-            const int32_t m = record.triangleFan[k];
-            if (state.pointState[static_cast<size_t>(m)] == 1 &&
-                mark[static_cast<size_t>(m)] == 0) {
-                members.push_back(m);
-            }
-        }
-    }
-    if (members.size() < 2) {
-        return false;
-    }
-    // Walk from the first member through fans of the remaining completed points.
-    std::vector<int32_t> queue = {members[0]};
-    mark[static_cast<size_t>(members[0])] = 2;
-    for (size_t head = 0; head < queue.size(); ++head) {
-        const Vertex& record = state.vertices[queue[head]];
-        const auto visit = [&](int32_t n) {
-            if (n >= 0 && n < state.totalCount && state.pointState[static_cast<size_t>(n)] == 1 &&
-                mark[static_cast<size_t>(n)] == 0) {
-                mark[static_cast<size_t>(n)] = 2;
-                queue.push_back(n);
-            }
-        };
-        for (int32_t k = 0; k < record.triangleFanCount; ++k) {
-            visit(record.triangleFan[k]);
-        }
-        for (const int32_t c : record.connectedPoints) {
-            visit(c);
-        }
-    }
-    return std::any_of(members.begin(), members.end(),
-                       [&mark](int32_t m) { return mark[static_cast<size_t>(m)] != 2; });
+    return !owners.empty() &&
+           state.withdrawalSplitsPiece(owners.data(), static_cast<int32_t>(owners.size()), 1);
 }
 
 // A fan that holds a loop point x next to a loop point other than the loop neighbours of
