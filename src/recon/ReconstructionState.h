@@ -134,6 +134,10 @@ struct ReconstructionState {
     std::vector<int32_t> splitMembers;
     std::vector<int32_t> splitGroups;
     std::vector<int32_t> splitOwners;
+    int32_t splitGroupCount = 0;
+    std::vector<std::vector<int32_t>> splitWalks;
+    std::vector<size_t> splitWalkHeads;
+    std::vector<int32_t> splitWalkSets;
 
     // Progress lines of the construction go here; null prints nothing.
     std::ostream* console = nullptr;
@@ -874,6 +878,11 @@ struct ReconstructionState {
     // points, are not all joined by fans of the other completed points. A side cut off
     // counts only from minPiece points on (the single-point form uses 32).
     bool withdrawalSplitsPiece(const int32_t* withdrawn, int32_t count, int32_t minPiece);
+    // Whether withdrawing together the fans of the distinct completed points
+    // withdrawn[0..count) cuts the completed points joined through them into separate
+    // pieces of any size: the same members, walked without a limit, in turn, so that the
+    // smallest side bounds the work.
+    bool withdrawalCutsSurface(const int32_t* withdrawn, int32_t count);
     // The distinct third corners c of the triangles (a, b, c) that the output mesh holds
     // (fans of completed points), up to capacity of them written to corners; returns their
     // number, which may exceed capacity.

@@ -59,6 +59,7 @@ bool ReconstructionState::withdrawalSplitsPiece(const int32_t* withdrawn, int32_
         }
     }
     const int32_t memberCount = static_cast<int32_t>(members.size());
+    splitGroupCount = memberCount;
     if (memberCount < 2) {
         return false;
     }
@@ -91,8 +92,12 @@ bool ReconstructionState::withdrawalSplitsPiece(const int32_t* withdrawn, int32_
             }
         }
     }
+    splitGroupCount = groups;
     if (groups == 1) {
         return false;
+    }
+    if (minPiece > SPLIT_WALK_LIMIT) {
+        return false; // only the members and their groups were asked for
     }
     // One walk per side, from each member that no earlier walk reached; marks of this call
     // are above first, and the walk from members[i] marks with first + i.
@@ -143,6 +148,103 @@ bool ReconstructionState::withdrawalSplitsPiece(const int32_t* withdrawn, int32_
     // A closed piece of its own beside another large side is a cut; large sides that only
     // ran out of walk may still meet further away.
     return closedSides >= 2 || (closedSides == 1 && openSides >= 1);
+}
+
+bool ReconstructionState::withdrawalCutsSurface(const int32_t* withdrawn, int32_t count) {
+    // The members and their groups as the bounded form finds them (a minimum piece above
+    // its walk limit stops it before its walks).
+    withdrawalSplitsPiece(withdrawn, count, SPLIT_WALK_LIMIT + 1);
+    if (splitGroupCount <= 1) {
+        return false;
+    }
+    const std::vector<int32_t>& members = splitMembers;
+    const int32_t memberCount = static_cast<int32_t>(members.size());
+    auto root = [this](int32_t i) {
+        while (splitGroups[static_cast<size_t>(i)] != i) {
+            i = splitGroups[static_cast<size_t>(i)];
+        }
+        return i;
+    };
+    // One walk per group of members, all walks in turn, a point each: walks that meet join;
+    // the surface is cut when every walk of a joined set has run out while sets remain, and
+    // holds when one set remains. The cost is about the number of sets times the smallest
+    // side, however large the others are.
+    const uint32_t first = splitStamp + 1;
+    splitStamp += static_cast<uint32_t>(memberCount) + 1;
+    for (const int32_t* w = withdrawn; w != withdrawn + count; ++w) {
+        splitMarks[static_cast<size_t>(*w)] = splitStamp; // no walk passes a withdrawn point
+    }
+    splitWalks.resize(members.size());
+    splitWalkHeads.assign(members.size(), 0);
+    splitWalkSets.resize(members.size());
+    std::vector<int32_t> walks;
+    for (int32_t i = 0; i < memberCount; ++i) {
+        const int32_t r = root(i);
+        if (r == i) {
+            walks.push_back(i);
+            splitWalks[static_cast<size_t>(i)].clear();
+        }
+        splitWalkSets[static_cast<size_t>(i)] = i;
+    }
+    for (int32_t i = 0; i < memberCount; ++i) {
+        const int32_t r = root(i);
+        splitMarks[static_cast<size_t>(members[static_cast<size_t>(i)])] =
+            first + static_cast<uint32_t>(r);
+        splitWalks[static_cast<size_t>(r)].push_back(members[static_cast<size_t>(i)]);
+    }
+    auto set = [this](int32_t r) {
+        while (splitWalkSets[static_cast<size_t>(r)] != r) {
+            r = splitWalkSets[static_cast<size_t>(r)];
+        }
+        return r;
+    };
+    int32_t sets = static_cast<int32_t>(walks.size());
+    std::vector<uint8_t> running(members.size(), 0);
+    for (;;) {
+        for (const int32_t r : walks) {
+            std::vector<int32_t>& queue = splitWalks[static_cast<size_t>(r)];
+            size_t& head = splitWalkHeads[static_cast<size_t>(r)];
+            if (head == queue.size()) {
+                continue;
+            }
+            const Vertex& p = vertices[queue[head++]];
+            for (int32_t k = 0; k < p.triangleFanCount; ++k) {
+                const size_t q = static_cast<size_t>(p.triangleFan[k]);
+                const uint32_t mark = splitMarks[q];
+                if (pointState[q] != 1 || mark == splitStamp) {
+                    continue;
+                }
+                if (mark >= first && mark < splitStamp) {
+                    const int32_t a = set(r);
+                    const int32_t b = set(static_cast<int32_t>(mark - first));
+                    if (a != b) {
+                        splitWalkSets[static_cast<size_t>(b)] = a;
+                        if (--sets == 1) {
+                            return false;
+                        }
+                    }
+                    continue;
+                }
+                splitMarks[q] = first + static_cast<uint32_t>(r);
+                queue.push_back(p.triangleFan[k]);
+            }
+        }
+        // A set none of whose walks has points left is a side of its own.
+        for (const int32_t r : walks) {
+            running[static_cast<size_t>(set(r))] = 0;
+        }
+        for (const int32_t r : walks) {
+            if (splitWalkHeads[static_cast<size_t>(r)] <
+                splitWalks[static_cast<size_t>(r)].size()) {
+                running[static_cast<size_t>(set(r))] = 1;
+            }
+        }
+        for (const int32_t r : walks) {
+            if (running[static_cast<size_t>(set(r))] == 0) {
+                return true;
+            }
+        }
+    }
 }
 
 void ReconstructionState::removeInconsistentFansPass() {

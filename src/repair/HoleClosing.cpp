@@ -191,7 +191,7 @@ void markDeadEndPath(HoleWork& work, int64_t version) {
 }
 
 // Whether withdrawing together every fan that holds x or y would cut the completed points
-// into separate pieces (the bounded walk of withdrawalSplitsPiece decides).
+// into separate pieces of any size.
 bool ownersWithdrawalSplits(ReconstructionState& state, int32_t x, int32_t y) {
     std::vector<int32_t>& owners = state.splitOwners;
     owners.clear();
@@ -204,7 +204,7 @@ bool ownersWithdrawalSplits(ReconstructionState& state, int32_t x, int32_t y) {
         }
     }
     return !owners.empty() &&
-           state.withdrawalSplitsPiece(owners.data(), static_cast<int32_t>(owners.size()), 1);
+           state.withdrawalCutsSurface(owners.data(), static_cast<int32_t>(owners.size()));
 }
 
 // A fan that holds a loop point x next to a loop point other than the loop neighbours of
