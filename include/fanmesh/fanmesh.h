@@ -131,9 +131,9 @@ struct Options {
     // The removal of fans that face against their point's normal leaves their points, and
     // those of the fan neighbours withdrawn with them, out of the re-closed holes. After it,
     // each point outside the mesh is inserted again into the nearest triangle over it, and
-    // the insertion is taken back when a fan it changed would then hold a triangle facing
-    // against its point's normal (a fold); false (--leave-points-out-after-folds): they
-    // stay out.
+    // the insertion is taken back when a fan it changed would then hold more triangles
+    // facing against its point's normal (folds) than before; false
+    // (--leave-points-out-after-folds): they stay out.
     bool reinsertAfterFoldRemoval = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;

@@ -194,8 +194,8 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
     app.add_flag("--leave-points-out-after-folds", line.leavePointsOutAfterFolds,
                  "with INPUT: the points that the removal of fans facing against their "
                  "point's normal leaves out of the mesh stay out, as without INPUT (by default "
-                 "each is inserted again into the nearest triangle over it, unless that leaves "
-                 "a fan facing against its point's normal)");
+                 "each is inserted again into the nearest triangle over it, unless that gives a "
+                 "fan more triangles facing against its point's normal than it had)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

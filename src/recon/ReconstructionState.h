@@ -118,8 +118,8 @@ struct ReconstructionState {
     // fill from giving that edge a third face.
     bool fillPastInnerChords = false;
     // After inconsistent-fan removal, the points outside the mesh are inserted again into
-    // the nearest triangle over them, each insertion taken back when it folds a fan (see
-    // reinsertWithoutFolds); off: they stay out.
+    // the nearest triangle over them, each insertion taken back when it adds a fold to a
+    // fan (see reinsertWithoutFolds); off: they stay out.
     bool reinsertAfterFoldRemoval = false;
     // Set under foldRemovalKeepsPiecesJoined while inconsistent-fan removal runs and while
     // the clean-up's link checks with open-point repair, and its first open-point
@@ -943,8 +943,8 @@ struct ReconstructionState {
     void insertEnclosedPoints();
     void insertRemovedPoints();
     // Inserts each open point outside the mesh into the nearest triangle over it; an
-    // insertion after which a fan it changed faces against its point's normal is taken
-    // back. Returns the number of points inserted.
+    // insertion after which a fan it changed holds more triangles facing against its
+    // point's normal than before is taken back. Returns the number of points inserted.
     int32_t reinsertWithoutFolds();
     void removeInconsistentFansPass();
     void keepLargestComponentPass();

@@ -225,10 +225,10 @@ void ReconstructionState::insertRemovedPoints() {
     activeCount = totalCount;
 }
 
-// Whether a triangle of the fan of p faces against p's normal or against the sum of the
-// fan's own triangle normals (each weighted by its area): a fold at p.
-static bool fanFolds(const ReconstructionState& state, int32_t p) {
-    const Vertex& record = state.vertices[p];
+// The triangles of a fan (of a record as it stands or as it was) that face against the
+// record's normal or against the sum of the fan's own triangle normals (each weighted by its
+// area): a fan with any is folded at its point.
+static int32_t foldedTriangles(const ReconstructionState& state, const Vertex& record) {
     const int32_t count = record.triangleFanCount;
     Vector3 normals[MAX_FAN_SIZE];
     Vector3 sum(0.0, 0.0, 0.0);
@@ -237,12 +237,13 @@ static bool fanFolds(const ReconstructionState& state, int32_t p) {
                                     state.vertices[record.triangleFan[(k + 1) % count]].position);
         sum.add(normals[k]);
     }
+    int32_t folded = 0;
     for (int32_t k = 0; k < count; ++k) {
         if (normals[k].dot(record.normal) < 0.0 || normals[k].dot(sum) < 0.0) {
-            return true;
+            ++folded;
         }
     }
-    return false;
+    return folded;
 }
 
 int32_t ReconstructionState::reinsertWithoutFolds() {
@@ -261,7 +262,9 @@ int32_t ReconstructionState::reinsertWithoutFolds() {
         beginTrial(trial);
         bool folds = !insertAndFlip(*this, i, o, t, v);
         // Every completed point whose record the insertion edited takes its normal again
-        // from its fan as it now stands; none may fold.
+        // from its fan as it now stands; none may hold more folded triangles than it did
+        // before (a point completed by the insertion held none). A fan folded already, by the
+        // growth or a lid, so does not keep every point around it out of the mesh.
         edited = trial.points;
         for (const int32_t p : edited) {
             if (pointState[static_cast<size_t>(p)] == 1) {
@@ -270,7 +273,12 @@ int32_t ReconstructionState::reinsertWithoutFolds() {
         }
         for (size_t k = 0; k < edited.size() && !folds; ++k) {
             const int32_t p = edited[k];
-            folds = pointState[static_cast<size_t>(p)] == 1 && fanFolds(*this, p);
+            if (pointState[static_cast<size_t>(p)] != 1) {
+                continue;
+            }
+            const int32_t before =
+                trial.states[k] == 1 ? foldedTriangles(*this, trial.records[k]) : 0;
+            folds = foldedTriangles(*this, vertices[p]) > before;
         }
         if (folds) {
             takeBackTrial(trial);

@@ -328,6 +328,34 @@ TEST(CleanupInsertion, ReinsertionIsTakenBackWhereItFolds) {
     }
 }
 
+// A fold that was there before does not keep a point out: the lattice point at (2, 0)
+// pulled over the edge from point 1 to its clockwise neighbour turns one triangle of the fan
+// of 1 over. Point 37, inserted into the triangle (0, 1, 2), edits that fan but adds no
+// folded triangle to it, so it goes in, and the fold stays as it was.
+TEST(CleanupInsertion, ReinsertionBesideAnEarlierFoldGoesIn) {
+    meshtest::PointAbovePatch above;
+    const int32_t pulled = above.lattice.index(2, 0);
+    above.cloud.records[static_cast<size_t>(pulled)].position = Vector3(1.2, -0.9, 0.0);
+    ReconstructionState& state = above.cloud.state;
+    const auto foldedAtOne = [&state]() {
+        const Vertex& one = state.vertices[1];
+        int32_t folded = 0;
+        for (int32_t k = 0; k < one.triangleFanCount; ++k) {
+            const Vector3 n = triangleNormal(
+                one.position, state.vertices[one.triangleFan[k]].position,
+                state.vertices[one.triangleFan[(k + 1) % one.triangleFanCount]].position);
+            folded += n.z < 0.0 ? 1 : 0;
+        }
+        return folded;
+    };
+    ASSERT_EQ(foldedAtOne(), 1);
+    EXPECT_EQ(state.reinsertWithoutFolds(), 1);
+    EXPECT_EQ(state.pointState[37], 1);
+    EXPECT_GE(state.indexInFan(1, 37), 0);
+    EXPECT_EQ(foldedAtOne(), 1);
+    EXPECT_TRUE(fanLinksConsistent(state));
+}
+
 // Point 19 lies under the triangle (0, 6, 1) of a completed patch whose point 6 holds its
 // ring in the other order, so its fan cannot be split where the fan of 0 is: the split
 // would leave its whole triangle beside the new ones.
