@@ -75,15 +75,14 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
     return fanmesh::reconstruct(xyz, count, options);
 }
 
-fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
-                           bool keepInconsistentFans, double rayHitDistance, double rayReach,
-                           double maxFanTilt, double openRiseLimit, bool hiddenUnderTriangles,
-                           bool allowThirdFaces, bool strictSeedCheck,
-                           bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
-                           bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
-                           bool joinFacingPieces, bool seedUnreachedRegions,
-                           bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
-                           bool unreachedSeedsCountNearWalls, bool preparedCoordinates) {
+fanmesh::Options
+optionsOf(bool allComponents, int unwantedPercent, int maxLayers, bool keepInconsistentFans,
+          double rayHitDistance, double rayReach, double maxFanTilt, double openRiseLimit,
+          bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
+          bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints, bool keepFoldNeighbours,
+          bool foldRemovalKeepsPiecesJoined, bool joinFacingPieces, bool seedUnreachedRegions,
+          bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
+          bool unreachedSeedsCountNearWalls, bool refuseFoldingFlips, bool preparedCoordinates) {
     fanmesh::Options options;
     options.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     options.joinFacingPieces = joinFacingPieces;
@@ -91,6 +90,7 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
     options.fillPastInnerChords = fillPastInnerChords;
     options.reinsertAfterFoldRemoval = reinsertAfterFoldRemoval;
     options.unreachedSeedsCountNearWalls = unreachedSeedsCountNearWalls;
+    options.refuseFoldingFlips = refuseFoldingFlips;
     options.bridgePinchedPoints = bridgePinchedPoints;
     options.keepFoldNeighbours = keepFoldNeighbours;
     options.allowThirdFaces = allowThirdFaces;
@@ -116,13 +116,14 @@ py::array reconstruct(const py::object& points, bool allComponents, int unwanted
                       bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
                       bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
                       bool joinFacingPieces, bool seedUnreachedRegions, bool fillPastInnerChords,
-                      bool reinsertAfterFoldRemoval, bool unreachedSeedsCountNearWalls) {
+                      bool reinsertAfterFoldRemoval, bool unreachedSeedsCountNearWalls,
+                      bool refuseFoldingFlips) {
     const fanmesh::Options options = optionsOf(
         allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
         maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
         seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
         foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, fillPastInnerChords,
-        reinsertAfterFoldRemoval, unreachedSeedsCountNearWalls, false);
+        reinsertAfterFoldRemoval, unreachedSeedsCountNearWalls, refuseFoldingFlips, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
@@ -134,13 +135,15 @@ PythonResult reconstructFull(const py::object& points, bool allComponents, int u
                              bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
                              bool joinFacingPieces, bool seedUnreachedRegions,
                              bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
-                             bool unreachedSeedsCountNearWalls, bool preparedCoordinates) {
-    const fanmesh::Options options = optionsOf(
-        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
-        maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
-        seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
-        foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, fillPastInnerChords,
-        reinsertAfterFoldRemoval, unreachedSeedsCountNearWalls, preparedCoordinates);
+                             bool unreachedSeedsCountNearWalls, bool refuseFoldingFlips,
+                             bool preparedCoordinates) {
+    const fanmesh::Options options =
+        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
+                  rayReach, maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces,
+                  strictSeedCheck, seedCheckIgnoresNearWalls, bridgePinchedPoints,
+                  keepFoldNeighbours, foldRemovalKeepsPiecesJoined, joinFacingPieces,
+                  seedUnreachedRegions, fillPastInnerChords, reinsertAfterFoldRemoval,
+                  unreachedSeedsCountNearWalls, refuseFoldingFlips, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -232,6 +235,10 @@ unreached_seeds_count_near_walls: under seed_check_ignores_near_walls, the check
     its neighbours (the far wall of a thin leg the front could not enter lies that close;
     ignoring it lets the seed face into the leg, where its growth stops at once); False:
     they are ignored as for every other seed.
+refuse_folding_flips: the growth does not flip an edge where the fan of a corner of the
+    flipped quadrilateral would then hold a triangle facing away from the rest of that fan
+    by clearly more than a right angle (a fold, as a corner round the curve of a thin tube
+    gets); False: such flips are made.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -301,7 +308,8 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("seed_unreached_regions") = defaults.seedUnreachedRegions,
                py::arg("fill_past_inner_chords") = defaults.fillPastInnerChords,
                py::arg("reinsert_after_fold_removal") = defaults.reinsertAfterFoldRemoval,
-               py::arg("unreached_seeds_count_near_walls") = defaults.unreachedSeedsCountNearWalls);
+               py::arg("unreached_seeds_count_near_walls") = defaults.unreachedSeedsCountNearWalls,
+               py::arg("refuse_folding_flips") = defaults.refuseFoldingFlips);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
@@ -323,5 +331,6 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("fill_past_inner_chords") = defaults.fillPastInnerChords,
                py::arg("reinsert_after_fold_removal") = defaults.reinsertAfterFoldRemoval,
                py::arg("unreached_seeds_count_near_walls") = defaults.unreachedSeedsCountNearWalls,
+               py::arg("refuse_folding_flips") = defaults.refuseFoldingFlips,
                py::arg("prepared_coordinates") = false);
 }

@@ -135,6 +135,13 @@ struct Options {
     // facing against its point's normal (folds) than before; false
     // (--leave-points-out-after-folds): they stay out.
     bool reinsertAfterFoldRemoval = true;
+    // The growth refuses an edge flip after which the fan of a completed corner of the
+    // flipped quadrilateral would hold a triangle facing away from the rest of the fan by
+    // clearly more than a right angle (a fold), as a corner on the far side of a thin tube
+    // gets; the clean-up withdraws folds together with the fans around them, and on a thin
+    // part that cut off and lost its end. false (--growth-flips-may-fold): such flips are
+    // made.
+    bool refuseFoldingFlips = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

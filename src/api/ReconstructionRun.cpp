@@ -73,6 +73,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.unreachedSeedsCountNearWalls = settings.unreachedSeedsCountNearWalls;
     builder.fillPastInnerChords = settings.fillPastInnerChords;
     builder.reinsertAfterFoldRemoval = settings.reinsertAfterFoldRemoval;
+    builder.refuseFoldingFlips = settings.refuseFoldingFlips;
     builder.attachRecords(); // also builds the octree over all records
     const bool built = builder.build();
     builder.closeFiles();

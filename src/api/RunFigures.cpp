@@ -32,6 +32,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.unreachedSeedsCountNearWalls = options.unreachedSeedsCountNearWalls;
     settings.fillPastInnerChords = options.fillPastInnerChords;
     settings.reinsertAfterFoldRemoval = options.reinsertAfterFoldRemoval;
+    settings.refuseFoldingFlips = options.refuseFoldingFlips;
     return settings;
 }
 

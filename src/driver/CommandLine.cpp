@@ -40,6 +40,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--unreached-seeds-ignore-near-walls",
     "--withdraw-at-inner-chords",
     "--leave-points-out-after-folds",
+    "--growth-flips-may-fold",
     "--quiet",
     "--report",
     "--allow-third-faces",
@@ -196,6 +197,12 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "point's normal leaves out of the mesh stay out, as without INPUT (by default "
                  "each is inserted again into the nearest triangle over it, unless that gives a "
                  "fan more triangles facing against its point's normal than it had)");
+    app.add_flag("--growth-flips-may-fold", line.growthFlipsMayFold,
+                 "with INPUT: the growth flips an edge even where the fan of a corner of the "
+                 "flipped quadrilateral then holds a triangle facing away from the rest of "
+                 "that fan, as without INPUT (by default such a flip is not made: on a thin "
+                 "tube the corner gaining the new edge can lie round the curve, and the "
+                 "clean-up withdraws a folded fan together with the fans around it)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

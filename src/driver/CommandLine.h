@@ -69,6 +69,9 @@ struct CommandLine {
     // --leave-points-out-after-folds: with INPUT, the points that inconsistent-fan removal
     // leaves out of the mesh stay out (the rule without INPUT).
     bool leavePointsOutAfterFolds = false;
+    // --growth-flips-may-fold: with INPUT, the growth makes edge flips that fold the fan of a
+    // completed corner (the rule without INPUT).
+    bool growthFlipsMayFold = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

@@ -106,6 +106,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.unreachedSeedsCountNearWalls = !line.unreachedSeedsIgnoreNearWalls;
     settings.fillPastInnerChords = !line.withdrawAtInnerChords;
     settings.reinsertAfterFoldRemoval = !line.leavePointsOutAfterFolds;
+    settings.refuseFoldingFlips = !line.growthFlipsMayFold;
     return true;
 }
 

@@ -87,6 +87,9 @@ struct Settings {
     // Command line only: after inconsistent-fan removal, the points outside the mesh are
     // inserted again where that folds no fan (off: they stay out).
     bool reinsertAfterFoldRemoval = false;
+    // Command line only: the growth refuses an edge flip that would fold the fan of a
+    // completed corner (off: such flips are made).
+    bool refuseFoldingFlips = false;
 };
 
 // The ranges every surface (command line, settings file of path mode, library, Python)

@@ -80,6 +80,7 @@ bool MeshBuilder::build() {
     state.unreachedSeedsCountNearWalls = unreachedSeedsCountNearWalls;
     state.fillPastInnerChords = fillPastInnerChords;
     state.reinsertAfterFoldRemoval = reinsertAfterFoldRemoval;
+    state.refuseFoldingFlips = refuseFoldingFlips;
     state.strictSeedCheck = strictSeedCheck;
     state.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
     state.constructSurface();

@@ -88,6 +88,9 @@ struct ReconstructionState {
     // point's neighbours lie off the fan on both sides, such as a lid across a thin tube
     // that would close a front off on its own; 0 or less: never.
     double maxFanTilt = 0.0;
+    // The growth refuses an edge flip that would leave the fan of a completed corner of its
+    // quadrilateral folded over itself (ringFoldsOver) where it is not folded before.
+    bool refuseFoldingFlips = false;
     // Under maxFanTilt: the normals of the active points as the growth found them.
     std::vector<Vector3> neighbourhoodNormals;
     // The clean-up completes an open point whose surrounding fans form several separate
@@ -843,6 +846,13 @@ struct ReconstructionState {
     void completeFlowMergedPoints();
     void closeFromNeighbourFans();
     void insertUncoveredPoints();
+    // Whether the fan of x, with the entry drop taken out (-1: none) and add put in right
+    // after the entry after (-1: none), would fold over itself (ringFoldsOver) while the
+    // fan as it stands does not.
+    bool editedFanFolds(int32_t x, int32_t drop, int32_t after, int32_t add) const;
+    // Whether flipping the edge a-b, with p before and n after b in the fan of a, would
+    // leave the fan of a completed corner (a, b, p or n) folded where it is not now.
+    bool flipFoldsFan(int32_t a, int32_t b, int32_t p, int32_t n) const;
     // Distance to the first of the 16 neighbours that is not completed; -1 when all are.
     double nearestOpenNeighbourDistance(int32_t p) const;
 

@@ -154,6 +154,12 @@ bool ReconstructionState::flipEdge(int32_t a, int32_t b) {
         return false;
     }
 
+    // During the growth a flip may not fold the fan of a completed corner; the clean-up's
+    // fold removal would withdraw that fan and those around it again.
+    if (refuseFoldingFlips && !cleaningUp && flipFoldsFan(a, b, p, n)) {
+        return false;
+    }
+
     removeFromFan(a, indexInFan(a, b));
     if (pCompleted) {
         insertIntoFan(p, indexInFan(p, b), n);

@@ -184,11 +184,11 @@ TEST(EndToEnd, HiddenUnderTrianglesMeshesACoarseThinTube) {
 
     // Path mode counts only neighbours under the triangles by default; --hidden-in-wedges
     // gives the wedge rule's mesh.
-    dir.run("rawPoints.txt -q --plain-seed-check " UNLIMITED_RAYS " " ANY_FAN_TILT
-            " " CLEAN_UP_AS_IN_FOLDER);
-    EXPECT_EQ(dir.check("rawPoints.mesh.ply"), figures);
-    dir.run("rawPoints.txt -q --hidden-in-wedges --plain-seed-check " UNLIMITED_RAYS
+    dir.run("rawPoints.txt -q --plain-seed-check --growth-flips-may-fold " UNLIMITED_RAYS
             " " ANY_FAN_TILT " " CLEAN_UP_AS_IN_FOLDER);
+    EXPECT_EQ(dir.check("rawPoints.mesh.ply"), figures);
+    dir.run("rawPoints.txt -q --hidden-in-wedges --plain-seed-check "
+            "--growth-flips-may-fold " UNLIMITED_RAYS " " ANY_FAN_TILT " " CLEAN_UP_AS_IN_FOLDER);
     EXPECT_EQ(dir.check("rawPoints.mesh.ply")["used fraction"], wedgeUsed);
 }
 
@@ -456,6 +456,22 @@ TEST(EndToEnd, SeedInsideAnUnreachedLegDoesNotFaceIntoIt) {
     SampleRun legs("legs", 2180, 6);
     legs.run("rawPoints.txt -q --unreached-seeds-ignore-near-walls");
     EXPECT_LT(legs.check("rawPoints.mesh.ply")["used fraction"], 0.95);
+    legs.run("rawPoints.txt -q");
+    auto figures = legs.check("rawPoints.mesh.ply");
+    EXPECT_GE(figures["used fraction"], 0.97);
+    expectOneManifoldPart(figures);
+    EXPECT_EQ(figures["boundary loops"], 0);
+}
+
+TEST(EndToEnd, GrowthFlipsThatFoldAFanAreNotMade) {
+    // Legs five spacings across under a body. Edge flips during the growth gave corners
+    // round the curve of two legs fans that faced against themselves; fold removal withdrew
+    // them with the fans around them, cut off the ends of the legs and lost them (96.1% of
+    // the points used, one open loop left).
+    SampleRun legs("legs", 2300, 1);
+    legs.run("rawPoints.txt -q --growth-flips-may-fold");
+    auto before = legs.check("rawPoints.mesh.ply");
+    EXPECT_LT(before["used fraction"], 0.965);
     legs.run("rawPoints.txt -q");
     auto figures = legs.check("rawPoints.mesh.ply");
     EXPECT_GE(figures["used fraction"], 0.97);

@@ -35,6 +35,7 @@ CASES = [
      ["--keep-pieces-apart", "--withdraw-at-inner-chords"]),
     ("plate", 0.0, {"fill_past_inner_chords": False}, ["--withdraw-at-inner-chords"]),
     ("legs", 0.0, {"reinsert_after_fold_removal": False}, ["--leave-points-out-after-folds"]),
+    ("knot", 0.0, {"refuse_folding_flips": False}, ["--growth-flips-may-fold"]),
 ]
 
 
