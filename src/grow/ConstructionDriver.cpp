@@ -327,11 +327,9 @@ void ReconstructionState::constructSurface() {
             }
         }
         // The holes the removal re-closed leave their points out of the mesh; each is put
-        // back into the triangle over it where that folds no fan. A pass can give a point
-        // left out by an earlier one a triangle over it, so passes go on while one inserts.
+        // back into the triangle over it where that folds no fan.
         if (reinsertAfterFoldRemoval) {
-            while (reinsertWithoutFolds() > 0) {
-            }
+            reinsertWithoutFolds();
         }
     }
     GROWTH_STAGE("fold removal");

@@ -954,7 +954,8 @@ struct ReconstructionState {
     void insertRemovedPoints();
     // Inserts each open point outside the mesh into the nearest triangle over it; an
     // insertion after which a fan it changed holds more triangles facing against its
-    // point's normal than before is taken back. Returns the number of points inserted.
+    // point's normal than before is taken back. Passes run until one inserts nothing.
+    // Returns the number of points inserted.
     int32_t reinsertWithoutFolds();
     void removeInconsistentFansPass();
     void keepLargestComponentPass();

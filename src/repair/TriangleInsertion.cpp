@@ -1,8 +1,12 @@
 // Inserting points that no fan holds into the nearest fan triangle over them: the search
 // for that triangle, the split of the triangle, and the passes over isolated points and
 // over the points set aside by preparation.
+#include <cstdlib>
+#include <iostream>
+
 #include "geometry/Geometry.h"
 #include "recon/ReconstructionState.h"
+#include "repair/ReinsertionCandidates.h"
 
 namespace {
 // Triangles whose unit normal is this short, or that face the owner's normal less than
@@ -254,38 +258,66 @@ int32_t ReconstructionState::reinsertWithoutFolds() {
     int32_t inserted = 0;
     TrialEdits trial;
     std::vector<int32_t> edited;
-    for (int32_t i = 0; i < activeCount; ++i) {
-        if (pointState[static_cast<size_t>(i)] == 1 || !vertices[i].connectedPoints.empty() ||
-            !findCoveringTriangle(i, o, t, v, d)) {
-            continue;
-        }
-        beginTrial(trial);
-        bool folds = !insertAndFlip(*this, i, o, t, v);
-        // Every completed point whose record the insertion edited takes its normal again
-        // from its fan as it now stands; none may hold more folded triangles than it did
-        // before (a point completed by the insertion held none). A fan folded already, by the
-        // growth or a lid, so does not keep every point around it out of the mesh.
-        edited = trial.points;
-        for (const int32_t p : edited) {
-            if (pointState[static_cast<size_t>(p)] == 1) {
-                updatePointNormal(p);
-            }
-        }
-        for (size_t k = 0; k < edited.size() && !folds; ++k) {
-            const int32_t p = edited[k];
-            if (pointState[static_cast<size_t>(p)] != 1) {
+    ReinsertionCandidates candidates;
+    // A pass can give a point left out by an earlier one a triangle over it, so passes go
+    // on while one inserts. After the first, a point is tried again only when a record its
+    // attempt reads may have changed since (ReinsertionCandidates.h); any other attempt
+    // would end as its last one did, with nothing kept.
+    for (;;) {
+        startReinsertionPass(candidates, *this);
+        int32_t passInserted = 0;
+        for (int32_t i = 0; i < activeCount; ++i) {
+            if (pointState[static_cast<size_t>(i)] == 1 || !vertices[i].connectedPoints.empty()) {
                 continue;
             }
-            const int32_t before =
-                trial.states[k] == 1 ? foldedTriangles(*this, trial.records[k]) : 0;
-            folds = foldedTriangles(*this, vertices[p]) > before;
-        }
-        if (folds) {
-            takeBackTrial(trial);
-        } else {
+            const bool changed = mayReinsertNow(candidates, *this, i);
+#ifndef FANMESH_CHECK_FAN_MEMO
+            if (!changed) {
+                continue;
+            }
+#endif
+            if (!findCoveringTriangle(i, o, t, v, d)) {
+                continue;
+            }
+            beginTrial(trial);
+            bool folds = !insertAndFlip(*this, i, o, t, v);
+            // Every completed point whose record the insertion edited takes its normal again
+            // from its fan as it now stands; none may hold more folded triangles than it did
+            // before (a point completed by the insertion held none). A fan folded already, by
+            // the growth or a lid, so does not keep every point around it out of the mesh.
+            edited = trial.points;
+            for (const int32_t p : edited) {
+                if (pointState[static_cast<size_t>(p)] == 1) {
+                    updatePointNormal(p);
+                }
+            }
+            for (size_t k = 0; k < edited.size() && !folds; ++k) {
+                const int32_t p = edited[k];
+                if (pointState[static_cast<size_t>(p)] != 1) {
+                    continue;
+                }
+                const int32_t before =
+                    trial.states[k] == 1 ? foldedTriangles(*this, trial.records[k]) : 0;
+                folds = foldedTriangles(*this, vertices[p]) > before;
+            }
+            if (folds) {
+                takeBackTrial(trial);
+                continue;
+            }
+#ifdef FANMESH_CHECK_FAN_MEMO
+            if (!changed) {
+                std::cerr << "reinsertion kept point " << i
+                          << " although nothing its attempt reads had changed\n";
+                std::abort();
+            }
+#endif
+            noteKeptInsertion(candidates, trial.points);
             keepTrial(trial);
-            ++inserted;
+            ++passInserted;
+        }
+        inserted += passInserted;
+        if (passInserted == 0) {
+            return inserted;
         }
     }
-    return inserted;
 }
