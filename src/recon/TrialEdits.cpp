@@ -35,11 +35,16 @@ void ReconstructionState::keepTrial(TrialEdits& trial) {
 void ReconstructionState::takeBackTrial(TrialEdits& trial) {
     trialEdits = nullptr;
     // Later copies of a record cannot exist (one copy per record), so the order of the
-    // writes does not matter.
+    // writes does not matter. Where growth keeps the link counts, each follows its record's
+    // links back.
     for (size_t k = 0; k < trial.points.size(); ++k) {
         const int32_t x = trial.points[k];
         vertices[x] = trial.records[k];
         setPointState(x, trial.states[k]);
+        if (!linkCounts.empty()) {
+            linkCounts[static_cast<size_t>(x)] =
+                static_cast<int32_t>(trial.records[k].connectedPoints.size());
+        }
     }
     completionOrder.resize(trial.completions);
     completedCount = static_cast<int32_t>(completionOrder.size());

@@ -313,6 +313,7 @@ TEST(CleanupInsertion, ReinsertionIsTakenBackWhereItFolds) {
     EXPECT_EQ(o, 0);
     const std::vector<Vertex> before = off.cloud.records;
     const size_t completions = folding.completionOrder.size();
+    folding.syncLinkCounts(); // as growth keeps them
     EXPECT_EQ(folding.reinsertWithoutFolds(), 0);
     EXPECT_EQ(folding.pointState[37], 0);
     EXPECT_EQ(folding.completionOrder.size(), completions);
@@ -323,6 +324,9 @@ TEST(CleanupInsertion, ReinsertionIsTakenBackWhereItFolds) {
                                            before[p].triangleFanCount))
             << p;
         EXPECT_EQ(off.cloud.records[p].connectedPoints, before[p].connectedPoints) << p;
+        EXPECT_EQ(folding.connectionCount(static_cast<int32_t>(p)),
+                  static_cast<int32_t>(before[p].connectedPoints.size()))
+            << p;
         EXPECT_EQ(off.cloud.records[p].normal.x, before[p].normal.x) << p;
         EXPECT_EQ(off.cloud.records[p].normal.z, before[p].normal.z) << p;
     }
