@@ -227,9 +227,10 @@ fill_past_inner_chords: hole closing fills a hole past an edge between two of it
     withdrawing the fans at its ends would cut the surface apart; False: they are withdrawn.
     Has no effect with allow_third_faces.
 reinsert_after_fold_removal: after the removal of fans that face against their point's
-    normal, each point left out of the mesh is inserted again into the nearest triangle
-    over it, unless that gives a fan more triangles facing against its point's normal than
-    it had; False: they stay out.
+    normal, every point then outside the mesh that no fan holds (whether the removal left
+    it out or not) is inserted into the nearest triangle over it, unless that gives a fan
+    more triangles facing against its point's normal than it had; False: no point is
+    inserted then.
 unreached_seeds_count_near_walls: under seed_check_ignores_near_walls, the check of a seed
     inside a region no growth has reached still counts the points in the neighbourhoods of
     its neighbours (the far wall of a thin leg the front could not enter lies that close;

@@ -130,10 +130,10 @@ struct Options {
     bool fillPastInnerChords = true;
     // The removal of fans that face against their point's normal leaves their points, and
     // those of the fan neighbours withdrawn with them, out of the re-closed holes. After it,
-    // each point outside the mesh is inserted again into the nearest triangle over it, and
-    // the insertion is taken back when a fan it changed would then hold more triangles
-    // facing against its point's normal (folds) than before; false
-    // (--leave-points-out-after-folds): they stay out.
+    // each point outside the mesh that no fan holds (those and any other) is inserted into
+    // the nearest triangle over it, and the insertion is taken back when a fan it changed
+    // would then hold more triangles facing against its point's normal (folds) than before;
+    // false (--leave-points-out-after-folds): no point is inserted then.
     bool reinsertAfterFoldRemoval = true;
     // The growth refuses an edge flip after which the fan of a completed corner of the
     // flipped quadrilateral would hold a triangle facing away from the rest of the fan by

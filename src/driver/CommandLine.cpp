@@ -193,10 +193,11 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "narrow strip, is filled past that edge; --allow-third-faces also withdraws "
                  "them)");
     app.add_flag("--leave-points-out-after-folds", line.leavePointsOutAfterFolds,
-                 "with INPUT: the points that the removal of fans facing against their "
-                 "point's normal leaves out of the mesh stay out, as without INPUT (by default "
-                 "each is inserted again into the nearest triangle over it, unless that gives a "
-                 "fan more triangles facing against its point's normal than it had)");
+                 "with INPUT: after the removal of fans facing against their point's normal, "
+                 "no point is inserted, as without INPUT (by default every point then outside "
+                 "the mesh that no fan holds, whether the removal left it out or not, is "
+                 "inserted into the nearest triangle over it, unless that gives a fan more "
+                 "triangles facing against its point's normal than it had)");
     app.add_flag("--growth-flips-may-fold", line.growthFlipsMayFold,
                  "with INPUT: the growth flips an edge even where the fan of a corner of the "
                  "flipped quadrilateral then holds a triangle facing away from the rest of "

@@ -66,8 +66,8 @@ struct CommandLine {
     // an edge between two non-adjacent border points of a hole even where that edge lies
     // within the surface and the withdrawal cuts it apart (the rule without INPUT).
     bool withdrawAtInnerChords = false;
-    // --leave-points-out-after-folds: with INPUT, the points that inconsistent-fan removal
-    // leaves out of the mesh stay out (the rule without INPUT).
+    // --leave-points-out-after-folds: with INPUT, no point outside the mesh is inserted
+    // after inconsistent-fan removal (the rule without INPUT).
     bool leavePointsOutAfterFolds = false;
     // --growth-flips-may-fold: with INPUT, the growth makes edge flips that fold the fan of a
     // completed corner (the rule without INPUT).

@@ -120,9 +120,10 @@ struct ReconstructionState {
     // which one border runs). Applied only with refuseThirdFaces, whose ear test keeps the
     // fill from giving that edge a third face.
     bool fillPastInnerChords = false;
-    // After inconsistent-fan removal, the points outside the mesh are inserted again into
-    // the nearest triangle over them, each insertion taken back when it adds a fold to a
-    // fan (see reinsertWithoutFolds); off: they stay out.
+    // After inconsistent-fan removal, the points outside the mesh that no fan holds (not
+    // only those the removal left out) are inserted into the nearest triangle over them,
+    // each insertion taken back when it adds a fold to a fan (see reinsertWithoutFolds);
+    // off: they stay out.
     bool reinsertAfterFoldRemoval = false;
     // Set under foldRemovalKeepsPiecesJoined while inconsistent-fan removal runs and while
     // the clean-up's link checks with open-point repair, and its first open-point
