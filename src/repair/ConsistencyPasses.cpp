@@ -7,21 +7,7 @@
 #include "geometry/Geometry.h"
 #include "grow/GrowthStats.h"
 #include "recon/ReconstructionState.h"
-
-// Whether the fan of p holds a triangle whose normal points against the normal of p.
-static bool facesAgainstNormal(const ReconstructionState& state, int32_t p) {
-    const Vertex& record = state.vertices[p];
-    for (int32_t k = 0; k < record.triangleFanCount; ++k) {
-        const int32_t u = record.triangleFan[k];
-        const int32_t w = record.triangleFan[(k + 1) % record.triangleFanCount];
-        const Vector3 tn =
-            triangleNormal(record.position, state.vertices[u].position, state.vertices[w].position);
-        if (tn.dot(record.normal) < 0.0) {
-            return true;
-        }
-    }
-    return false;
-}
+#include "repair/FoldedTriangles.h"
 
 // A walk over the fans around a withdrawn point stops after this many points: a side that
 // reaches it is large, but whether it joins the other sides further away is left open.
@@ -264,7 +250,8 @@ void ReconstructionState::removeInconsistentFansPass() {
         bad.clear();
         neighbours.clear();
         for (const int32_t p : list) {
-            if (pointState[static_cast<size_t>(p)] == 1 && facesAgainstNormal(*this, p)) {
+            if (pointState[static_cast<size_t>(p)] == 1 &&
+                foldedTriangles(*this, vertices[p], false) > 0) {
                 bad.push_back(p);
             }
         }

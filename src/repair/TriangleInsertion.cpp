@@ -6,6 +6,7 @@
 
 #include "geometry/Geometry.h"
 #include "recon/ReconstructionState.h"
+#include "repair/FoldedTriangles.h"
 #include "repair/ReinsertionCandidates.h"
 
 namespace {
@@ -229,27 +230,6 @@ void ReconstructionState::insertRemovedPoints() {
     activeCount = totalCount;
 }
 
-// The triangles of a fan (of a record as it stands or as it was) that face against the
-// record's normal or against the sum of the fan's own triangle normals (each weighted by its
-// area): a fan with any is folded at its point.
-static int32_t foldedTriangles(const ReconstructionState& state, const Vertex& record) {
-    const int32_t count = record.triangleFanCount;
-    Vector3 normals[MAX_FAN_SIZE];
-    Vector3 sum(0.0, 0.0, 0.0);
-    for (int32_t k = 0; k < count; ++k) {
-        normals[k] = triangleNormal(record.position, state.vertices[record.triangleFan[k]].position,
-                                    state.vertices[record.triangleFan[(k + 1) % count]].position);
-        sum.add(normals[k]);
-    }
-    int32_t folded = 0;
-    for (int32_t k = 0; k < count; ++k) {
-        if (normals[k].dot(record.normal) < 0.0 || normals[k].dot(sum) < 0.0) {
-            ++folded;
-        }
-    }
-    return folded;
-}
-
 int32_t ReconstructionState::reinsertWithoutFolds() {
     int32_t o = -1;
     int32_t t = -1;
@@ -297,8 +277,8 @@ int32_t ReconstructionState::reinsertWithoutFolds() {
                     continue;
                 }
                 const int32_t before =
-                    trial.states[k] == 1 ? foldedTriangles(*this, trial.records[k]) : 0;
-                folds = foldedTriangles(*this, vertices[p]) > before;
+                    trial.states[k] == 1 ? foldedTriangles(*this, trial.records[k], true) : 0;
+                folds = foldedTriangles(*this, vertices[p], true) > before;
             }
             if (folds) {
                 takeBackTrial(trial);
