@@ -210,8 +210,8 @@ bool ownersWithdrawalSplits(ReconstructionState& state, int32_t x, int32_t y) {
 // A fan that holds a loop point x next to a loop point other than the loop neighbours of
 // x cuts across the loop: the fans at both ends of that chord are withdrawn. Under
 // fillPastInnerChords (with the ear test that refuses third faces) an edge that already has
-// a face on each side, and whose fans cannot be withdrawn without cutting the surface
-// apart, is no chord: it lies within the surface beside the hole, as in a narrow strip
+// a face on each side (and no third), and whose fans cannot be withdrawn without cutting the
+// surface apart, is no chord: it lies within the surface beside the hole, as in a narrow strip
 // joining a thin leg to the body round which the border of the gap runs.
 bool loopHasChord(ReconstructionState& state, HoleWork& work) {
     const size_t length = work.loop.size();
@@ -227,8 +227,10 @@ bool loopHasChord(ReconstructionState& state, HoleWork& work) {
             const int32_t sides[2] = {state.prevInFan(o, x), state.nextInFan(o, x)};
             for (const int32_t y : sides) {
                 if (y != b && y != c && y != x && work.loopPosition[static_cast<size_t>(y)] >= 0) {
-                    int32_t corners[2];
-                    if (innerEdgesPass && state.edgeFaceCorners(x, y, corners, 2) >= 2 &&
+                    // Exactly two faces: room for a third, so that one is counted once
+                    // (past the capacity a repeated corner would count again).
+                    int32_t corners[3];
+                    if (innerEdgesPass && state.edgeFaceCorners(x, y, corners, 3) == 2 &&
                         ownersWithdrawalSplits(state, x, y)) {
                         continue;
                     }
