@@ -10,14 +10,14 @@
 #   bash scripts/bench-hopeless.sh [--binary PATH] [--size 100000|10000|3300] [--bound R]
 #                                  [SAMPLE...]
 #
-# --binary runs another fanmesh build on the same samples; --size keeps the samples of one
-# size; SAMPLE names pick rows. The last lines give the worst ratio of each mode; with
-# --bound the script exits with status 1 when any ratio exceeds R, naming the rows, so the
-# bound stated for the program is checked by a benchmark rather than by a timed test. Samples and runs go to build/bench/. CPU seconds are steadier
-# than wall time on a shared machine, but still drift with its load; this script is not part
-# of the test suite.
+# --binary runs another fanmesh build on the same samples and builds nothing (the samples
+# come from build/generate_sample, or the one beside that binary); --size keeps the samples
+# of one size; SAMPLE names pick rows. The last lines give the worst ratio of each mode;
+# with --bound the script exits with status 1 when any ratio exceeds R, naming the rows, so
+# the bound stated for the program is checked by a benchmark rather than by a timed test.
+# Samples and runs go to build/bench/. CPU seconds are steadier than wall time on a shared
+# machine, but still drift with its load; this script is not part of the test suite.
 set -euo pipefail
-cd "$(dirname "$0")/.."
 
 binary=
 size=
@@ -41,6 +41,8 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
+# Paths given are taken from where the script was started, before this.
+cd "$(dirname "$0")/.."
 
 # name | generate_sample arguments. The clean torus of each size comes first: it is the
 # reference of the rows after it.
@@ -72,9 +74,15 @@ samples=(
     "clusters-3300|clusters 3300 1"
 )
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)" --target fanmesh generate_sample >/dev/null
-fanmesh=${binary:-$PWD/build/fanmesh}
+generate=$PWD/build/generate_sample
+if [ -n "$binary" ]; then
+    fanmesh=$binary
+    [ -x "$generate" ] || generate=$(dirname "$binary")/generate_sample
+else
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build build -j"$(nproc)" --target fanmesh generate_sample >/dev/null
+    fanmesh=$PWD/build/fanmesh
+fi
 
 bench=build/bench
 mkdir -p "$bench"
@@ -120,7 +128,12 @@ for entry in "${samples[@]}"; do
     fi
     points="$PWD/$bench/$name.txt"
     if [ ! -s "$points" ]; then
-        build/generate_sample "${words[@]}" >"$points"
+        if [ ! -x "$generate" ]; then
+            echo "bench-hopeless.sh: no generate_sample in build/ or beside $fanmesh" \
+                "(cmake --build build --target generate_sample)" >&2
+            exit 2
+        fi
+        "$generate" "${words[@]}" >"$points"
     fi
     for mode in path folder; do
         read -r cpu peak faces < <(run "$points" "$mode" "$PWD/$bench/hopeless-$mode-$name")
