@@ -264,6 +264,10 @@ bool ReconstructionState::attemptCompletion(int32_t h, Octree& tree, bool levelF
 #else
     // Check build: the attempt runs beside the memo and is compared with it at the end;
     // every edit keeps a copy, so that the records the attempt leaves changed are known.
+    // The memo's answer counts as a replay, as where it is replayed.
+    if (known != nullptr) {
+        ++attemptReplays;
+    }
     copyEveryEdit = remembering;
     if (remembering) {
         flushEdits(); // the copies then show what the attempt itself changed
