@@ -943,6 +943,9 @@ struct ReconstructionState {
     // is reversed and every point's normal turned over.
     void turnPiece(const std::vector<int32_t>& points);
     std::vector<int32_t> turnedPiece; // working list of joinFacingPiecesPass
+    // Working list of joinFacingPiecesPass: the border points of other pieces near x, by
+    // distance.
+    std::vector<std::pair<double, int32_t>> nearBorderPoints;
     // Open-point withdrawal around p: every fan that holds p, or, with bridgePinchedPoints
     // and p's fans in several separate chains, the fans of every chain but the one with the
     // most entries.

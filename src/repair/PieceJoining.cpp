@@ -247,10 +247,11 @@ int32_t ReconstructionState::joinFacingPiecesPass() {
             continue;
         }
         const Vector3 centre = vertices[x].position;
-        // The nearest border point of another piece among x's neighbours, itself on one
-        // open chain.
-        int32_t y = -1;
-        double nearest = 0.0;
+        // The nearest border point of another piece among x's neighbours that x may be
+        // joined to: one on one open chain, and, of a piece already joined to x's piece in
+        // this pass, one that passes the second-join conditions below. A nearer candidate
+        // that fails them does not hide a third piece meeting the two at the same place.
+        nearBorderPoints.clear();
         for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
             const int32_t q = vertices[x].neighbours[k];
             if (q < 0 || q >= activeCount || q == ends[0] || q == ends[1] ||
@@ -258,27 +259,33 @@ int32_t ReconstructionState::joinFacingPiecesPass() {
                 before.find(q) == before.find(x)) {
                 continue;
             }
-            const double d = distanceBetweenPoints(centre, vertices[q].position);
-            if (y < 0 || d < nearest) {
-                y = q;
-                nearest = d;
+            nearBorderPoints.emplace_back(distanceBetweenPoints(centre, vertices[q].position), q);
+        }
+        std::sort(nearBorderPoints.begin(), nearBorderPoints.end());
+        int32_t y = -1;
+        std::pair<int32_t, int32_t> pair;
+        for (const auto& [distance, q] : nearBorderPoints) {
+            if (openEndCount(q) != 2) {
+                continue;
             }
+            // Pieces already joined in this pass are joined a second time only where the
+            // two were joined to each other directly and once (not through a third
+            // piece), across two separate borders that face nearly the same way: neither
+            // can be turned round any more, and the two ends of one tube grown from both
+            // sides meet in line, while borders that meet at an angle are left to hole
+            // closing.
+            pair = std::minmax(before.find(x), before.find(q));
+            if (pieces.find(x) == pieces.find(q) &&
+                (std::count(joinedPairs.begin(), joinedPairs.end(), pair) != 1 ||
+                 openPointFacing(*this, x).dot(openPointFacing(*this, q)) <
+                     REJOIN_MIN_FACING_AGREEMENT ||
+                 sameBorder(*this, x, q))) {
+                continue;
+            }
+            y = q;
+            break;
         }
-        if (y < 0 || openEndCount(y) != 2) {
-            continue;
-        }
-        // Pieces already joined in this pass are joined a second time only where the two
-        // were joined to each other directly and once (not through a third piece), across
-        // two separate borders that face nearly the same way: neither can be turned round
-        // any more, and the two ends of one tube grown from both sides meet in line, while
-        // borders that meet at an angle are left to hole closing.
-        const bool joinedBefore = pieces.find(x) == pieces.find(y);
-        const std::pair<int32_t, int32_t> pair = std::minmax(before.find(x), before.find(y));
-        const auto joinsOfPair = std::count(joinedPairs.begin(), joinedPairs.end(), pair);
-        if (joinedBefore && (joinsOfPair != 1 ||
-                             openPointFacing(*this, x).dot(openPointFacing(*this, y)) <
-                                 REJOIN_MIN_FACING_AGREEMENT ||
-                             sameBorder(*this, x, y))) {
+        if (y < 0) {
             continue;
         }
         // Separate seeds may have grown the two pieces facing opposite ways: the smaller
