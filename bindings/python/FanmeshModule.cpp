@@ -75,14 +75,16 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
     return fanmesh::reconstruct(xyz, count, options);
 }
 
-fanmesh::Options
-optionsOf(bool allComponents, int unwantedPercent, int maxLayers, bool keepInconsistentFans,
-          double rayHitDistance, double rayReach, double maxFanTilt, double openRiseLimit,
-          bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
-          bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints, bool keepFoldNeighbours,
-          bool foldRemovalKeepsPiecesJoined, bool joinFacingPieces, bool seedUnreachedRegions,
-          bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
-          bool unreachedSeedsCountNearWalls, bool refuseFoldingFlips, bool preparedCoordinates) {
+fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
+                           bool keepInconsistentFans, double rayHitDistance, double rayReach,
+                           double maxFanTilt, double openRiseLimit, bool hiddenUnderTriangles,
+                           bool allowThirdFaces, bool strictSeedCheck,
+                           bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
+                           bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
+                           bool joinFacingPieces, bool seedUnreachedRegions,
+                           bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
+                           bool unreachedSeedsCountNearWalls, bool refuseFoldingFlips,
+                           bool openWiderLids, bool preparedCoordinates) {
     fanmesh::Options options;
     options.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     options.joinFacingPieces = joinFacingPieces;
@@ -91,6 +93,7 @@ optionsOf(bool allComponents, int unwantedPercent, int maxLayers, bool keepIncon
     options.reinsertAfterFoldRemoval = reinsertAfterFoldRemoval;
     options.unreachedSeedsCountNearWalls = unreachedSeedsCountNearWalls;
     options.refuseFoldingFlips = refuseFoldingFlips;
+    options.openWiderLids = openWiderLids;
     options.bridgePinchedPoints = bridgePinchedPoints;
     options.keepFoldNeighbours = keepFoldNeighbours;
     options.allowThirdFaces = allowThirdFaces;
@@ -117,13 +120,14 @@ py::array reconstruct(const py::object& points, bool allComponents, int unwanted
                       bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
                       bool joinFacingPieces, bool seedUnreachedRegions, bool fillPastInnerChords,
                       bool reinsertAfterFoldRemoval, bool unreachedSeedsCountNearWalls,
-                      bool refuseFoldingFlips) {
-    const fanmesh::Options options = optionsOf(
-        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
-        maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
-        seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
-        foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, fillPastInnerChords,
-        reinsertAfterFoldRemoval, unreachedSeedsCountNearWalls, refuseFoldingFlips, false);
+                      bool refuseFoldingFlips, bool openWiderLids) {
+    const fanmesh::Options options =
+        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
+                  rayReach, maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces,
+                  strictSeedCheck, seedCheckIgnoresNearWalls, bridgePinchedPoints,
+                  keepFoldNeighbours, foldRemovalKeepsPiecesJoined, joinFacingPieces,
+                  seedUnreachedRegions, fillPastInnerChords, reinsertAfterFoldRemoval,
+                  unreachedSeedsCountNearWalls, refuseFoldingFlips, openWiderLids, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
@@ -136,14 +140,14 @@ PythonResult reconstructFull(const py::object& points, bool allComponents, int u
                              bool joinFacingPieces, bool seedUnreachedRegions,
                              bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
                              bool unreachedSeedsCountNearWalls, bool refuseFoldingFlips,
-                             bool preparedCoordinates) {
-    const fanmesh::Options options =
-        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  rayReach, maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces,
-                  strictSeedCheck, seedCheckIgnoresNearWalls, bridgePinchedPoints,
-                  keepFoldNeighbours, foldRemovalKeepsPiecesJoined, joinFacingPieces,
-                  seedUnreachedRegions, fillPastInnerChords, reinsertAfterFoldRemoval,
-                  unreachedSeedsCountNearWalls, refuseFoldingFlips, preparedCoordinates);
+                             bool openWiderLids, bool preparedCoordinates) {
+    const fanmesh::Options options = optionsOf(
+        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
+        maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
+        seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
+        foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, fillPastInnerChords,
+        reinsertAfterFoldRemoval, unreachedSeedsCountNearWalls, refuseFoldingFlips, openWiderLids,
+        preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -240,6 +244,11 @@ refuse_folding_flips: the growth does not flip an edge where the fan of a corner
     flipped quadrilateral would then hold a triangle facing away from the rest of that fan
     by clearly more than a right angle (a fold, as a corner round the curve of a thin tube
     gets); False: such flips are made.
+open_wider_lids: under join_facing_pieces, where opening the lids whose points have a point
+    of another piece among their 8 nearest neighbours leaves pieces apart, the lids are
+    opened wider, step by step up to all 16 neighbours, each step taken back exactly unless
+    it joins two pieces (a leg whose own growth stopped a few spacings below the body's lid
+    over its mouth); False: only the first opening.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -310,7 +319,8 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("fill_past_inner_chords") = defaults.fillPastInnerChords,
                py::arg("reinsert_after_fold_removal") = defaults.reinsertAfterFoldRemoval,
                py::arg("unreached_seeds_count_near_walls") = defaults.unreachedSeedsCountNearWalls,
-               py::arg("refuse_folding_flips") = defaults.refuseFoldingFlips);
+               py::arg("refuse_folding_flips") = defaults.refuseFoldingFlips,
+               py::arg("open_wider_lids") = defaults.openWiderLids);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
@@ -333,5 +343,6 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("reinsert_after_fold_removal") = defaults.reinsertAfterFoldRemoval,
                py::arg("unreached_seeds_count_near_walls") = defaults.unreachedSeedsCountNearWalls,
                py::arg("refuse_folding_flips") = defaults.refuseFoldingFlips,
+               py::arg("open_wider_lids") = defaults.openWiderLids,
                py::arg("prepared_coordinates") = false);
 }

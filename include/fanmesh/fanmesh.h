@@ -142,6 +142,12 @@ struct Options {
     // part that cut off and lost its end. false (--growth-flips-may-fold): such flips are
     // made.
     bool refuseFoldingFlips = true;
+    // Under joinFacingPieces: where opening the lids whose points have a point of another
+    // piece among their 8 nearest neighbours leaves pieces apart, the lids are opened wider,
+    // step by step up to all 16 neighbours, each step taken back exactly unless it joins two
+    // pieces (a leg whose own growth stopped a few spacings below the body's lid over its
+    // mouth); false (--open-adjacent-lids-only): only the first opening.
+    bool openWiderLids = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

@@ -74,6 +74,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.fillPastInnerChords = settings.fillPastInnerChords;
     builder.reinsertAfterFoldRemoval = settings.reinsertAfterFoldRemoval;
     builder.refuseFoldingFlips = settings.refuseFoldingFlips;
+    builder.openWiderLids = settings.openWiderLids;
     builder.attachRecords(); // also builds the octree over all records
     const bool built = builder.build();
     builder.closeFiles();

@@ -33,6 +33,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.fillPastInnerChords = options.fillPastInnerChords;
     settings.reinsertAfterFoldRemoval = options.reinsertAfterFoldRemoval;
     settings.refuseFoldingFlips = options.refuseFoldingFlips;
+    settings.openWiderLids = options.openWiderLids;
     return settings;
 }
 

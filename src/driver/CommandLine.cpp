@@ -41,6 +41,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--withdraw-at-inner-chords",
     "--leave-points-out-after-folds",
     "--growth-flips-may-fold",
+    "--open-adjacent-lids-only",
     "--quiet",
     "--report",
     "--allow-third-faces",
@@ -204,6 +205,13 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "that fan, as without INPUT (by default such a flip is not made: on a thin "
                  "tube the corner gaining the new edge can lie round the curve, and the "
                  "clean-up withdraws a folded fan together with the fans around it)");
+    app.add_flag("--open-adjacent-lids-only", line.openAdjacentLidsOnly,
+                 "with INPUT: piece joining opens only the lids whose points have a point of "
+                 "the other piece among their 8 nearest neighbours (by default, where that "
+                 "leaves pieces apart, the lids are opened wider, step by step up to the whole "
+                 "neighbourhood of 16, each step taken back unless it joins two pieces, so that "
+                 "a leg whose growth stopped a few spacings below the body's lid over its "
+                 "mouth is joined); --keep-pieces-apart joins nothing");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

@@ -72,6 +72,9 @@ struct CommandLine {
     // --growth-flips-may-fold: with INPUT, the growth makes edge flips that fold the fan of a
     // completed corner (the rule without INPUT).
     bool growthFlipsMayFold = false;
+    // --open-adjacent-lids-only: with INPUT, piece joining opens only the lids whose points
+    // have a point of another piece among their 8 nearest neighbours.
+    bool openAdjacentLidsOnly = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

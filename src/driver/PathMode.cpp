@@ -107,6 +107,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.fillPastInnerChords = !line.withdrawAtInnerChords;
     settings.reinsertAfterFoldRemoval = !line.leavePointsOutAfterFolds;
     settings.refuseFoldingFlips = !line.growthFlipsMayFold;
+    settings.openWiderLids = !line.openAdjacentLidsOnly;
     return true;
 }
 

@@ -90,6 +90,9 @@ struct Settings {
     // Command line only: the growth refuses an edge flip that would fold the fan of a
     // completed corner (off: such flips are made).
     bool refuseFoldingFlips = false;
+    // Command line only: under joinFacingPieces, lids left unjoined are opened wider, step
+    // by step, each step kept only when it joins (off: only adjacent lids are opened).
+    bool openWiderLids = false;
 };
 
 // The ranges every surface (command line, settings file of path mode, library, Python)

@@ -81,6 +81,7 @@ bool MeshBuilder::build() {
     state.fillPastInnerChords = fillPastInnerChords;
     state.reinsertAfterFoldRemoval = reinsertAfterFoldRemoval;
     state.refuseFoldingFlips = refuseFoldingFlips;
+    state.openWiderLids = openWiderLids;
     state.strictSeedCheck = strictSeedCheck;
     state.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
     state.constructSurface();

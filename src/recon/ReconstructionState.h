@@ -939,6 +939,23 @@ struct ReconstructionState {
     // same way.
     // Returns the number of joins.
     int32_t joinFacingPiecesPass();
+    // One round of lid opening and joining in joinFacingPiecesPass.
+    struct LidRound {
+        // Lids are the completed points with a completed point of another piece among
+        // their this many nearest neighbours.
+        int32_t neighbours;
+        // A wider round: a border point of another piece makes a lid point too, and the
+        // round changes nothing when it finds no more lid points than lidPoints.
+        bool wider;
+        size_t lidPoints;    // out: the lid points found (wider rounds)
+        int32_t largePieces; // out: pieces large enough to join when the round began
+    };
+    // Runs one round; returns the number of joins.
+    int32_t joinPiecesAcrossLids(LidRound& round);
+    // Path mode: where the first round of piece joining leaves large pieces apart, the
+    // lids are opened wider, step by step up to the whole neighbourhood, each step a trial
+    // kept only when it joins two pieces.
+    bool openWiderLids = false;
     // Turns the surface made by the fans of the completed points listed round: every fan
     // is reversed and every point's normal turned over.
     void turnPiece(const std::vector<int32_t>& points);

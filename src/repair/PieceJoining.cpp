@@ -21,6 +21,10 @@ constexpr int32_t MIN_JOINED_PIECE = 32;
 // A completed point with a point of another piece among this many nearest neighbours is
 // taken as part of a lid facing that piece.
 constexpr int32_t LID_NEIGHBOURS = 8;
+// The wider openings of lids, tried where the first leaves pieces apart: the first number
+// of neighbours searched, and the step to the next, up to the whole neighbourhood.
+constexpr int32_t WIDER_LID_FIRST = 10;
+constexpr int32_t WIDER_LID_STEP = 2;
 
 // Pieces of the mesh as sets joined by the fans of completed points.
 struct Pieces {
@@ -170,6 +174,35 @@ void ReconstructionState::turnPiece(const std::vector<int32_t>& points) {
 }
 
 int32_t ReconstructionState::joinFacingPiecesPass() {
+    LidRound round{LID_NEIGHBOURS, false, 0, 0};
+    const int32_t joins = joinPiecesAcrossLids(round);
+    // Lids and joins only merge pieces: with fewer than two large enough to be joined when
+    // the first round began, no wider round can join any.
+    if (!openWiderLids || round.largePieces < 2) {
+        return joins;
+    }
+    // A piece whose growth stopped a few spacings short of another piece's lid (a leg grown
+    // from its own seed below the body's lid over the leg's mouth) has no point of that lid
+    // among the nearest neighbours of its own points, or has one only where the two
+    // borders meet at an angle that refuses the join. The lids are opened wider, step by
+    // step up to the whole neighbourhood, each width as a trial that is taken back exactly
+    // unless it joins two pieces; a width that finds no lid point more than the last one
+    // tried would repeat it and is passed over.
+    LidRound wide{WIDER_LID_FIRST, true, 0, 0};
+    for (; wide.neighbours <= NEIGHBOUR_COUNT; wide.neighbours += WIDER_LID_STEP) {
+        TrialEdits trial;
+        beginTrial(trial);
+        const int32_t wider = joinPiecesAcrossLids(wide);
+        if (wider > 0) {
+            keepTrial(trial);
+            return joins + wider;
+        }
+        takeBackTrial(trial);
+    }
+    return joins;
+}
+
+int32_t ReconstructionState::joinPiecesAcrossLids(LidRound& round) {
     const size_t n = static_cast<size_t>(std::max(totalCount, activeCount));
     Pieces pieces = piecesOf(*this, n);
     // Lids: completed points of a piece that have a point of another piece among their
@@ -177,9 +210,11 @@ int32_t ReconstructionState::joinFacingPiecesPass() {
     // each other with open borders.
     {
         std::vector<int32_t> size(n, 0);
+        round.largePieces = 0;
         for (int32_t p = 0; p < activeCount; ++p) {
-            if (pointState[static_cast<size_t>(p)] == 1) {
-                ++size[static_cast<size_t>(pieces.find(p))];
+            if (pointState[static_cast<size_t>(p)] == 1 &&
+                ++size[static_cast<size_t>(pieces.find(p))] == MIN_JOINED_PIECE) {
+                ++round.largePieces;
             }
         }
         std::vector<int32_t> lid;
@@ -191,9 +226,11 @@ int32_t ReconstructionState::joinFacingPiecesPass() {
             if (size[static_cast<size_t>(rp)] < MIN_JOINED_PIECE) {
                 continue;
             }
-            for (int32_t k = 0; k < LID_NEIGHBOURS; ++k) {
+            for (int32_t k = 0; k < round.neighbours; ++k) {
                 const int32_t q = vertices[p].neighbours[k];
-                if (q < 0 || q >= activeCount || pointState[static_cast<size_t>(q)] != 1) {
+                if (q < 0 || q >= activeCount ||
+                    (pointState[static_cast<size_t>(q)] != 1 &&
+                     (!round.wider || vertices[q].connectedPoints.empty()))) {
                     continue;
                 }
                 const int32_t rq = pieces.find(q);
@@ -202,6 +239,12 @@ int32_t ReconstructionState::joinFacingPiecesPass() {
                     break;
                 }
             }
+        }
+        if (round.wider) {
+            if (lid.size() <= round.lidPoints) {
+                return 0;
+            }
+            round.lidPoints = lid.size();
         }
         for (const int32_t p : lid) {
             if (pointState[static_cast<size_t>(p)] == 1) {

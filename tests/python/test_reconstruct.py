@@ -87,6 +87,18 @@ def test_unreached_seeds_count_near_walls_as_on_the_command_line(command_line):
     assert len(np.unique(meshes[0])) > len(np.unique(meshes[1]))
 
 
+def test_wider_lids_as_on_the_command_line(command_line):
+    # A leg of this cloud, grown from its own seed, stops a few spacings below the body's
+    # lid over its mouth: only a wider opening of the lids joins it to the body.
+    points = sample("legs", 2500, 3)
+    meshes = []
+    for options, flags in (({}, []), ({"open_wider_lids": False}, ["--open-adjacent-lids-only"])):
+        expected_faces, _ = command_line.run(points, *flags)
+        meshes.append(fanmesh.reconstruct(points, **options))
+        np.testing.assert_array_equal(meshes[-1], expected_faces)
+    assert len(np.unique(meshes[0])) > len(np.unique(meshes[1]))
+
+
 def test_point_layouts_give_the_same_mesh():
     points = sample("torus", 800, 3)
     faces = fanmesh.reconstruct(points)
