@@ -243,7 +243,7 @@ unreached_seeds_count_near_walls: under seed_check_ignores_near_walls, the check
 refuse_folding_flips: the growth does not flip an edge where the fan of a corner of the
     flipped quadrilateral would then hold a triangle facing away from the rest of that fan
     by clearly more than a right angle (a fold, as a corner round the curve of a thin tube
-    gets); False: such flips are made.
+    gets) where it holds no such triangle before; False: such flips are made.
 open_wider_lids: under join_facing_pieces, where opening the lids whose points have a point
     of another piece among their 8 nearest neighbours leaves pieces apart, the lids are
     opened wider, step by step up to all 16 neighbours, each step taken back exactly unless

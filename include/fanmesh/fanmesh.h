@@ -137,10 +137,10 @@ struct Options {
     bool reinsertAfterFoldRemoval = true;
     // The growth refuses an edge flip after which the fan of a completed corner of the
     // flipped quadrilateral would hold a triangle facing away from the rest of the fan by
-    // clearly more than a right angle (a fold), as a corner on the far side of a thin tube
-    // gets; the clean-up withdraws folds together with the fans around them, and on a thin
-    // part that cut off and lost its end. false (--growth-flips-may-fold): such flips are
-    // made.
+    // clearly more than a right angle (a fold) where it holds no such triangle before, as a
+    // corner on the far side of a thin tube gets; the clean-up withdraws folds together
+    // with the fans around them, and on a thin part that cut off and lost its end. false
+    // (--growth-flips-may-fold): such flips are made.
     bool refuseFoldingFlips = true;
     // Under joinFacingPieces: where opening the lids whose points have a point of another
     // piece among their 8 nearest neighbours leaves pieces apart, the lids are opened wider,

@@ -84,8 +84,9 @@ struct Settings {
     // border points that already has a face on each side where withdrawing the fans at its
     // ends would cut the surface apart (off: they are withdrawn).
     bool fillPastInnerChords = false;
-    // Command line only: after inconsistent-fan removal, the points outside the mesh are
-    // inserted again where that folds no fan (off: they stay out).
+    // Command line only: after inconsistent-fan removal, each point outside the mesh that
+    // no fan holds is inserted where that adds no fold to a fan it edits (off: they stay
+    // out).
     bool reinsertAfterFoldRemoval = false;
     // Command line only: the growth refuses an edge flip that would fold the fan of a
     // completed corner (off: such flips are made).

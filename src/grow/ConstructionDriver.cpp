@@ -326,8 +326,9 @@ void ReconstructionState::constructSurface() {
                 updatePointNormal(k);
             }
         }
-        // The holes the removal re-closed leave their points out of the mesh; each is put
-        // back into the triangle over it where that folds no fan.
+        // The holes the removal re-closed leave their points out of the mesh; each point
+        // outside the mesh that no fan holds is put back into the triangle over it where
+        // that adds no fold to a fan it edits.
         if (reinsertAfterFoldRemoval) {
             reinsertWithoutFolds();
         }

@@ -10,8 +10,7 @@
 
 // The number of triangles of the fan of record (a record as it stands or as it was) that
 // face against the record's normal or, when againstFanSum is set, against the sum of the
-// fan's own triangle normals (each weighted by its area); a fan with any is folded at its
-// point.
+// fan's own unit triangle normals; a fan with any is folded at its point.
 inline int32_t foldedTriangles(const ReconstructionState& state, const Vertex& record,
                                bool againstFanSum) {
     const int32_t count = record.triangleFanCount;

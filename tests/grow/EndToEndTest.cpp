@@ -354,7 +354,7 @@ TEST(EndToEnd, PiecesOfAThinTubeThatMeetAreJoined) {
 TEST(EndToEnd, PointsLeftOutByFoldRemovalGoBack) {
     // Tubes five spacings across: fold removal withdraws the folded fans with their fan
     // neighbours and re-closes the holes over their points, 5% of the points in all.
-    // Inserting them again where that folds no fan brings the tube past 97%.
+    // Inserting them again where that adds no fold brings the tube past 97%.
     for (const int seed : {1, 8}) {
         SampleRun coarse("knot", 1300, seed);
         coarse.run("rawPoints.txt -q --leave-points-out-after-folds");
