@@ -134,6 +134,40 @@ TEST(EdgeFlipping, NewDiagonalHeldByAThirdFanIsRefusedWhenThirdFacesAre) {
     }
 }
 
+TEST(EdgeFlipping, FlipThatFoldsACompletedFanIsRefusedWhenAsked) {
+    // The diagonal a-b runs along the y axis; p lies on the +x side and its fan closes
+    // through c and d further out. n either lies 0.5 above the plane beyond p, where the new
+    // diagonal p-n turns p's fan back over itself, or in the plane across from p, where it
+    // fits between b and a in p's fan and between a and b in n's (closed through e and f).
+    constexpr int32_t c = 4, d = 5, e = 6, f = 7;
+    for (const bool folding : {true, false}) {
+        for (const bool refuse : {true, false}) {
+            TestCloud cloud({{0, -2, 0},
+                             {0.5, 0, 0},
+                             {0, 2, 0},
+                             folding ? Vector3(1.5, 0, 0.5) : Vector3(-0.5, 0, 0),
+                             {1.5, -1, 0},
+                             {1.5, 1, 0},
+                             {-1.5, 1, 0},
+                             {-1.5, -1, 0}});
+            cloud.setFan(a, {p, b, n});
+            cloud.setFan(p, {b, a, c, d});
+            if (!folding) {
+                cloud.setFan(n, {a, b, e, f});
+            }
+            cloud.state.refuseFoldingFlips = refuse;
+            const bool flips = !(folding && refuse);
+            EXPECT_EQ(cloud.state.flipEdge(a, b), flips) << folding << refuse;
+            EXPECT_EQ(cloud.fan(p), flips ? (Fan{b, n, a, c, d}) : (Fan{b, a, c, d}))
+                << folding << refuse;
+            if (!folding) {
+                EXPECT_EQ(cloud.fan(n), (Fan{a, p, b, e, f})) << refuse;
+            }
+            EXPECT_TRUE(fanLinksConsistent(cloud.state));
+        }
+    }
+}
+
 TEST(EdgeFlipping, FlipStepOnAFanOfFourMakesOneAttempt) {
     // Entries at 0, 60, 120 and 240 degrees; entry 2 lies far out, so that only the edge to
     // it (sectors of 60 + 60 degrees) can be flipped; flipStep makes a single attempt on
