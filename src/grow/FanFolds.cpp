@@ -50,7 +50,8 @@ bool ReconstructionState::editedFanFolds(int32_t x, int32_t drop, int32_t after,
                                          int32_t add) const {
     const Vertex& record = vertices[x];
     const int32_t count = record.triangleFanCount;
-    if (count + 1 > MAX_FAN_SIZE) {
+    // Only an added entry can overflow the edited ring; a full fan may still lose one.
+    if (add >= 0 && count + 1 > MAX_FAN_SIZE) {
         return false;
     }
     Vector3 before[MAX_FAN_SIZE];

@@ -168,6 +168,25 @@ TEST(EdgeFlipping, FlipThatFoldsACompletedFanIsRefusedWhenAsked) {
     }
 }
 
+TEST(EdgeFlipping, DroppingAnEntryFromAFullFanCanFoldIt) {
+    // A full fan in the plane whose entries but the last turn from 0 to 158 degrees, the
+    // last lying at 270: without the last the triangle closing the fan spans 202 degrees and
+    // faces against the rest; without the first the fan stays flat.
+    std::vector<Vector3> points{{0, 0, 0}};
+    for (int32_t k = 0; k + 1 < MAX_FAN_SIZE; ++k) {
+        points.push_back(polar(2.0 * k, 1.0));
+    }
+    points.push_back(polar(270.0, 1.0));
+    TestCloud cloud(points);
+    Fan fan;
+    for (int32_t k = 1; k <= MAX_FAN_SIZE; ++k) {
+        fan.push_back(k);
+    }
+    cloud.setFan(0, fan);
+    EXPECT_TRUE(cloud.state.editedFanFolds(0, MAX_FAN_SIZE, -1, -1));
+    EXPECT_FALSE(cloud.state.editedFanFolds(0, 1, -1, -1));
+}
+
 TEST(EdgeFlipping, FlipStepOnAFanOfFourMakesOneAttempt) {
     // Entries at 0, 60, 120 and 240 degrees; entry 2 lies far out, so that only the edge to
     // it (sectors of 60 + 60 degrees) can be flipped; flipStep makes a single attempt on
