@@ -875,6 +875,11 @@ struct ReconstructionState {
     // Search distance limit of findCoveringTriangle.
     static constexpr double NEAREST_TRIANGLE_LIMIT = 10000.0;
     void updatePointNormal(int32_t p);
+    // The normal updatePointNormal gives a completed point whose record is record (as it
+    // stands or as it was): the sum of its fan's unit triangle normals, each weighted by
+    // sin(h)cos(h) of half its angle h at the point, normalized. Reads only the record and
+    // the positions of its fan's members.
+    Vector3 fanPointNormal(const Vertex& record) const;
     // Number of open ends of the rim list of a (2: one open chain of fans around a).
     int32_t openEndCount(int32_t a);
     // Withdraws every fan that contains p (a copy of its connectedPoints).

@@ -263,8 +263,10 @@ int32_t ReconstructionState::reinsertWithoutFolds() {
             bool folds = !insertAndFlip(*this, i, o, t, v);
             // Every completed point whose record the insertion edited takes its normal again
             // from its fan as it now stands; none may hold more folded triangles than it did
-            // before (a point completed by the insertion held none). A fan folded already, by
-            // the growth or a lid, so does not keep every point around it out of the mesh.
+            // before (a point completed by the insertion held none). The fan before is tested
+            // against the normal it gives too, not the stored one, which the hole closing of
+            // the fold removal can leave out of date. A fan folded already, by the growth or
+            // a lid, so does not keep every point around it out of the mesh.
             edited = trial.points;
             for (const int32_t p : edited) {
                 if (pointState[static_cast<size_t>(p)] == 1) {
@@ -276,8 +278,10 @@ int32_t ReconstructionState::reinsertWithoutFolds() {
                 if (pointState[static_cast<size_t>(p)] != 1) {
                     continue;
                 }
-                const int32_t before =
-                    trial.states[k] == 1 ? foldedTriangles(*this, trial.records[k], true) : 0;
+                const Vertex& was = trial.records[k];
+                const int32_t before = trial.states[k] == 1
+                                           ? foldedTriangles(*this, was, fanPointNormal(was), true)
+                                           : 0;
                 folds = foldedTriangles(*this, vertices[p], true) > before;
             }
             if (folds) {
