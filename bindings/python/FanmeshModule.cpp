@@ -75,16 +75,15 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
     return fanmesh::reconstruct(xyz, count, options);
 }
 
-fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
-                           bool keepInconsistentFans, double rayHitDistance, double rayReach,
-                           double maxFanTilt, double openRiseLimit, bool hiddenUnderTriangles,
-                           bool allowThirdFaces, bool strictSeedCheck,
-                           bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
-                           bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
-                           bool joinFacingPieces, bool seedUnreachedRegions,
-                           bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
-                           bool unreachedSeedsCountNearWalls, bool refuseFoldingFlips,
-                           bool openWiderLids, bool preparedCoordinates) {
+fanmesh::Options
+optionsOf(bool allComponents, int unwantedPercent, int maxLayers, bool keepInconsistentFans,
+          double rayHitDistance, double rayReach, double maxFanTilt, double openRiseLimit,
+          bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
+          bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints, bool keepFoldNeighbours,
+          bool foldRemovalKeepsPiecesJoined, bool joinFacingPieces, bool seedUnreachedRegions,
+          bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
+          bool unreachedSeedsCountNearWalls, bool refuseFoldingFlips, bool openWiderLids,
+          bool joinPiecesAfterFolds, bool preparedCoordinates) {
     fanmesh::Options options;
     options.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     options.joinFacingPieces = joinFacingPieces;
@@ -94,6 +93,7 @@ fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayer
     options.unreachedSeedsCountNearWalls = unreachedSeedsCountNearWalls;
     options.refuseFoldingFlips = refuseFoldingFlips;
     options.openWiderLids = openWiderLids;
+    options.joinPiecesAfterFolds = joinPiecesAfterFolds;
     options.bridgePinchedPoints = bridgePinchedPoints;
     options.keepFoldNeighbours = keepFoldNeighbours;
     options.allowThirdFaces = allowThirdFaces;
@@ -120,14 +120,14 @@ py::array reconstruct(const py::object& points, bool allComponents, int unwanted
                       bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
                       bool joinFacingPieces, bool seedUnreachedRegions, bool fillPastInnerChords,
                       bool reinsertAfterFoldRemoval, bool unreachedSeedsCountNearWalls,
-                      bool refuseFoldingFlips, bool openWiderLids) {
-    const fanmesh::Options options =
-        optionsOf(allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance,
-                  rayReach, maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces,
-                  strictSeedCheck, seedCheckIgnoresNearWalls, bridgePinchedPoints,
-                  keepFoldNeighbours, foldRemovalKeepsPiecesJoined, joinFacingPieces,
-                  seedUnreachedRegions, fillPastInnerChords, reinsertAfterFoldRemoval,
-                  unreachedSeedsCountNearWalls, refuseFoldingFlips, openWiderLids, false);
+                      bool refuseFoldingFlips, bool openWiderLids, bool joinPiecesAfterFolds) {
+    const fanmesh::Options options = optionsOf(
+        allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
+        maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
+        seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
+        foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, fillPastInnerChords,
+        reinsertAfterFoldRemoval, unreachedSeedsCountNearWalls, refuseFoldingFlips, openWiderLids,
+        joinPiecesAfterFolds, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
@@ -140,14 +140,15 @@ PythonResult reconstructFull(const py::object& points, bool allComponents, int u
                              bool joinFacingPieces, bool seedUnreachedRegions,
                              bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
                              bool unreachedSeedsCountNearWalls, bool refuseFoldingFlips,
-                             bool openWiderLids, bool preparedCoordinates) {
+                             bool openWiderLids, bool joinPiecesAfterFolds,
+                             bool preparedCoordinates) {
     const fanmesh::Options options = optionsOf(
         allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
         maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
         seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
         foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, fillPastInnerChords,
         reinsertAfterFoldRemoval, unreachedSeedsCountNearWalls, refuseFoldingFlips, openWiderLids,
-        preparedCoordinates);
+        joinPiecesAfterFolds, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -249,6 +250,11 @@ open_wider_lids: under join_facing_pieces, where opening the lids whose points h
     opened wider, step by step up to all 16 neighbours, each step taken back exactly unless
     it joins two pieces (a leg whose own growth stopped a few spacings below the body's lid
     over its mouth); False: only the first opening.
+join_pieces_after_folds: under join_facing_pieces, piece joining runs once more after the
+    removal of folded fans, when the insertions have grown each piece towards the others
+    (a leg cut off a few spacings below the body), each join followed by hole closing and
+    reinsertion; a pass that joins nothing changes nothing. False: it runs once, before
+    hole closing.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -320,7 +326,8 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("reinsert_after_fold_removal") = defaults.reinsertAfterFoldRemoval,
                py::arg("unreached_seeds_count_near_walls") = defaults.unreachedSeedsCountNearWalls,
                py::arg("refuse_folding_flips") = defaults.refuseFoldingFlips,
-               py::arg("open_wider_lids") = defaults.openWiderLids);
+               py::arg("open_wider_lids") = defaults.openWiderLids,
+               py::arg("join_pieces_after_folds") = defaults.joinPiecesAfterFolds);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
@@ -344,5 +351,6 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("unreached_seeds_count_near_walls") = defaults.unreachedSeedsCountNearWalls,
                py::arg("refuse_folding_flips") = defaults.refuseFoldingFlips,
                py::arg("open_wider_lids") = defaults.openWiderLids,
+               py::arg("join_pieces_after_folds") = defaults.joinPiecesAfterFolds,
                py::arg("prepared_coordinates") = false);
 }

@@ -148,6 +148,12 @@ struct Options {
     // pieces (a leg whose own growth stopped a few spacings below the body's lid over its
     // mouth); false (--open-adjacent-lids-only): only the first opening.
     bool openWiderLids = true;
+    // Under joinFacingPieces: piece joining runs once more after the removal of folded
+    // fans, when the insertions have grown each piece, and joins pieces that were still
+    // too far apart for the first join (a leg cut off below the body); each join is
+    // followed by hole closing and reinsertion, and a pass that joins nothing is taken back
+    // exactly. false (--join-pieces-once): piece joining runs once, before hole closing.
+    bool joinPiecesAfterFolds = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

@@ -75,6 +75,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.reinsertAfterFoldRemoval = settings.reinsertAfterFoldRemoval;
     builder.refuseFoldingFlips = settings.refuseFoldingFlips;
     builder.openWiderLids = settings.openWiderLids;
+    builder.joinPiecesAfterFolds = settings.joinPiecesAfterFolds;
     builder.attachRecords(); // also builds the octree over all records
     const bool built = builder.build();
     builder.closeFiles();

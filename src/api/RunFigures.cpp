@@ -34,6 +34,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.reinsertAfterFoldRemoval = options.reinsertAfterFoldRemoval;
     settings.refuseFoldingFlips = options.refuseFoldingFlips;
     settings.openWiderLids = options.openWiderLids;
+    settings.joinPiecesAfterFolds = options.joinPiecesAfterFolds;
     return settings;
 }
 

@@ -42,6 +42,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--leave-points-out-after-folds",
     "--growth-flips-may-fold",
     "--open-adjacent-lids-only",
+    "--join-pieces-once",
     "--quiet",
     "--report",
     "--allow-third-faces",
@@ -212,6 +213,11 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "neighbourhood of 16, each step taken back unless it joins two pieces, so that "
                  "a leg whose growth stopped a few spacings below the body's lid over its "
                  "mouth is joined); --keep-pieces-apart joins nothing");
+    app.add_flag("--join-pieces-once", line.joinPiecesOnce,
+                 "with INPUT: piece joining runs only before hole closing (by default it runs "
+                 "once more after the removal of folded fans, when the insertions have grown "
+                 "each piece towards the others, so that a leg cut off a few spacings below "
+                 "the body is joined; a pass that joins nothing changes nothing)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

@@ -75,6 +75,9 @@ struct CommandLine {
     // --open-adjacent-lids-only: with INPUT, piece joining opens only the lids whose points
     // have a point of another piece among their 8 nearest neighbours.
     bool openAdjacentLidsOnly = false;
+    // --join-pieces-once: with INPUT, piece joining runs only before hole closing, not
+    // again after fold removal.
+    bool joinPiecesOnce = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

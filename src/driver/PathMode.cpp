@@ -108,6 +108,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.reinsertAfterFoldRemoval = !line.leavePointsOutAfterFolds;
     settings.refuseFoldingFlips = !line.growthFlipsMayFold;
     settings.openWiderLids = !line.openAdjacentLidsOnly;
+    settings.joinPiecesAfterFolds = !line.joinPiecesOnce;
     return true;
 }
 

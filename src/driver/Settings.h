@@ -94,6 +94,9 @@ struct Settings {
     // Command line only: under joinFacingPieces, lids left unjoined are opened wider, step
     // by step, each step kept only when it joins (off: only adjacent lids are opened).
     bool openWiderLids = false;
+    // Command line only: under joinFacingPieces, piece joining runs again after fold
+    // removal (off: it runs once).
+    bool joinPiecesAfterFolds = false;
 };
 
 // The ranges every surface (command line, settings file of path mode, library, Python)

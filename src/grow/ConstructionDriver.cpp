@@ -334,6 +334,10 @@ void ReconstructionState::constructSurface() {
         }
     }
     GROWTH_STAGE("fold removal");
+    if (joinPiecesAfterFolds && joinFacingPieces && foldRemovalKeepsPiecesJoined) {
+        joinPiecesAfterFoldRemoval();
+    }
+    GROWTH_STAGE("late piece joining");
     if (keepLargestComponent) {
         keepLargestComponentPass();
     }

@@ -82,6 +82,7 @@ bool MeshBuilder::build() {
     state.reinsertAfterFoldRemoval = reinsertAfterFoldRemoval;
     state.refuseFoldingFlips = refuseFoldingFlips;
     state.openWiderLids = openWiderLids;
+    state.joinPiecesAfterFolds = joinPiecesAfterFolds;
     state.strictSeedCheck = strictSeedCheck;
     state.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
     state.constructSurface();

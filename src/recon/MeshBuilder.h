@@ -70,6 +70,8 @@ struct MeshBuilder {
     bool refuseFoldingFlips = false;
     // Handed to the state's openWiderLids.
     bool openWiderLids = false;
+    // Handed to the state's joinPiecesAfterFolds.
+    bool joinPiecesAfterFolds = false;
     int32_t topIndex = 0;
     double header[HAND_OVER_HEADER_SIZE] = {};
     // Number of kept records; records from this index on are the removed ones.

@@ -942,8 +942,10 @@ struct ReconstructionState {
     // pieces that meet at two places are joined at both; a second join of two pieces
     // joined directly once before needs x and y on separate border loops facing nearly the
     // same way.
+    // With firstRoundTrial, the first round too is a trial, taken back exactly unless it
+    // joins two pieces, so that a pass that joins nothing leaves every record as it was.
     // Returns the number of joins.
-    int32_t joinFacingPiecesPass();
+    int32_t joinFacingPiecesPass(bool firstRoundTrial = false);
     // One round of lid opening and joining in joinFacingPiecesPass.
     struct LidRound {
         // Lids are the completed points with a completed point of another piece among
@@ -961,6 +963,13 @@ struct ReconstructionState {
     // lids are opened wider, step by step up to the whole neighbourhood, each step a trial
     // kept only when it joins two pieces.
     bool openWiderLids = false;
+    // Path mode: piece joining runs once more after the removal of folded fans, a trial
+    // kept only when it joins two pieces, followed by hole closing and reinsertion.
+    bool joinPiecesAfterFolds = false;
+    // Joins the pieces that fold removal, hole closing and the insertions left apart but
+    // facing each other across lids (joinFacingPiecesPass as a trial), then closes the
+    // holes and reinserts the points the join left out. Returns the number of joins.
+    int32_t joinPiecesAfterFoldRemoval();
     // Turns the surface made by the fans of the completed points listed round: every fan
     // is reversed and every point's normal turned over.
     void turnPiece(const std::vector<int32_t>& points);

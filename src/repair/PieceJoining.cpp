@@ -5,7 +5,8 @@
 // gap through the nearest border point of another piece (the smaller piece turned round
 // first where the two face opposite ways); that point, then held by two separate chains of
 // fans, is completed by pinched-point bridging, and the two borders become one loop for
-// hole closing to fill.
+// hole closing to fill. In path mode the joining runs once more after fold removal, when
+// the insertions have grown the pieces towards each other.
 #include <algorithm>
 #include <numeric>
 #include <utility>
@@ -173,9 +174,21 @@ void ReconstructionState::turnPiece(const std::vector<int32_t>& points) {
     }
 }
 
-int32_t ReconstructionState::joinFacingPiecesPass() {
+int32_t ReconstructionState::joinFacingPiecesPass(bool firstRoundTrial) {
     LidRound round{LID_NEIGHBOURS, false, 0, 0};
-    const int32_t joins = joinPiecesAcrossLids(round);
+    int32_t joins = 0;
+    if (firstRoundTrial) {
+        TrialEdits trial;
+        beginTrial(trial);
+        joins = joinPiecesAcrossLids(round);
+        if (joins > 0) {
+            keepTrial(trial);
+        } else {
+            takeBackTrial(trial);
+        }
+    } else {
+        joins = joinPiecesAcrossLids(round);
+    }
     // Lids and joins only merge pieces: with fewer than two large enough to be joined when
     // the first round began, no wider round can join any.
     if (!openWiderLids || round.largePieces < 2) {
@@ -421,5 +434,25 @@ int32_t ReconstructionState::joinPiecesAcrossLids(LidRound& round) {
         joinedPairs.push_back(pair);
         ++joins;
     }
+    return joins;
+}
+
+int32_t ReconstructionState::joinPiecesAfterFoldRemoval() {
+    // Fold removal re-closes its holes and the insertions grow each piece, so two pieces
+    // that were too far apart for the first join (a leg cut below the body's lid over its
+    // mouth) can now face each other across lids. As in the first join, the open-point
+    // withdrawal and hole closing that follow spare fans whose withdrawal would cut a
+    // piece apart.
+    keepPiecesJoined = true;
+    const int32_t joins = joinFacingPiecesPass(true);
+    if (joins > 0) {
+        while (withdrawOpenPoints()) {
+        }
+        closeHolesRounds();
+        if (reinsertAfterFoldRemoval) {
+            reinsertWithoutFolds();
+        }
+    }
+    keepPiecesJoined = false;
     return joins;
 }

@@ -87,12 +87,17 @@ def test_unreached_seeds_count_near_walls_as_on_the_command_line(command_line):
     assert len(np.unique(meshes[0])) > len(np.unique(meshes[1]))
 
 
-def test_wider_lids_as_on_the_command_line(command_line):
-    # A leg of this cloud, grown from its own seed, stops a few spacings below the body's
-    # lid over its mouth: only a wider opening of the lids joins it to the body.
-    points = sample("legs", 2500, 3)
+@pytest.mark.parametrize("seed,option,flag", [
+    # A leg grown from its own seed stops a few spacings below the body's lid over its
+    # mouth: only a wider opening of the lids joins it to the body.
+    (3, "open_wider_lids", "--open-adjacent-lids-only"),
+    # A leg cut off below the body is joined only once the insertions have grown it.
+    (14, "join_pieces_after_folds", "--join-pieces-once"),
+])
+def test_leg_joining_as_on_the_command_line(command_line, seed, option, flag):
+    points = sample("legs", 2500, seed)
     meshes = []
-    for options, flags in (({}, []), ({"open_wider_lids": False}, ["--open-adjacent-lids-only"])):
+    for options, flags in (({}, []), ({option: False}, [flag])):
         expected_faces, _ = command_line.run(points, *flags)
         meshes.append(fanmesh.reconstruct(points, **options))
         np.testing.assert_array_equal(meshes[-1], expected_faces)
