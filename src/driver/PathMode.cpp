@@ -55,6 +55,7 @@ std::string defaultOutputPath(const std::string& input) {
 
 // The settings file (when named) overridden by the settings given on the command line.
 bool readRunSettings(const CommandLine& line, Settings& settings, std::string& error) {
+    settings.unwantedPointPercent = DEFAULT_PATH_UNWANTED_PERCENT;
     if (!line.configFile.empty()) {
         std::FILE* file = std::fopen(line.configFile.c_str(), "r");
         if (file == nullptr) {

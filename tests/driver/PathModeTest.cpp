@@ -99,12 +99,13 @@ TEST(PathMode, EveryOutputFormatReadsBackAndPreparedOrderMatchesTheFolderRun) {
     }
 
     // The prepared coordinates and order are the folder run's, with the same faces under the
-    // same ray test, hidden-neighbour rule and clean-up rule.
-    ASSERT_EQ(directory
-                  .fanmesh("points.txt -q --plain-ray-test --hidden-in-wedges "
-                           "--allow-third-faces --prepared-coordinates -o prepared.ply")
-                  .status,
-              0);
+    // same unwanted-point percent, ray test, hidden-neighbour rule and clean-up rule.
+    ASSERT_EQ(
+        directory
+            .fanmesh("points.txt -q --unwanted-percent 20 --plain-ray-test --hidden-in-wedges "
+                     "--allow-third-faces --prepared-coordinates -o prepared.ply")
+            .status,
+        0);
     ASSERT_EQ(directory.fanmesh().status, 0);
     const Mesh prepared = readMesh(directory.path / "prepared.ply");
     const Mesh folder = readMesh(directory.path / "outOFFFile.ply");
@@ -129,8 +130,8 @@ TEST(PathMode, SettingsComeFromTheFileAndTheCommandLineWins) {
     EXPECT_EQ(components(""), 1);
     EXPECT_EQ(components("--all-components -o all.ply"), 2);
     EXPECT_EQ(components("--config all.cfg -o configured.ply"), 2);
-    // The file's 60 percent is overridden by the command line's 20, the default.
-    EXPECT_EQ(components("--config all.cfg --unwanted-percent 20 -o overridden.ply"), 2);
+    // The file's 60 percent is overridden by the command line's 5, the default without a file.
+    EXPECT_EQ(components("--config all.cfg --unwanted-percent 5 -o overridden.ply"), 2);
     EXPECT_EQ(readFile((directory.path / "overridden.ply").string()),
               readFile((directory.path / "all.ply").string()));
     EXPECT_NE(readFile((directory.path / "configured.ply").string()),

@@ -98,8 +98,11 @@ TEST(Refusal, AFailedRunRemovesTheSideFilesAndFoldersItCreated) {
     const meshtest::Outcome line =
         directory.fanmesh("line.xyz -q --unwanted-percent 0 --side-files new2");
     EXPECT_EQ(line.status, 3) << line.errors;
-    // Near-duplicates dropped, too few points remain: a failure after the side files began.
-    const meshtest::Outcome inKept = directory.fanmesh("line.xyz -q --side-files kept");
+    // Points a spacing apart dropped as near-duplicates under 20 percent (the distance to the
+    // 16th neighbour is 8 spacings), too few points remain: a failure after the side files
+    // began.
+    const meshtest::Outcome inKept =
+        directory.fanmesh("line.xyz -q --unwanted-percent 20 --side-files kept");
     EXPECT_EQ(inKept.status, 1) << inKept.errors;
     EXPECT_EQ(directory.files(), (std::vector<std::string>{"few.xyz", "kept", "line.xyz"}));
     std::vector<std::string> kept;
