@@ -83,7 +83,7 @@ optionsOf(bool allComponents, int unwantedPercent, int maxLayers, bool keepIncon
           bool foldRemovalKeepsPiecesJoined, bool joinFacingPieces, bool seedUnreachedRegions,
           bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
           bool unreachedSeedsCountNearWalls, bool refuseFoldingFlips, bool openWiderLids,
-          bool joinPiecesAfterFolds, bool preparedCoordinates) {
+          bool joinPiecesAfterFolds, bool joinAcrossBands, bool preparedCoordinates) {
     fanmesh::Options options;
     options.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     options.joinFacingPieces = joinFacingPieces;
@@ -94,6 +94,7 @@ optionsOf(bool allComponents, int unwantedPercent, int maxLayers, bool keepIncon
     options.refuseFoldingFlips = refuseFoldingFlips;
     options.openWiderLids = openWiderLids;
     options.joinPiecesAfterFolds = joinPiecesAfterFolds;
+    options.joinAcrossBands = joinAcrossBands;
     options.bridgePinchedPoints = bridgePinchedPoints;
     options.keepFoldNeighbours = keepFoldNeighbours;
     options.allowThirdFaces = allowThirdFaces;
@@ -120,14 +121,15 @@ py::array reconstruct(const py::object& points, bool allComponents, int unwanted
                       bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
                       bool joinFacingPieces, bool seedUnreachedRegions, bool fillPastInnerChords,
                       bool reinsertAfterFoldRemoval, bool unreachedSeedsCountNearWalls,
-                      bool refuseFoldingFlips, bool openWiderLids, bool joinPiecesAfterFolds) {
+                      bool refuseFoldingFlips, bool openWiderLids, bool joinPiecesAfterFolds,
+                      bool joinAcrossBands) {
     const fanmesh::Options options = optionsOf(
         allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
         maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
         seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
         foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, fillPastInnerChords,
         reinsertAfterFoldRemoval, unreachedSeedsCountNearWalls, refuseFoldingFlips, openWiderLids,
-        joinPiecesAfterFolds, false);
+        joinPiecesAfterFolds, joinAcrossBands, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
@@ -140,7 +142,7 @@ PythonResult reconstructFull(const py::object& points, bool allComponents, int u
                              bool joinFacingPieces, bool seedUnreachedRegions,
                              bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
                              bool unreachedSeedsCountNearWalls, bool refuseFoldingFlips,
-                             bool openWiderLids, bool joinPiecesAfterFolds,
+                             bool openWiderLids, bool joinPiecesAfterFolds, bool joinAcrossBands,
                              bool preparedCoordinates) {
     const fanmesh::Options options = optionsOf(
         allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
@@ -148,7 +150,7 @@ PythonResult reconstructFull(const py::object& points, bool allComponents, int u
         seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
         foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, fillPastInnerChords,
         reinsertAfterFoldRemoval, unreachedSeedsCountNearWalls, refuseFoldingFlips, openWiderLids,
-        joinPiecesAfterFolds, preparedCoordinates);
+        joinPiecesAfterFolds, joinAcrossBands, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -256,6 +258,12 @@ join_pieces_after_folds: under join_facing_pieces, piece joining runs once more 
     (a leg cut off a few spacings below the body), each join followed by hole closing and
     reinsertion; a pass that joins nothing changes nothing. False: it runs once, before
     hole closing.
+join_across_bands: under join_facing_pieces, where pieces of 32 or more points are still
+    apart after the lid openings, a last round, taken back exactly unless it joins, also
+    joins a border point to a border point of another such piece beyond a band of points no
+    fan holds, judging the side each border faces by the completed points next to it (two
+    sections of a thin tube whose growths stopped a ring of points apart); False: no such
+    round.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -328,7 +336,8 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("unreached_seeds_count_near_walls") = defaults.unreachedSeedsCountNearWalls,
                py::arg("refuse_folding_flips") = defaults.refuseFoldingFlips,
                py::arg("open_wider_lids") = defaults.openWiderLids,
-               py::arg("join_pieces_after_folds") = defaults.joinPiecesAfterFolds);
+               py::arg("join_pieces_after_folds") = defaults.joinPiecesAfterFolds,
+               py::arg("join_across_bands") = defaults.joinAcrossBands);
     module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
                py::kw_only(), py::arg("all_components") = defaults.allComponents,
                py::arg("unwanted_percent") = defaults.unwantedPercent,
@@ -353,5 +362,6 @@ PYBIND11_MODULE(fanmesh, module) {
                py::arg("refuse_folding_flips") = defaults.refuseFoldingFlips,
                py::arg("open_wider_lids") = defaults.openWiderLids,
                py::arg("join_pieces_after_folds") = defaults.joinPiecesAfterFolds,
+               py::arg("join_across_bands") = defaults.joinAcrossBands,
                py::arg("prepared_coordinates") = false);
 }

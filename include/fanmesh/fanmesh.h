@@ -156,6 +156,13 @@ struct Options {
     // followed by hole closing and reinsertion, and a pass that joins nothing is taken back
     // exactly. false (--join-pieces-once): piece joining runs once, before hole closing.
     bool joinPiecesAfterFolds = true;
+    // Under joinFacingPieces: where pieces of 32 or more points are still apart after the
+    // lid openings, a last round, taken back exactly unless it joins, also joins a border
+    // point to a border point of another such piece beyond a band of points no fan holds,
+    // judging the side each border faces by the completed points next to it (two sections
+    // of a thin tube whose growths stopped a ring of points apart); false
+    // (--join-near-borders-only): no such round.
+    bool joinAcrossBands = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

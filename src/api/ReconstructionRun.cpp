@@ -76,6 +76,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.refuseFoldingFlips = settings.refuseFoldingFlips;
     builder.openWiderLids = settings.openWiderLids;
     builder.joinPiecesAfterFolds = settings.joinPiecesAfterFolds;
+    builder.joinAcrossBands = settings.joinAcrossBands;
     builder.attachRecords(); // also builds the octree over all records
     const bool built = builder.build();
     builder.closeFiles();

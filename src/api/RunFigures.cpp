@@ -35,6 +35,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.refuseFoldingFlips = options.refuseFoldingFlips;
     settings.openWiderLids = options.openWiderLids;
     settings.joinPiecesAfterFolds = options.joinPiecesAfterFolds;
+    settings.joinAcrossBands = options.joinAcrossBands;
     return settings;
 }
 

@@ -43,6 +43,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--growth-flips-may-fold",
     "--open-adjacent-lids-only",
     "--join-pieces-once",
+    "--join-near-borders-only",
     "--quiet",
     "--report",
     "--allow-third-faces",
@@ -220,6 +221,14 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "once more after the removal of folded fans, when the insertions have grown "
                  "each piece towards the others, so that a leg cut off a few spacings below "
                  "the body is joined; a pass that joins nothing changes nothing)");
+    app.add_flag("--join-near-borders-only", line.joinNearBordersOnly,
+                 "with INPUT: piece joining joins a border point only to a border point of "
+                 "another piece among its 16 nearest neighbours (by default, where pieces of "
+                 "32 or more points are still apart after that, a last round, taken back "
+                 "unless it joins, also joins a border point to one of another such piece "
+                 "beyond a band of points no fan holds, judging the side each border faces by "
+                 "the completed points next to it, so that two sections of a thin tube whose "
+                 "growths stopped a ring of points apart become one)");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

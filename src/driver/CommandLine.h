@@ -78,6 +78,9 @@ struct CommandLine {
     // --join-pieces-once: with INPUT, piece joining runs only before hole closing, not
     // again after fold removal.
     bool joinPiecesOnce = false;
+    // --join-near-borders-only: with INPUT, piece joining joins a border point only to a
+    // border point of another piece among its nearest neighbours, never across a band.
+    bool joinNearBordersOnly = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

@@ -110,6 +110,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.refuseFoldingFlips = !line.growthFlipsMayFold;
     settings.openWiderLids = !line.openAdjacentLidsOnly;
     settings.joinPiecesAfterFolds = !line.joinPiecesOnce;
+    settings.joinAcrossBands = !line.joinNearBordersOnly;
     return true;
 }
 

@@ -103,6 +103,8 @@ struct Settings {
     // Command line only: under joinFacingPieces, piece joining runs again after fold
     // removal (off: it runs once).
     bool joinPiecesAfterFolds = false;
+    // Path mode: piece joining ends with a round across bands of points no fan holds.
+    bool joinAcrossBands = false;
 };
 
 // The ranges every surface (command line, settings file of path mode, library, Python)

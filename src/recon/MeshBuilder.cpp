@@ -83,6 +83,7 @@ bool MeshBuilder::build() {
     state.refuseFoldingFlips = refuseFoldingFlips;
     state.openWiderLids = openWiderLids;
     state.joinPiecesAfterFolds = joinPiecesAfterFolds;
+    state.joinAcrossBands = joinAcrossBands;
     state.strictSeedCheck = strictSeedCheck;
     state.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
     state.constructSurface();

@@ -941,11 +941,13 @@ struct ReconstructionState {
     // "Another piece" means another piece as the pieces were before the pass, so two
     // pieces that meet at two places are joined at both; a second join of two pieces
     // joined directly once before needs x and y on separate border loops facing nearly the
-    // same way.
+    // same way. Where two large pieces are still apart, the wider lid rounds
+    // (openWiderLids) and then the band round (joinAcrossBands) follow, each a trial.
     // With firstRoundTrial, the first round too is a trial, taken back exactly unless it
     // joins two pieces, so that a pass that joins nothing leaves every record as it was.
+    // Without bandRound the band round is left out.
     // Returns the number of joins.
-    int32_t joinFacingPiecesPass(bool firstRoundTrial = false);
+    int32_t joinFacingPiecesPass(bool firstRoundTrial = false, bool bandRound = true);
     // One round of lid opening and joining in joinFacingPiecesPass.
     struct LidRound {
         // Lids are the completed points with a completed point of another piece among
@@ -956,6 +958,11 @@ struct ReconstructionState {
         bool wider;
         size_t lidPoints;    // out: the lid points found (wider rounds)
         int32_t largePieces; // out: pieces large enough to join when the round began
+        // The band round: runs only with two large pieces; a border point may also be
+        // joined to a border point of another large piece among the neighbours of its
+        // neighbours that no fan holds, and the sides borders face are taken from the
+        // normals of the completed points next to them.
+        bool acrossBand = false;
     };
     // Runs one round; returns the number of joins.
     int32_t joinPiecesAcrossLids(LidRound& round);
@@ -970,6 +977,10 @@ struct ReconstructionState {
     // facing each other across lids (joinFacingPiecesPass as a trial), then closes the
     // holes and reinserts the points the join left out. Returns the number of joins.
     int32_t joinPiecesAfterFoldRemoval();
+    // Path mode: where large pieces are still apart after the wider openings, a last round
+    // (a trial kept only when it joins) joins borders facing each other across a band of
+    // points that no fan holds.
+    bool joinAcrossBands = false;
     // Turns the surface made by the fans of the completed points listed round: every fan
     // is reversed and every point's normal turned over.
     void turnPiece(const std::vector<int32_t>& points);

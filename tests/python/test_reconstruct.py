@@ -91,17 +91,22 @@ def test_unreached_seeds_count_near_walls_as_on_the_command_line(command_line):
     assert len(np.unique(meshes[0])) > len(np.unique(meshes[1]))
 
 
-@pytest.mark.parametrize("seed,option,flag", [
+@pytest.mark.parametrize("shape,count,seed,off,flags_off", [
     # A leg grown from its own seed stops a few spacings below the body's lid over its
-    # mouth: only a wider opening of the lids joins it to the body.
-    (3, "open_wider_lids", "--open-adjacent-lids-only"),
+    # mouth: a wider opening of the lids joins it to the body (and so does a join across
+    # the band below the lid).
+    ("legs", 2500, 3, {"open_wider_lids": False, "join_across_bands": False},
+     ["--open-adjacent-lids-only", "--join-near-borders-only"]),
     # A leg cut off below the body is joined only once the insertions have grown it.
-    (14, "join_pieces_after_folds", "--join-pieces-once"),
+    ("legs", 2500, 14, {"join_pieces_after_folds": False}, ["--join-pieces-once"]),
+    # Two sections of a knotted tube stop a ring of points apart: only a join across the
+    # band between their borders keeps both.
+    ("knot", 1300, 41, {"join_across_bands": False}, ["--join-near-borders-only"]),
 ])
-def test_leg_joining_as_on_the_command_line(command_line, seed, option, flag):
-    points = sample("legs", 2500, seed)
+def test_piece_joining_as_on_the_command_line(command_line, shape, count, seed, off, flags_off):
+    points = sample(shape, count, seed)
     meshes = []
-    for options, flags in (({}, []), ({option: False}, [flag])):
+    for options, flags in (({}, []), (off, flags_off)):
         expected_faces, _ = command_line.run(points, *flags, *UNWANTED_20[1])
         meshes.append(fanmesh.reconstruct(points, **options, **UNWANTED_20[0]))
         np.testing.assert_array_equal(meshes[-1], expected_faces)
