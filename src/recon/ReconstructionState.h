@@ -945,9 +945,8 @@ struct ReconstructionState {
     // (openWiderLids) and then the band round (joinAcrossBands) follow, each a trial.
     // With firstRoundTrial, the first round too is a trial, taken back exactly unless it
     // joins two pieces, so that a pass that joins nothing leaves every record as it was.
-    // Without bandRound the band round is left out.
     // Returns the number of joins.
-    int32_t joinFacingPiecesPass(bool firstRoundTrial = false, bool bandRound = true);
+    int32_t joinFacingPiecesPass(bool firstRoundTrial = false);
     // One round of lid opening and joining in joinFacingPiecesPass.
     struct LidRound {
         // Lids are the completed points with a completed point of another piece among

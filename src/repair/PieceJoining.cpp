@@ -190,7 +190,7 @@ void ReconstructionState::turnPiece(const std::vector<int32_t>& points) {
     }
 }
 
-int32_t ReconstructionState::joinFacingPiecesPass(bool firstRoundTrial, bool bandRound) {
+int32_t ReconstructionState::joinFacingPiecesPass(bool firstRoundTrial) {
     LidRound round{LID_NEIGHBOURS, false, 0, 0};
     int32_t joins = 0;
     if (firstRoundTrial) {
@@ -228,7 +228,7 @@ int32_t ReconstructionState::joinFacingPiecesPass(bool firstRoundTrial, bool ban
         }
         takeBackTrial(trial);
     }
-    if (!joinAcrossBands || !bandRound) {
+    if (!joinAcrossBands) {
         return joins;
     }
     // Two pieces of a tube grown from separate seeds can stop a ring or two of points short
@@ -525,10 +525,7 @@ int32_t ReconstructionState::joinPiecesAfterFoldRemoval() {
     // withdrawal and hole closing that follow spare fans whose withdrawal would cut a
     // piece apart.
     keepPiecesJoined = true;
-    // The band round is left out here: after the insertions a join across a band was seen
-    // to leave a hole that hole closing does not fill (a thin plate of 2,000 points), and
-    // it brought no further thin run to 97%.
-    const int32_t joins = joinFacingPiecesPass(true, false);
+    const int32_t joins = joinFacingPiecesPass(true);
     if (joins > 0) {
         while (withdrawOpenPoints()) {
         }
