@@ -12,11 +12,10 @@
 // A walk over the fans around a withdrawn point stops after this many points: a side that
 // reaches it is large, but whether it joins the other sides further away is left open.
 constexpr int32_t SPLIT_WALK_LIMIT = 1024;
-// A piece of fewer points than one neighbourhood, cut off by a withdrawal, does not count
-// as a split: slivers at a fold go anyway (the largest-component pass drops them). A piece
-// of a neighbourhood's points or more is surface: on a tube sampled by about 16 points
-// around, a section of 21 points cut off by the fold removal was dropped as a sliver.
-constexpr int32_t SPLIT_PIECE_MIN = NEIGHBOUR_COUNT;
+// A piece of fewer points than this, cut off by a withdrawal, does not count as a split:
+// slivers at a fold go anyway (the largest-component pass drops them), while a section of
+// a thin part holds several rings of points.
+constexpr int32_t SPLIT_PIECE_MIN = 32;
 
 bool ReconstructionState::withdrawalSplitsPiece(int32_t u) {
     if (pointState[static_cast<size_t>(u)] != 1) {
