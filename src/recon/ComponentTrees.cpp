@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 #ifdef FANMESH_CHECK_FAN_MEMO
@@ -111,7 +112,9 @@ bool ComponentTrees::boxAfterChanges(const Slot& slot, const Vertex* records, Ve
 Octree& ComponentTrees::build(Vertex* records, const std::vector<int32_t>& component,
                               double cellSize, double rayHitDistance) {
     const int32_t count = static_cast<int32_t>(component.size());
+    reclaimMarks();
     if (count < MIN_KEPT_SIZE || count > MAX_KEPT_SIZE) {
+        lendMarks(single);
         single.rayHitDistance = rayHitDistance;
         single.buildFor(records, component.data(), count, cellSize);
         currentTree = &single;
@@ -124,11 +127,11 @@ Octree& ComponentTrees::build(Vertex* records, const std::vector<int32_t>& compo
     // points that changed, instead of from every point. Any slot gives the exact box; the
     // match below is then made on the root cube as before.
     Slot* previous = nullptr;
-    for (const std::unique_ptr<Slot>& slot : slots) {
+    if (const auto found = slotByFirst.find(component.front()); found != slotByFirst.end()) {
+        Slot* const slot = found->second;
         if (slot->lineage != 0 && slot->tree->records == records && !slot->members.empty() &&
-            slot->members.front() == component.front() &&
-            (previous == nullptr || slot->lastUse > previous->lastUse)) {
-            previous = slot.get();
+            slot->members.front() == component.front()) {
+            previous = slot;
         }
     }
     Vector3 boxMin;
@@ -157,14 +160,14 @@ Octree& ComponentTrees::build(Vertex* records, const std::vector<int32_t>& compo
     Vector3 corner;
     Octree::cubeAroundBox(boxMin, boxMax, cellSize, edge, corner);
     Slot* match = nullptr;
-    for (const std::unique_ptr<Slot>& slot : slots) {
+    if (const auto found = slotByCube.find(cubeKey(edge, corner)); found != slotByCube.end()) {
+        Slot* const slot = found->second;
         const Octree& tree = *slot->tree;
         if (slot->lineage != 0 && tree.records == records && tree.minCellSize == cellSize &&
             tree.rayHitDistance == rayHitDistance && tree.edge == edge &&
             tree.minCorner.x == corner.x && tree.minCorner.y == corner.y &&
             tree.minCorner.z == corner.z) {
-            match = slot.get();
-            break;
+            match = slot;
         }
     }
     if (match != nullptr) {
@@ -176,12 +179,16 @@ Octree& ComponentTrees::build(Vertex* records, const std::vector<int32_t>& compo
         match->boxMax = boxMax;
         currentSlot = match;
         currentTree = match->tree.get();
+        lendMarks(*match->tree);
         if (changedPoints.empty()) {
             // The same points: the same tree (the order of the points in a leaf has no
             // bearing on any ray).
+            slotByFirst[component.front()] = match;
             return *match->tree;
         }
-        match->members = component;
+        unindex(*match);
+        setMembers(*match, component);
+        index(*match);
         // Small changes are made in the kept tree, point by point; the cubes they touch are
         // logged. Points with a radius of 0, or too many changes, take a fresh build.
         bool editable = match->positiveRadii && changedPoints.size() <= MAX_LOGGED_CHANGES;
@@ -233,10 +240,7 @@ Octree& ComponentTrees::build(Vertex* records, const std::vector<int32_t>& compo
     // A new history, in a new slot while there is room, or in the one used longest ago;
     // slots used longest ago are dropped while more than MIN_SLOT_COUNT trees would hold too
     // many points.
-    size_t kept = 0;
-    for (const std::unique_ptr<Slot>& other : slots) {
-        kept += other->members.size();
-    }
+    size_t kept = keptPoints;
     Slot* slot = nullptr;
     while (slot == nullptr) {
         const bool full = slots.size() >= SLOT_COUNT || (slots.size() >= MIN_SLOT_COUNT &&
@@ -256,17 +260,73 @@ Octree& ComponentTrees::build(Vertex* records, const std::vector<int32_t>& compo
             slot = slots[oldest].get();
         } else {
             kept -= slots[oldest]->members.size();
+            unindex(*slots[oldest]);
+            setMembers(*slots[oldest], {});
             slots.erase(slots.begin() + static_cast<ptrdiff_t>(oldest));
         }
     }
-    slot->members = component;
+    unindex(*slot);
+    setMembers(*slot, component);
     slot->lastUse = useClock;
     slot->boxMin = boxMin;
     slot->boxMax = boxMax;
+    lendMarks(*slot->tree);
     rebuild(*slot, records, component, cellSize, rayHitDistance);
+    index(*slot);
     currentSlot = slot;
     currentTree = slot->tree.get();
     return *slot->tree;
+}
+
+void ComponentTrees::reclaimMarks() {
+    if (marksHolder != nullptr) {
+        marks.swap(marksHolder->excluded);
+        marksHolder = nullptr;
+    }
+}
+
+void ComponentTrees::lendMarks(Octree& tree) {
+    reclaimMarks();
+    // A tree not holding the marks holds an empty array (its own, if it ever built one,
+    // is given up here).
+    tree.excluded.swap(marks);
+    std::vector<uint8_t>().swap(marks);
+    marksHolder = &tree;
+}
+
+ComponentTrees::CubeKey ComponentTrees::cubeKey(double edge, const Vector3& corner) {
+    const auto bits = [](double value) {
+        uint64_t out = 0;
+        std::memcpy(&out, &value, sizeof out);
+        return out;
+    };
+    return CubeKey{bits(edge), bits(corner.x), bits(corner.y), bits(corner.z)};
+}
+
+void ComponentTrees::setMembers(Slot& slot, const std::vector<int32_t>& component) {
+    keptPoints -= slot.members.size();
+    slot.members = component;
+    keptPoints += slot.members.size();
+}
+
+void ComponentTrees::index(Slot& slot) {
+    if (!slot.members.empty()) {
+        slotByFirst[slot.members.front()] = &slot;
+    }
+    slotByCube[cubeKey(slot.tree->edge, slot.tree->minCorner)] = &slot;
+}
+
+void ComponentTrees::unindex(const Slot& slot) {
+    if (!slot.members.empty()) {
+        const auto found = slotByFirst.find(slot.members.front());
+        if (found != slotByFirst.end() && found->second == &slot) {
+            slotByFirst.erase(found);
+        }
+    }
+    const auto found = slotByCube.find(cubeKey(slot.tree->edge, slot.tree->minCorner));
+    if (found != slotByCube.end() && found->second == &slot) {
+        slotByCube.erase(found);
+    }
 }
 
 void ComponentTrees::rebuild(Slot& slot, Vertex* records, const std::vector<int32_t>& component,
@@ -388,6 +448,11 @@ const std::vector<uint64_t>& ComponentTrees::changedSince(size_t from) const {
 }
 
 void ComponentTrees::release() {
+    reclaimMarks();
+    std::vector<uint8_t>().swap(marks);
+    slotByFirst.clear();
+    slotByCube.clear();
+    keptPoints = 0;
     slots.clear();
     std::vector<std::vector<uint64_t>>().swap(mergedSince);
     std::vector<uint8_t>().swap(mergedReady);

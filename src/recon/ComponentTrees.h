@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "recon/Octree.h"
@@ -17,16 +18,18 @@
 struct ComponentTrees {
     // Components smaller than this, or larger than MAX_KEPT_SIZE, get a tree of their own
     // each time and no history (a large one shrinks fast and would double its memory).
-    static constexpr int32_t MIN_KEPT_SIZE = 32;
+    static constexpr int32_t MIN_KEPT_SIZE = 1;
     static constexpr int32_t MAX_KEPT_SIZE = 1 << 18;
     // Trees kept at once; the one used longest ago gives way. A noisy cloud splits into many
     // components, visited in the same order pass after pass: with fewer slots than
-    // components, each tree would give way just before its component comes back. Beyond
-    // MIN_SLOT_COUNT trees, a new one is kept only while all of them together hold at most
-    // MAX_KEPT_TOTAL points, the bound on the points held by MIN_SLOT_COUNT trees. A noisy
-    // sheet of 10^5 points keeps more than 16 components with a growing front in rotation:
-    // 64 slots keep them all, and their recorded rays stay valid.
-    static constexpr size_t SLOT_COUNT = 64;
+    // components, each tree would give way just before its component comes back (a noisy
+    // sheet of 10^5 points keeps about a thousand components with a growing front, most of
+    // them a few dozen points). Beyond MIN_SLOT_COUNT trees, a new one is kept only while
+    // all of them together hold at most MAX_KEPT_TOTAL points, the bound on the points held
+    // by MIN_SLOT_COUNT trees. Slots are found through maps, never by a scan of all slots,
+    // and the trees share one array of ray exclusion marks, so a kept tree costs memory in
+    // proportion to its own points only.
+    static constexpr size_t SLOT_COUNT = 1 << 16;
     static constexpr size_t MIN_SLOT_COUNT = 4;
     static constexpr size_t MAX_KEPT_TOTAL = MIN_SLOT_COUNT * MAX_KEPT_SIZE;
     // Versions of changed cubes kept per tree; older recordings are no longer checked.
@@ -74,6 +77,32 @@ struct ComponentTrees {
         std::deque<std::pair<int64_t, std::vector<uint64_t>>> changes;
     };
     std::vector<std::unique_ptr<Slot>> slots;
+    // The root cube of a tree, by the bits of its edge and corner.
+    struct CubeKey {
+        uint64_t edge;
+        uint64_t x;
+        uint64_t y;
+        uint64_t z;
+        bool operator==(const CubeKey&) const = default;
+    };
+    struct CubeHash {
+        size_t operator()(const CubeKey& k) const {
+            uint64_t h = k.edge * 0x9E3779B97F4A7C15ull;
+            h = (h ^ (h >> 29) ^ k.x) * 0xBF58476D1CE4E5B9ull;
+            h = (h ^ (h >> 31) ^ k.y) * 0x94D049BB133111EBull;
+            h = (h ^ (h >> 29) ^ k.z) * 0x9E3779B97F4A7C15ull;
+            return static_cast<size_t>(h ^ (h >> 32));
+        }
+    };
+    // The slot last used for a component listed from a given first point, and the slot whose
+    // tree last had a given root cube. Entries may be stale (the slot has since taken other
+    // points or another cube); every lookup checks the slot it finds.
+    std::unordered_map<int32_t, Slot*> slotByFirst;
+    std::unordered_map<CubeKey, Slot*, CubeHash> slotByCube;
+    size_t keptPoints = 0; // members held by all slots together
+    // The ray exclusion marks (all 0 between rays), lent to the tree handed out last.
+    std::vector<uint8_t> marks;
+    Octree* marksHolder = nullptr;
     Octree single; // tree of a component too small to keep
     const Octree* currentTree = nullptr;
     Slot* currentSlot = nullptr;
@@ -93,6 +122,17 @@ struct ComponentTrees {
     mutable uint64_t mergedLineage = 0;
     mutable int64_t mergedVersion = -1;
 
+    // Takes the marks back from the tree that holds them, and lends them to tree.
+    void reclaimMarks();
+    void lendMarks(Octree& tree);
+    // The key of the tree's root cube.
+    static CubeKey cubeKey(double edge, const Vector3& corner);
+    // Sets the slot's members, keeping keptPoints current.
+    void setMembers(Slot& slot, const std::vector<int32_t>& component);
+    // Records the slot under its first member and its tree's root cube.
+    void index(Slot& slot);
+    // Removes the slot's entries from both maps.
+    void unindex(const Slot& slot);
     // Builds the slot's tree afresh over component (a new history when fresh is set).
     void rebuild(Slot& slot, Vertex* records, const std::vector<int32_t>& component,
                  double cellSize, double rayHitDistance);

@@ -196,6 +196,56 @@ TEST(ComponentTrees, ManyComponentsVisitedByTurnsKeepTheirHistories) {
     EXPECT_EQ(std::unique(lineages.begin(), lineages.end()), lineages.end());
 }
 
+TEST(ComponentTrees, HundredsOfSmallComponentsKeepTheirTreesAndCastRaysAsFreshTrees) {
+    // A noisy sheet keeps about a thousand small components with a growing front: each finds
+    // its own tree and history again however many others came between, and the exclusion
+    // marks the trees share leave every ray the answer of a fresh tree of its own.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const int32_t groups = 300;
+    const int32_t size = 6;
+    std::vector<Vertex> records(groups * size);
+    std::vector<std::vector<int32_t>> components(groups);
+    for (int32_t g = 0; g < groups; ++g) {
+        for (int32_t i = 0; i < size; ++i) {
+            const int32_t p = g * size + i;
+            records[p].position = Vector3(10.0 * (g % 20) + 2.0 * unit(random),
+                                          10.0 * (g / 20) + 2.0 * unit(random), unit(random));
+            records[p].neighbourhoodRadius = 0.4;
+            // Each point's neighbours are the other points of its group, so a ray from one
+            // of them passes its own group only while the marks exclude it.
+            for (int32_t k = 0; k < NEIGHBOUR_COUNT; ++k) {
+                records[p].neighbours[k] = g * size + (i + 1 + k % (size - 1)) % size;
+            }
+            components[g].push_back(p);
+        }
+    }
+    ComponentTrees trees;
+    std::vector<uint64_t> lineages(groups, 0);
+    for (int round = 0; round < 3; ++round) {
+        for (int32_t g = 0; g < groups; ++g) {
+            Octree& tree = trees.build(records.data(), components[g], 0.5, 0.3);
+            Octree fresh;
+            fresh.rayHitDistance = 0.3;
+            fresh.buildFor(records.data(), components[g].data(), size, 0.5);
+            ASSERT_EQ(leafSets(tree), leafSets(fresh)) << "round " << round << " group " << g;
+            if (round > 0) {
+                ASSERT_EQ(trees.currentLineage(), lineages[g])
+                    << "round " << round << " group " << g;
+            }
+            lineages[g] = trees.currentLineage();
+            for (const int32_t p : components[g]) {
+                const Vector3 direction(unit(random) - 0.5, unit(random) - 0.5, 0.2);
+                ASSERT_EQ(tree.castRay(records[p].position, direction, p),
+                          fresh.castRay(records[p].position, direction, p))
+                    << "round " << round << " point " << p;
+            }
+        }
+    }
+    std::sort(lineages.begin(), lineages.end());
+    EXPECT_EQ(std::unique(lineages.begin(), lineages.end()), lineages.end());
+}
+
 TEST(ComponentTrees, RootCubeFollowsPointsLeavingAndJoiningAtTheBoxSides) {
     // A component listed from the same lowest point each time: its root cube is found from the
     // box it had and the points that changed. A point leaving from a side of the box, or joining
