@@ -75,15 +75,17 @@ fanmesh::Result reconstructPoints(const py::object& points, const fanmesh::Optio
     return fanmesh::reconstruct(xyz, count, options);
 }
 
-fanmesh::Options
-optionsOf(bool allComponents, int unwantedPercent, int maxLayers, bool keepInconsistentFans,
-          double rayHitDistance, double rayReach, double maxFanTilt, double openRiseLimit,
-          bool hiddenUnderTriangles, bool allowThirdFaces, bool strictSeedCheck,
-          bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints, bool keepFoldNeighbours,
-          bool foldRemovalKeepsPiecesJoined, bool joinFacingPieces, bool seedUnreachedRegions,
-          bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
-          bool unreachedSeedsCountNearWalls, bool refuseFoldingFlips, bool openWiderLids,
-          bool joinPiecesAfterFolds, bool joinAcrossBands, bool preparedCoordinates) {
+fanmesh::Options optionsOf(bool allComponents, int unwantedPercent, int maxLayers,
+                           bool keepInconsistentFans, double rayHitDistance, double rayReach,
+                           double maxFanTilt, double openRiseLimit, bool hiddenUnderTriangles,
+                           bool allowThirdFaces, bool strictSeedCheck,
+                           bool seedCheckIgnoresNearWalls, bool bridgePinchedPoints,
+                           bool keepFoldNeighbours, bool foldRemovalKeepsPiecesJoined,
+                           bool joinFacingPieces, bool seedUnreachedRegions,
+                           bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
+                           bool unreachedSeedsCountNearWalls, bool refuseFoldingFlips,
+                           bool openWiderLids, bool joinPiecesAfterFolds, bool joinAcrossBands,
+                           bool keepFoldNeighboursOnThinParts, bool preparedCoordinates) {
     fanmesh::Options options;
     options.foldRemovalKeepsPiecesJoined = foldRemovalKeepsPiecesJoined;
     options.joinFacingPieces = joinFacingPieces;
@@ -95,6 +97,7 @@ optionsOf(bool allComponents, int unwantedPercent, int maxLayers, bool keepIncon
     options.openWiderLids = openWiderLids;
     options.joinPiecesAfterFolds = joinPiecesAfterFolds;
     options.joinAcrossBands = joinAcrossBands;
+    options.keepFoldNeighboursOnThinParts = keepFoldNeighboursOnThinParts;
     options.bridgePinchedPoints = bridgePinchedPoints;
     options.keepFoldNeighbours = keepFoldNeighbours;
     options.allowThirdFaces = allowThirdFaces;
@@ -122,14 +125,14 @@ py::array reconstruct(const py::object& points, bool allComponents, int unwanted
                       bool joinFacingPieces, bool seedUnreachedRegions, bool fillPastInnerChords,
                       bool reinsertAfterFoldRemoval, bool unreachedSeedsCountNearWalls,
                       bool refuseFoldingFlips, bool openWiderLids, bool joinPiecesAfterFolds,
-                      bool joinAcrossBands) {
+                      bool joinAcrossBands, bool keepFoldNeighboursOnThinParts) {
     const fanmesh::Options options = optionsOf(
         allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
         maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
         seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
         foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, fillPastInnerChords,
         reinsertAfterFoldRemoval, unreachedSeedsCountNearWalls, refuseFoldingFlips, openWiderLids,
-        joinPiecesAfterFolds, joinAcrossBands, false);
+        joinPiecesAfterFolds, joinAcrossBands, keepFoldNeighboursOnThinParts, false);
     return rowsOf(reconstructPoints(points, options).faces);
 }
 
@@ -143,14 +146,14 @@ PythonResult reconstructFull(const py::object& points, bool allComponents, int u
                              bool fillPastInnerChords, bool reinsertAfterFoldRemoval,
                              bool unreachedSeedsCountNearWalls, bool refuseFoldingFlips,
                              bool openWiderLids, bool joinPiecesAfterFolds, bool joinAcrossBands,
-                             bool preparedCoordinates) {
+                             bool keepFoldNeighboursOnThinParts, bool preparedCoordinates) {
     const fanmesh::Options options = optionsOf(
         allComponents, unwantedPercent, maxLayers, keepInconsistentFans, rayHitDistance, rayReach,
         maxFanTilt, openRiseLimit, hiddenUnderTriangles, allowThirdFaces, strictSeedCheck,
         seedCheckIgnoresNearWalls, bridgePinchedPoints, keepFoldNeighbours,
         foldRemovalKeepsPiecesJoined, joinFacingPieces, seedUnreachedRegions, fillPastInnerChords,
         reinsertAfterFoldRemoval, unreachedSeedsCountNearWalls, refuseFoldingFlips, openWiderLids,
-        joinPiecesAfterFolds, joinAcrossBands, preparedCoordinates);
+        joinPiecesAfterFolds, joinAcrossBands, keepFoldNeighboursOnThinParts, preparedCoordinates);
     fanmesh::Result result = reconstructPoints(points, options);
     PythonResult full;
     full.faces = rowsOf(std::move(result.faces));
@@ -264,6 +267,11 @@ join_across_bands: under join_facing_pieces, where pieces of 32 or more points a
     fan holds, judging the side each border faces by the completed points next to it (two
     sections of a thin tube whose growths stopped a ring of points apart); False: no such
     round.
+keep_fold_neighbours_on_thin_parts: the removal of fans that face against their point's
+    normal keeps the fans of their fan neighbours where the point's neighbourhood reaches
+    round a thin part (holds completed points whose normals face opposite ways), whose
+    withdrawal would open a ring round a tube a few spacings across that is then closed as
+    lids across it; elsewhere they are withdrawn. False: they are withdrawn there too.
 
 Returns the faces: a (face count, 3) int32 array of indices into points, the same triangles
 in the same order as the command line's mesh file. Raises ValueError (fanmesh.Error) for
@@ -313,55 +321,57 @@ PYBIND11_MODULE(fanmesh, module) {
         .def_readonly("no_face_reason", &PythonResult::noFaceReason);
 
     const fanmesh::Options defaults;
-    module.def("reconstruct", &reconstruct, RECONSTRUCT_DOC, py::arg("points"), py::kw_only(),
-               py::arg("all_components") = defaults.allComponents,
-               py::arg("unwanted_percent") = defaults.unwantedPercent,
-               py::arg("max_layers") = defaults.maxLayers,
-               py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
-               py::arg("ray_hit_distance") = defaults.rayHitDistance,
-               py::arg("ray_reach") = defaults.rayReach,
-               py::arg("max_fan_tilt") = defaults.maxFanTilt,
-               py::arg("open_rise_limit") = defaults.openRiseLimit,
-               py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
-               py::arg("allow_third_faces") = defaults.allowThirdFaces,
-               py::arg("strict_seed_check") = defaults.strictSeedCheck,
-               py::arg("seed_check_ignores_near_walls") = defaults.seedCheckIgnoresNearWalls,
-               py::arg("bridge_pinched_points") = defaults.bridgePinchedPoints,
-               py::arg("keep_fold_neighbours") = defaults.keepFoldNeighbours,
-               py::arg("fold_removal_keeps_pieces_joined") = defaults.foldRemovalKeepsPiecesJoined,
-               py::arg("join_facing_pieces") = defaults.joinFacingPieces,
-               py::arg("seed_unreached_regions") = defaults.seedUnreachedRegions,
-               py::arg("fill_past_inner_chords") = defaults.fillPastInnerChords,
-               py::arg("reinsert_after_fold_removal") = defaults.reinsertAfterFoldRemoval,
-               py::arg("unreached_seeds_count_near_walls") = defaults.unreachedSeedsCountNearWalls,
-               py::arg("refuse_folding_flips") = defaults.refuseFoldingFlips,
-               py::arg("open_wider_lids") = defaults.openWiderLids,
-               py::arg("join_pieces_after_folds") = defaults.joinPiecesAfterFolds,
-               py::arg("join_across_bands") = defaults.joinAcrossBands);
-    module.def("reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
-               py::kw_only(), py::arg("all_components") = defaults.allComponents,
-               py::arg("unwanted_percent") = defaults.unwantedPercent,
-               py::arg("max_layers") = defaults.maxLayers,
-               py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
-               py::arg("ray_hit_distance") = defaults.rayHitDistance,
-               py::arg("ray_reach") = defaults.rayReach,
-               py::arg("max_fan_tilt") = defaults.maxFanTilt,
-               py::arg("open_rise_limit") = defaults.openRiseLimit,
-               py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
-               py::arg("allow_third_faces") = defaults.allowThirdFaces,
-               py::arg("strict_seed_check") = defaults.strictSeedCheck,
-               py::arg("seed_check_ignores_near_walls") = defaults.seedCheckIgnoresNearWalls,
-               py::arg("bridge_pinched_points") = defaults.bridgePinchedPoints,
-               py::arg("keep_fold_neighbours") = defaults.keepFoldNeighbours,
-               py::arg("fold_removal_keeps_pieces_joined") = defaults.foldRemovalKeepsPiecesJoined,
-               py::arg("join_facing_pieces") = defaults.joinFacingPieces,
-               py::arg("seed_unreached_regions") = defaults.seedUnreachedRegions,
-               py::arg("fill_past_inner_chords") = defaults.fillPastInnerChords,
-               py::arg("reinsert_after_fold_removal") = defaults.reinsertAfterFoldRemoval,
-               py::arg("unreached_seeds_count_near_walls") = defaults.unreachedSeedsCountNearWalls,
-               py::arg("refuse_folding_flips") = defaults.refuseFoldingFlips,
-               py::arg("open_wider_lids") = defaults.openWiderLids,
-               py::arg("join_pieces_after_folds") = defaults.joinPiecesAfterFolds,
-               py::arg("join_across_bands") = defaults.joinAcrossBands,
-               py::arg("prepared_coordinates") = false);
+    module.def(
+        "reconstruct", &reconstruct, RECONSTRUCT_DOC, py::arg("points"), py::kw_only(),
+        py::arg("all_components") = defaults.allComponents,
+        py::arg("unwanted_percent") = defaults.unwantedPercent,
+        py::arg("max_layers") = defaults.maxLayers,
+        py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
+        py::arg("ray_hit_distance") = defaults.rayHitDistance,
+        py::arg("ray_reach") = defaults.rayReach, py::arg("max_fan_tilt") = defaults.maxFanTilt,
+        py::arg("open_rise_limit") = defaults.openRiseLimit,
+        py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
+        py::arg("allow_third_faces") = defaults.allowThirdFaces,
+        py::arg("strict_seed_check") = defaults.strictSeedCheck,
+        py::arg("seed_check_ignores_near_walls") = defaults.seedCheckIgnoresNearWalls,
+        py::arg("bridge_pinched_points") = defaults.bridgePinchedPoints,
+        py::arg("keep_fold_neighbours") = defaults.keepFoldNeighbours,
+        py::arg("fold_removal_keeps_pieces_joined") = defaults.foldRemovalKeepsPiecesJoined,
+        py::arg("join_facing_pieces") = defaults.joinFacingPieces,
+        py::arg("seed_unreached_regions") = defaults.seedUnreachedRegions,
+        py::arg("fill_past_inner_chords") = defaults.fillPastInnerChords,
+        py::arg("reinsert_after_fold_removal") = defaults.reinsertAfterFoldRemoval,
+        py::arg("unreached_seeds_count_near_walls") = defaults.unreachedSeedsCountNearWalls,
+        py::arg("refuse_folding_flips") = defaults.refuseFoldingFlips,
+        py::arg("open_wider_lids") = defaults.openWiderLids,
+        py::arg("join_pieces_after_folds") = defaults.joinPiecesAfterFolds,
+        py::arg("join_across_bands") = defaults.joinAcrossBands,
+        py::arg("keep_fold_neighbours_on_thin_parts") = defaults.keepFoldNeighboursOnThinParts);
+    module.def(
+        "reconstruct_full", &reconstructFull, RECONSTRUCT_FULL_DOC, py::arg("points"),
+        py::kw_only(), py::arg("all_components") = defaults.allComponents,
+        py::arg("unwanted_percent") = defaults.unwantedPercent,
+        py::arg("max_layers") = defaults.maxLayers,
+        py::arg("keep_inconsistent_fans") = defaults.keepInconsistentFans,
+        py::arg("ray_hit_distance") = defaults.rayHitDistance,
+        py::arg("ray_reach") = defaults.rayReach, py::arg("max_fan_tilt") = defaults.maxFanTilt,
+        py::arg("open_rise_limit") = defaults.openRiseLimit,
+        py::arg("hidden_under_triangles") = defaults.hiddenUnderTriangles,
+        py::arg("allow_third_faces") = defaults.allowThirdFaces,
+        py::arg("strict_seed_check") = defaults.strictSeedCheck,
+        py::arg("seed_check_ignores_near_walls") = defaults.seedCheckIgnoresNearWalls,
+        py::arg("bridge_pinched_points") = defaults.bridgePinchedPoints,
+        py::arg("keep_fold_neighbours") = defaults.keepFoldNeighbours,
+        py::arg("fold_removal_keeps_pieces_joined") = defaults.foldRemovalKeepsPiecesJoined,
+        py::arg("join_facing_pieces") = defaults.joinFacingPieces,
+        py::arg("seed_unreached_regions") = defaults.seedUnreachedRegions,
+        py::arg("fill_past_inner_chords") = defaults.fillPastInnerChords,
+        py::arg("reinsert_after_fold_removal") = defaults.reinsertAfterFoldRemoval,
+        py::arg("unreached_seeds_count_near_walls") = defaults.unreachedSeedsCountNearWalls,
+        py::arg("refuse_folding_flips") = defaults.refuseFoldingFlips,
+        py::arg("open_wider_lids") = defaults.openWiderLids,
+        py::arg("join_pieces_after_folds") = defaults.joinPiecesAfterFolds,
+        py::arg("join_across_bands") = defaults.joinAcrossBands,
+        py::arg("keep_fold_neighbours_on_thin_parts") = defaults.keepFoldNeighboursOnThinParts,
+        py::arg("prepared_coordinates") = false);
 }

@@ -163,6 +163,13 @@ struct Options {
     // of a thin tube whose growths stopped a ring of points apart); false
     // (--join-near-borders-only): no such round.
     bool joinAcrossBands = true;
+    // The removal of fans that face against their point's normal (folds) withdraws the fans
+    // of their fan neighbours too, except round a fold whose point's neighbourhood reaches
+    // round a thin part (holds completed points whose normals face opposite ways, more than
+    // about 120 degrees apart): there the ring withdrawn would run round a tube a few
+    // spacings across and be closed as lids across it, cutting a section off. false
+    // (--withdraw-fold-neighbours-on-thin-parts): they are withdrawn there too.
+    bool keepFoldNeighboursOnThinParts = true;
     // --prepared-coordinates: also return the prepared (centred and scaled) coordinates.
     bool preparedCoordinates = false;
     // --threads N: threads for the per-point work; 0 or less means one per core. The result

@@ -77,6 +77,7 @@ bool ReconstructionRun::run(const Settings& settings, std::ostream* console,
     builder.openWiderLids = settings.openWiderLids;
     builder.joinPiecesAfterFolds = settings.joinPiecesAfterFolds;
     builder.joinAcrossBands = settings.joinAcrossBands;
+    builder.keepFoldNeighboursOnThinParts = settings.keepFoldNeighboursOnThinParts;
     builder.attachRecords(); // also builds the octree over all records
     const bool built = builder.build();
     builder.closeFiles();

@@ -36,6 +36,7 @@ Settings settingsOf(const fanmesh::Options& options) {
     settings.openWiderLids = options.openWiderLids;
     settings.joinPiecesAfterFolds = options.joinPiecesAfterFolds;
     settings.joinAcrossBands = options.joinAcrossBands;
+    settings.keepFoldNeighboursOnThinParts = options.keepFoldNeighboursOnThinParts;
     return settings;
 }
 

@@ -44,6 +44,7 @@ const char* const PATH_MODE_OPTIONS[] = {
     "--open-adjacent-lids-only",
     "--join-pieces-once",
     "--join-near-borders-only",
+    "--withdraw-fold-neighbours-on-thin-parts",
     "--quiet",
     "--report",
     "--allow-third-faces",
@@ -229,6 +230,14 @@ int parseCommandLine(int argc, char** argv, CommandLine& line) {
                  "beyond a band of points no fan holds, judging the side each border faces by "
                  "the completed points next to it, so that two sections of a thin tube whose "
                  "growths stopped a ring of points apart become one)");
+    app.add_flag("--withdraw-fold-neighbours-on-thin-parts", line.withdrawFoldNeighboursOnThinParts,
+                 "with INPUT: the removal of fans facing against their point's normal also "
+                 "withdraws the fans of their fan neighbours where the point's neighbourhood "
+                 "reaches round a thin part (holds completed points whose normals face "
+                 "opposite ways), as everywhere else and as without INPUT (by default the "
+                 "neighbours of such a fold are kept: the ring of fans withdrawn round a fold "
+                 "on a tube a few spacings across would be closed as lids across the tube, "
+                 "which cuts a section of it off); --keep-fold-neighbours keeps them everywhere");
     app.add_flag("-q,--quiet", line.quiet, "print neither progress nor the run report");
     app.add_option("--report", line.reportFile, "also write the run report as JSON to this file")
         ->type_name("FILE");

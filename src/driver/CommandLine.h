@@ -81,6 +81,9 @@ struct CommandLine {
     // --join-near-borders-only: with INPUT, piece joining joins a border point only to a
     // border point of another piece among its nearest neighbours, never across a band.
     bool joinNearBordersOnly = false;
+    // --withdraw-fold-neighbours-on-thin-parts: with INPUT, inconsistent-fan removal
+    // withdraws the fan neighbours of a fold on a thin part too (the rule without INPUT).
+    bool withdrawFoldNeighboursOnThinParts = false;
     bool quiet = false;
     std::string reportFile;
     bool keepSideFiles = false; // no-argument mode only

@@ -111,6 +111,7 @@ bool readRunSettings(const CommandLine& line, Settings& settings, std::string& e
     settings.openWiderLids = !line.openAdjacentLidsOnly;
     settings.joinPiecesAfterFolds = !line.joinPiecesOnce;
     settings.joinAcrossBands = !line.joinNearBordersOnly;
+    settings.keepFoldNeighboursOnThinParts = !line.withdrawFoldNeighboursOnThinParts;
     return true;
 }
 

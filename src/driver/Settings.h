@@ -105,6 +105,9 @@ struct Settings {
     bool joinPiecesAfterFolds = false;
     // Path mode: piece joining ends with a round across bands of points no fan holds.
     bool joinAcrossBands = false;
+    // Command line only: inconsistent-fan removal keeps the fan neighbours of a fold whose
+    // neighbourhood reaches round a thin part (off: they are withdrawn as elsewhere).
+    bool keepFoldNeighboursOnThinParts = false;
 };
 
 // The ranges every surface (command line, settings file of path mode, library, Python)

@@ -317,11 +317,11 @@ void ReconstructionState::constructSurface() {
         updatePointNormal(k);
     }
     if (removeInconsistentFans) {
-        removeInconsistentFansPass();
         // Hole closing within the pass completes points and edits fans after the normals
         // above were taken (and can leave an edited fan's point with no normal at all), so
-        // under keepFoldNeighbours, where it closes many small holes, they are taken again.
-        if (keepFoldNeighbours) {
+        // where the pass kept the fans round folds, and so closed many small holes, they
+        // are taken again.
+        if (removeInconsistentFansPass()) {
             for (int32_t k = 0; k < activeCount; ++k) {
                 updatePointNormal(k);
             }
@@ -334,8 +334,14 @@ void ReconstructionState::constructSurface() {
         }
     }
     GROWTH_STAGE("fold removal");
-    if (joinPiecesAfterFolds && joinFacingPieces && foldRemovalKeepsPiecesJoined) {
-        joinPiecesAfterFoldRemoval();
+    if (joinPiecesAfterFolds && joinFacingPieces && foldRemovalKeepsPiecesJoined &&
+        joinPiecesAfterFoldRemoval() > 0) {
+        // The hole closing after a join completes points without taking their normals,
+        // and can leave a point of the mesh with none; they are taken again (the mesh is
+        // final here, so this changes only the normals handed back).
+        for (int32_t k = 0; k < activeCount; ++k) {
+            updatePointNormal(k);
+        }
     }
     GROWTH_STAGE("late piece joining");
     if (keepLargestComponent) {

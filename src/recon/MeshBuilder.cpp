@@ -84,6 +84,7 @@ bool MeshBuilder::build() {
     state.openWiderLids = openWiderLids;
     state.joinPiecesAfterFolds = joinPiecesAfterFolds;
     state.joinAcrossBands = joinAcrossBands;
+    state.keepFoldNeighboursOnThinParts = keepFoldNeighboursOnThinParts;
     state.strictSeedCheck = strictSeedCheck;
     state.seedCheckIgnoresNearWalls = seedCheckIgnoresNearWalls;
     state.constructSurface();

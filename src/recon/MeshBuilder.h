@@ -74,6 +74,8 @@ struct MeshBuilder {
     bool joinPiecesAfterFolds = false;
     // Handed to the state's joinAcrossBands.
     bool joinAcrossBands = false;
+    // Handed to the state's keepFoldNeighboursOnThinParts.
+    bool keepFoldNeighboursOnThinParts = false;
     int32_t topIndex = 0;
     double header[HAND_OVER_HEADER_SIZE] = {};
     // Number of kept records; records from this index on are the removed ones.

@@ -100,6 +100,10 @@ struct ReconstructionState {
     // Inconsistent-fan removal withdraws only the fans that face against their point's
     // normal, not also the fans of their fan neighbours.
     bool keepFoldNeighbours = false;
+    // Inconsistent-fan removal keeps the fan neighbours of a folded fan whose point's
+    // neighbourhood spans a thin part (neighbourhoodSpansThinPart), and withdraws them
+    // elsewhere; without keepFoldNeighbours only.
+    bool keepFoldNeighboursOnThinParts = false;
     // Inconsistent-fan removal and the clean-up's first open-point repair and withdrawal
     // keep a fan whose withdrawal would cut the surface into separate pieces (a ring around
     // a thin part); see keepPiecesJoined.
@@ -1002,7 +1006,22 @@ struct ReconstructionState {
     // point's normal than before is taken back. Passes run until one inserts nothing.
     // Returns the number of points inserted.
     int32_t reinsertWithoutFolds();
-    void removeInconsistentFansPass();
+    // Withdraws folded fans (and the fans of their fan neighbours, see keepFoldNeighbours
+    // and keepFoldNeighboursOnThinParts) round by round, re-closing the holes, until a round
+    // finds no fewer folded fans than the one before. Returns whether it may have kept the
+    // fan neighbours of folds (keepFoldNeighbours, or a round ran under
+    // keepFoldNeighboursOnThinParts): more small holes are then closed and normals out of
+    // date.
+    bool removeInconsistentFansPass();
+    // Two completed neighbours of a point (active, not marked in folded) whose normals make
+    // a larger angle than this (cosine below it, about 120 degrees) face opposite ways.
+    static constexpr double THIN_PART_FACING_COSINE = -0.5;
+    // Whether the neighbourhood of p reaches round a part narrower than itself: two of its
+    // completed active neighbours have normals facing opposite ways (THIN_PART_FACING_COSINE).
+    // folded: per record, nonzero for points whose fan is folded; their normals are left
+    // out (an index past its end counts as not folded). Reads neighbours, normals and point
+    // states; changes nothing.
+    bool neighbourhoodSpansThinPart(int32_t p, const std::vector<uint8_t>& folded) const;
     void keepLargestComponentPass();
     // The nearest fan triangle (o, t, v) over point i and its distance; false when none.
     bool findCoveringTriangle(int32_t i, int32_t& o, int32_t& t, int32_t& v, double& distance);

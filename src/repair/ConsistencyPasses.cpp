@@ -233,19 +233,28 @@ bool ReconstructionState::withdrawalCutsSurface(const int32_t* withdrawn, int32_
     }
 }
 
-void ReconstructionState::removeInconsistentFansPass() {
+bool ReconstructionState::removeInconsistentFansPass() {
     std::vector<int32_t> list;
     list.reserve(static_cast<size_t>(activeCount));
     for (int32_t p = 0; p < activeCount; ++p) {
         list.push_back(p);
     }
     std::vector<uint8_t> listed(static_cast<size_t>(totalCount), 0);
+    // Under keepFoldNeighboursOnThinParts: the points of this round's folded fans.
+    std::vector<uint8_t> folded;
+    const bool spareThinParts = keepFoldNeighboursOnThinParts && !keepFoldNeighbours;
+    if (spareThinParts) {
+        folded.assign(static_cast<size_t>(totalCount), 0);
+    }
     std::vector<int32_t> bad;
     std::vector<int32_t> neighbours;
     // Open-point withdrawal and hole closing within the pass spare fans the same way.
     keepPiecesJoined = foldRemovalKeepsPiecesJoined;
     // Bad points found by the previous round; -1 before the first round.
     int64_t previousBadCount = -1;
+    // Whether the fans round some folds may have been kept: a round ran that spares those
+    // on thin parts, or none are withdrawn at all.
+    bool keptNeighbours = keepFoldNeighbours;
     for (;;) {
         bad.clear();
         neighbours.clear();
@@ -256,6 +265,15 @@ void ReconstructionState::removeInconsistentFansPass() {
             }
         }
         for (const int32_t p : bad) {
+            if (spareThinParts) {
+                folded[static_cast<size_t>(p)] = 1;
+            }
+        }
+        for (const int32_t p : bad) {
+            // Round a fold on a thin part the fans are kept (see below) and not checked again.
+            if (spareThinParts && neighbourhoodSpansThinPart(p, folded)) {
+                continue;
+            }
             const Vertex& record = vertices[p];
             for (int32_t k = 0; k < record.triangleFanCount; ++k) {
                 const int32_t u = record.triangleFan[k];
@@ -268,15 +286,21 @@ void ReconstructionState::removeInconsistentFansPass() {
         for (const int32_t u : neighbours) {
             listed[static_cast<size_t>(u)] = 0;
         }
+        for (const int32_t p : bad) {
+            if (spareThinParts) {
+                folded[static_cast<size_t>(p)] = 0;
+            }
+        }
         // Holes re-closed by a round can fold again where the surface is open: when a
         // round finds no fewer bad points than the one before, further rounds would only
         // carry the same folds deeper into the mesh, so the pass stops.
         if (bad.empty() ||
             (previousBadCount >= 0 && static_cast<int64_t>(bad.size()) >= previousBadCount)) {
             keepPiecesJoined = false;
-            return;
+            return keptNeighbours;
         }
         previousBadCount = static_cast<int64_t>(bad.size());
+        keptNeighbours = keptNeighbours || spareThinParts;
         for (const int32_t p : bad) {
             if (keepPiecesJoined && withdrawalSplitsPiece(p)) {
                 continue;
@@ -288,7 +312,8 @@ void ReconstructionState::removeInconsistentFansPass() {
         GROWTH_STAGE("  folded fans withdrawn");
         // Withdrawing the fan neighbours too clears a wider ring around each fold; on a thin
         // part sampled by few points the holes that leaves are closed as lids across the
-        // part, cutting the surface into pieces.
+        // part, cutting the surface into pieces. Under keepFoldNeighboursOnThinParts the
+        // list holds only the neighbours of folds whose neighbourhood spans no thin part.
         if (!keepFoldNeighbours) {
             for (const int32_t u : neighbours) {
                 if (keepPiecesJoined && withdrawalSplitsPiece(u)) {
