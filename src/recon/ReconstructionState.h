@@ -1016,11 +1016,22 @@ struct ReconstructionState {
     // Two completed neighbours of a point (active, not marked in folded) whose normals make
     // a larger angle than this (cosine below it, about 120 degrees) face opposite ways.
     static constexpr double THIN_PART_FACING_COSINE = -0.5;
+    // Two such points a, b are walls of one part when each normal points away from the other
+    // point: the cosine between n_a and a - b (and between n_b and b - a) is above this.
+    static constexpr double THIN_PART_WALL_COSINE = 0.5;
+    // The surface runs round from one wall to the other when a third neighbour s faces
+    // sideways (cosine between n_s and a - b below THIN_PART_SIDE_COSINE in size) and lies
+    // between the walls, deeper under each wall's tangent plane than THIN_PART_SIDE_DEPTH
+    // times the distance between the walls.
+    static constexpr double THIN_PART_SIDE_COSINE = 0.5;
+    static constexpr double THIN_PART_SIDE_DEPTH = 0.25;
     // Whether the neighbourhood of p reaches round a part narrower than itself: two of its
-    // completed active neighbours have normals facing opposite ways (THIN_PART_FACING_COSINE).
-    // folded: per record, nonzero for points whose fan is folded; their normals are left
-    // out (an index past its end counts as not folded). Reads neighbours, normals and point
-    // states; changes nothing.
+    // completed active neighbours face opposite ways and away from each other, as two walls
+    // of the part, and a third one turns from one wall to the other between them (constants
+    // above). Two close parallel sheets or opposite normals on one sheet do not count.
+    // folded: per record, nonzero for points whose fan is folded; they are left out (an
+    // index past its end counts as not folded). Reads neighbours, positions, normals and
+    // point states; changes nothing.
     bool neighbourhoodSpansThinPart(int32_t p, const std::vector<uint8_t>& folded) const;
     void keepLargestComponentPass();
     // The nearest fan triangle (o, t, v) over point i and its distance; false when none.

@@ -55,20 +55,43 @@ TEST(ThinParts, OppositeFacingNeighboursMarkAThinPart) {
     const std::vector<uint8_t> noFolds(positions.size(), 0);
     EXPECT_FALSE(edge.state.neighbourhoodSpansThinPart(0, noFolds));
 
-    // A flat patch with one neighbour facing back: that neighbour is a fold of the patch,
-    // not a far wall, once it is marked as folded.
-    normals.assign(positions.size(), Vector3(0.0, 0.0, 1.0));
-    positions.assign(positions.size(), Vector3(0.0, 0.0, 0.0));
+    // A flat patch with one neighbour facing back: a fold of the patch, not a far wall,
+    // whether or not it is marked as folded.
     for (size_t k = 0; k < positions.size(); ++k) {
         positions[k] = Vector3(static_cast<double>(k % 6), static_cast<double>(k / 6), 0.0);
     }
+    normals.assign(positions.size(), Vector3(0.0, 0.0, 1.0));
     normals[1] = Vector3(0.0, 0.0, -1.0);
     TestCloud patch(positions);
     completeWithNormals(patch, normals);
+    EXPECT_FALSE(patch.state.neighbourhoodSpansThinPart(0, noFolds));
+}
+
+TEST(ThinParts, CloseSheetsAreNoThinPart) {
+    // Two parallel sheets a spacing apart, facing away from each other: walls of a slab, but
+    // nothing turns from one to the other. Bridging points between them facing sideways
+    // make it a part; marked as folded they are left out again.
+    std::vector<Vector3> positions;
+    std::vector<Vector3> normals;
+    for (int sheet = 0; sheet < 2; ++sheet) {
+        for (int k = 0; k < 8; ++k) {
+            positions.emplace_back(k % 4, k / 4, sheet);
+            normals.emplace_back(0.0, 0.0, sheet == 0 ? -1.0 : 1.0);
+        }
+    }
+    TestCloud sheets(positions);
+    completeWithNormals(sheets, normals);
+    const std::vector<uint8_t> none(positions.size(), 0);
+    EXPECT_FALSE(sheets.state.neighbourhoodSpansThinPart(0, none));
+
+    positions.emplace_back(1.0, 0.0, 0.5);
+    normals.emplace_back(0.0, -1.0, 0.0);
+    TestCloud bridged(positions);
+    completeWithNormals(bridged, normals);
     std::vector<uint8_t> folded(positions.size(), 0);
-    EXPECT_TRUE(patch.state.neighbourhoodSpansThinPart(0, folded));
-    folded[1] = 1;
-    EXPECT_FALSE(patch.state.neighbourhoodSpansThinPart(0, folded));
+    EXPECT_TRUE(bridged.state.neighbourhoodSpansThinPart(0, folded));
+    folded.back() = 1;
+    EXPECT_FALSE(bridged.state.neighbourhoodSpansThinPart(0, folded));
 }
 
 } // namespace
